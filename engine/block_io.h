@@ -1,0 +1,34 @@
+// One overlapped 1 MiB transfer at a time through the context's completion port.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/mmtimer.h"
+#include "engine/ssd_test.h"
+#include "platform/raw_drive.h"
+
+struct IoRequest {
+    platform::OverlappedSlot overlapped;  // first member: completions return its address
+    std::int64_t offset;                  // byte offset of the block on the drive
+    std::int64_t submitTicks;
+    std::int64_t completeTicks;
+    std::uint32_t length;
+    bool isRead;
+    void* buffer;
+};
+
+/// Starts the transfer; returns when it is in flight (or finished at once, its
+/// completion still to be collected). Throws "IO Error: <system text>\n".
+void SubmitIo(CSSDTest& test, IoRequest& request);
+
+/// Waits up to 10 s for the next completion and returns its request with
+/// completeTicks set. Throws "GetQueuedCompletionStatus Failed1".
+IoRequest& WaitIo(CSSDTest& test);
+
+/// Device speed in MB/s of n blocks taking tickSum counter ticks; 0 when
+/// tickSum is 0.
+double DeviceSpeed(std::uint32_t blocks, std::uint64_t tickSum, double counterFrequency);
+
+/// Prints "Addr: <GB>[GB] Spd: <MB/s>[MB/s]" for a batch of n blocks ending at
+/// offset, timed by batchTimer.
+void PrintProgress(std::int64_t offset, std::uint32_t blocks, const mmtimer& batchTimer);

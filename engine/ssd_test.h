@@ -1,0 +1,61 @@
+// The test context of one run on one physical drive.
+#pragma once
+
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/uniform_int_distribution.hpp>
+#include <cstdint>
+#include "engine/crlf_file_stream.h"
+#include <functional>
+#include <string>
+
+#include "platform/raw_drive.h"
+#include "status/ckvt_status.h"
+
+/// Why a batch of blocks ended.
+enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
+
+constexpr std::uint32_t kBlockBytes = 1048576;
+constexpr std::uint32_t kBatchBlocks = 1024;
+
+class CSSDTest {
+public:
+    /// Seeds the pattern generator from the calendar time and reads the
+    /// counter frequency.
+    CSSDTest();
+    /// Closes the drive, the port and the result log.
+    ~CSSDTest();
+    CSSDTest(const CSSDTest&) = delete;
+    CSSDTest& operator=(const CSSDTest&) = delete;
+
+    /// Next pattern word: the twister's next output, 0xFFFFFFFF skipped.
+    std::uint32_t NextPatternWord() { return patternDistribution(patternGenerator); }
+
+    std::uint32_t driveNumber = 0;
+    CKVTStatus currentStatus;
+    CKVTStatus previousStatus;
+    platform::RawDrive* driveHandle = nullptr;
+    platform::CompletionPort* completionPort = nullptr;
+    std::int64_t driveSize = 0;
+    CrlfFileStream resultLog;
+    std::wstring resultLogPath;
+    double calculatedRber = 0;
+    std::uint32_t aecTarget = 0;
+    std::uint64_t uncorrectableBitErrors = 0;
+    std::uint64_t sectorFailCount = 0;
+    boost::random::mt19937 patternGenerator;
+    boost::random::uniform_int_distribution<std::uint32_t> patternDistribution{0u, 0xFFFFFFFEu};
+    double counterFrequency = 0;
+
+    /// Polled by the test loops before every block; returns kGoOn or
+    /// kAbandoned. The run driver installs the keyboard poll; tests may
+    /// install a script. The default never interrupts.
+    std::function<StopCode(CSSDTest&)> interruptPoll;
+};
+
+/// Opens the drive named by driveNumber, prints its path, size and partition
+/// count, refuses partitioned drives and attaches it to a new completion port.
+/// Throws std::runtime_error with the operator's message on failure.
+void OpenDrive(CSSDTest& test);
+
+/// Closes the drive and the port if open; safe to call repeatedly.
+void CloseDrive(CSSDTest& test);

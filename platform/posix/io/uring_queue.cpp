@@ -1,0 +1,62 @@
+#include "platform/posix/io/uring_queue.h"
+
+#include <liburing.h>
+
+#include <cerrno>
+#include <new>
+
+namespace platform::posix {
+
+UringQueue::~UringQueue() {
+    if (ring_ != nullptr) {
+        io_uring_queue_exit(ring_);
+        delete ring_;
+    }
+}
+
+int UringQueue::Init(unsigned entries) {
+    if (ring_ != nullptr) return 0;
+    auto* ring = new (std::nothrow) io_uring{};
+    if (ring == nullptr) return -ENOMEM;
+    const int rc = io_uring_queue_init(entries, ring, 0);
+    if (rc < 0) {
+        delete ring;
+        return rc;
+    }
+    ring_ = ring;
+    return 0;
+}
+
+int UringQueue::Submit(int fd, bool isRead, void* buffer, std::uint32_t length,
+                       std::int64_t offsetBytes, void* userData) {
+    if (ring_ == nullptr) return -EBADF;
+    io_uring_sqe* sqe = io_uring_get_sqe(ring_);
+    if (sqe == nullptr) return -EBUSY;
+    if (isRead)
+        io_uring_prep_read(sqe, fd, buffer, length, static_cast<__u64>(offsetBytes));
+    else
+        io_uring_prep_write(sqe, fd, buffer, length, static_cast<__u64>(offsetBytes));
+    io_uring_sqe_set_data(sqe, userData);
+    const int rc = io_uring_submit(ring_);
+    return rc < 0 ? rc : 0;
+}
+
+int UringQueue::Wait(std::uint32_t timeoutMs, void** userData, int* result) {
+    if (ring_ == nullptr) return -EBADF;
+    __kernel_timespec ts{};
+    ts.tv_sec = timeoutMs / 1000;
+    ts.tv_nsec = static_cast<long long>(timeoutMs % 1000) * 1000000LL;
+    io_uring_cqe* cqe = nullptr;
+    int rc;
+    do {
+        rc = io_uring_wait_cqe_timeout(ring_, &cqe, &ts);
+    } while (rc == -EINTR);
+    if (rc == -ETIME) return 0;
+    if (rc < 0) return rc;
+    *userData = io_uring_cqe_get_data(cqe);
+    *result = cqe->res;
+    io_uring_cqe_seen(ring_, cqe);
+    return 1;
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,42 @@
+// Files and process utilities: the program's folder, side files, system error
+// texts and the trace sink.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+/// Folder of the running program, without a trailing separator.
+std::wstring ProgramFolder();
+
+/// The folder and the name joined with the platform's path separator.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+/// Folder to which result logs are published after every round.
+std::wstring SharedFolder();
+
+/// True when a file or folder exists at the path.
+bool PathExists(const std::wstring& path);
+
+/// Copies a file, replacing an existing target. False on failure.
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+
+/// Moves a file; fails (false) when the target exists.
+bool MoveFileNoReplace(const std::wstring& from, const std::wstring& to);
+
+/// The system's message text for an error code, on one line; empty when the
+/// system has none.
+std::wstring SystemErrorText(std::uint32_t code);
+
+/// The last system error code of the calling thread (GetLastError / errno).
+std::uint32_t LastErrorCode();
+
+/// Converts a path to the narrow form the C++ file streams take.
+std::string NativePath(const std::wstring& path);
+
+/// Delivers one trace note (normally one line ending in a line feed) to the
+/// platform's diagnostic sink. Never writes to the console.
+void TraceOutput(const std::string& text);
+
+}  // namespace platform

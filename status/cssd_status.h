@@ -1,0 +1,51 @@
+// Abstract status record of one drive: identity, wear and error counters, and
+// the local time they were read.
+#pragma once
+
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <cstdint>
+#include <string>
+
+#include "platform/disk_list.h"
+#include "smart/smart_data_block.h"
+
+class CSSDStatus {
+public:
+    CSSDStatus();
+    virtual ~CSSDStatus();
+
+    /// Parses a row written by GetCSVRow; true when every column was present.
+    virtual bool ReadFromCSV(const std::string& row) = 0;
+    /// The record's values as one comma-separated row, without a line end.
+    virtual std::string GetCSVRow() const = 0;
+    /// Title line, a line feed and the column names, without a final line end.
+    virtual std::string GetCSVHeader() const = 0;
+    /// One-time initialisation from the block read during Init.
+    virtual bool InitFromSmartData(const SmartDataBlock& block) = 0;
+    /// Decodes a freshly read block into the counters.
+    virtual bool UpdateFromSmartData(const SmartDataBlock& block) = 0;
+
+    /// Binds the record to a disk: number, identity texts, size. False when the
+    /// IDENTIFY or SMART read fails, else the result of InitFromSmartData.
+    bool Init(const platform::DiskRecord& disk);
+    /// Reads SMART again; on success stamps DateTime and decodes. A failed read
+    /// changes nothing.
+    void Refresh();
+
+    std::int32_t DriveNumber = 0;
+    std::string Model;
+    std::string SerialNumber;
+    std::string FirmwareRevision;
+    std::uint64_t DiskSize = 0;
+    std::int32_t AverageEraseCount = 0;
+    std::int32_t MaximumEraseCount = 0;
+    boost::posix_time::ptime DateTime;  // not-a-date-time until the first refresh
+
+protected:
+    CSSDStatus(const CSSDStatus&) = default;
+    CSSDStatus& operator=(const CSSDStatus&) = default;
+};
+
+/// The current local time to the second; throws std::runtime_error
+/// "could not convert calendar time to local time" when it cannot be had.
+boost::posix_time::ptime LocalTimeNow();
