@@ -1,6 +1,8 @@
 // Ties the test context to the drive's SMART status.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/ssd_test.h"
 
 /// Finds the context's drive in the registry, requires the supported kind and
@@ -11,3 +13,12 @@ void CheckDrive(CSSDTest& test);
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
 /// calculatedRber and returns whether a tracked counter changed.
 bool UpdateDriveStatus(CSSDTest& test);
+
+/// True when any wear or failure counter followed during a test (the three
+/// erase counts, raw read error rate, program/erase/read failure block counts,
+/// bad block full flag) differs between the two snapshots.
+bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current);
+
+/// Flash error bits per bit read: errorBits / (readSectors x 4096), the
+/// counters converted as unsigned values; NaN or +inf when readSectors is 0.
+double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors);

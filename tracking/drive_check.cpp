@@ -1,0 +1,53 @@
+#include "tracking/drive_check.h"
+
+#include <stdexcept>
+
+#include "smart/drive_registry.h"
+
+void CheckDrive(CSSDTest& test) {
+    CSSDSmart& registry = GetSSDSmart();
+    if (registry.StatusList.empty()) throw std::runtime_error("Drive Not Found");
+
+    // The first record with the drive's number decides; later duplicates are ignored.
+    const CSSDStatus* match = nullptr;
+    for (const auto& record : registry.StatusList) {
+        if (record && record->DriveNumber >= 0 &&
+            static_cast<std::uint32_t>(record->DriveNumber) == test.driveNumber) {
+            match = record.get();
+            break;
+        }
+    }
+    if (match == nullptr) throw std::runtime_error("Drive Not Found");
+
+    const auto* kvt = dynamic_cast<const CKVTStatus*>(match);
+    if (kvt == nullptr) throw std::runtime_error("Drive Not KVT");
+
+    test.currentStatus = *kvt;
+    test.previousStatus = test.currentStatus;
+}
+
+bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current) {
+    return previous.AverageEraseCount != current.AverageEraseCount ||
+           previous.MaximumEraseCount != current.MaximumEraseCount ||
+           previous.MinimumEraseCount != current.MinimumEraseCount ||
+           previous.RawReadErrorRate != current.RawReadErrorRate ||
+           previous.ProgramFailureBlockCount != current.ProgramFailureBlockCount ||
+           previous.EraseFailureBlockCount != current.EraseFailureBlockCount ||
+           previous.ReadFailureBlockCount != current.ReadFailureBlockCount ||
+           previous.BadBlockFullFlag != current.BadBlockFullFlag;
+}
+
+double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
+    // Both counters are unsigned: convert them as such before the division.
+    // No read sectors gives NaN (no error bits) or +inf, which is logged as is.
+    return static_cast<double>(errorBits) / (static_cast<double>(readSectors) * 4096.0);
+}
+
+bool UpdateDriveStatus(CSSDTest& test) {
+    test.previousStatus = test.currentStatus;
+    test.currentStatus.Refresh();
+    const bool changed = TrackedCountersDiffer(test.previousStatus, test.currentStatus);
+    test.calculatedRber = RawBitErrorRate(test.currentStatus.TotalErrorBitsFromFlash,
+                                          test.currentStatus.TotalReadSectors);
+    return changed;
+}

@@ -1,0 +1,18 @@
+#include "tracking/log_publish.h"
+
+#include "platform/console.h"
+#include "platform/process.h"
+#include "tracking/result_log.h"
+
+void PublishResultLog(CSSDTest& test) {
+    // Whatever state closing leaves, only the reopening below decides what
+    // the caller sees.
+    test.resultLog.close();
+    test.resultLog.clear();
+
+    const std::wstring copyName = ResultLogName(test.currentStatus, platform::SharedFolder());
+    if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
+        platform::WriteWide(L"Copy Failed: " + copyName + L"\n");
+
+    OpenLogStream(test);
+}

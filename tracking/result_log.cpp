@@ -1,0 +1,158 @@
+#include "tracking/result_log.h"
+
+#include <boost/lexical_cast.hpp>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/process.h"
+#include "smart/process_utils.h"
+#include "tracking/drive_check.h"
+#include "viewer/gauge_lens.h"
+
+namespace {
+
+// Fields taken from the front of the log's last line; the two verification
+// counters are the last two of them.
+constexpr int kRestoredFields = 31;
+constexpr int kUncorrectableBitErrorsField = 29;
+constexpr int kSectorFailCountField = 30;
+
+// The model text becomes part of a file name; a path separator in it would
+// put the log somewhere else, so such a name is never opened.
+bool UsableLogFileName(const std::wstring& fileName) {
+    return fileName.find_first_of(L"/\\") == std::wstring::npos &&
+           fileName.find(L'\0') == std::wstring::npos;
+}
+
+std::wstring LogFileName(const CSSDStatus& status) {
+    return L"drive" + std::to_wstring(status.DriveNumber) + L"_" + ToWide(status.Model) + L".csv";
+}
+
+// A whole unsigned decimal number, nothing else; a sign or any other
+// character fails with the conversion's own exception.
+std::uint64_t ParseCounter(const std::string& field) {
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos)
+        throw boost::bad_lexical_cast();
+    return boost::lexical_cast<std::uint64_t>(field);
+}
+
+// The last line that could be read; false when not even one could.
+bool ReadLastLine(std::istream& in, std::string* last) {
+    bool any = false;
+    std::string line;
+    while (ReadTextLine(in, &line)) {
+        *last = line;
+        any = true;
+    }
+    return any;
+}
+
+}  // namespace
+
+std::wstring ResultLogName(const CSSDStatus& status, const std::wstring& folder) {
+    return platform::JoinPath(folder, LogFileName(status));
+}
+
+const std::string& ResultHeader() {
+    static const std::string header =
+        "Raw Bit Error Rate(Calculated),"
+        "Uncorrectable Bit Error Rate(8bitECC),"
+        "Uncorrectable Bit Error Rate(12bitECC),"
+        "Raw Bit Error Rate(Last Round),"
+        "Uncorrectable Bit Error Rate(8bitECC Last Round),"
+        "Uncorrectable Bit Error Rate(12bitECC Last Round),"
+        "Uncorrectable Bit Error Count,"
+        "Sector Fail Count,"
+        "Read Speed(MB/s),"
+        "Write Speed(MB/s)";
+    return header;
+}
+
+void OpenLogStream(CSSDTest& test) {
+    if (!UsableLogFileName(LogFileName(test.currentStatus))) {
+        test.resultLog.setstate(std::ios_base::failbit);
+        return;
+    }
+    test.resultLog.open(platform::NativePath(test.resultLogPath), true);
+    test.resultLog.imbue(std::locale::classic());
+}
+
+void OpenResultLog(CSSDTest& test) {
+    test.resultLogPath = ResultLogName(test.currentStatus, GetModuleFolder());
+    // Refuse an unusable name before anything is read or written under it.
+    if (!UsableLogFileName(LogFileName(test.currentStatus)))
+        throw std::runtime_error("could not open LogFile");
+
+    RestoreErrorCounters(test);
+
+    const bool existed = platform::PathExists(test.resultLogPath);
+    OpenLogStream(test);
+    if (!test.resultLog.good()) throw std::runtime_error("could not open LogFile");
+    if (existed) return;  // continue the old log without a header
+
+    std::cout << "Log not Exist" << std::endl;
+    test.resultLog << test.currentStatus.GetCSVHeader() << "," << ResultHeader() << "\n"
+                   << std::flush;
+    AppendResult(test, 0, 0, 0);
+    RunGaugeLens(test);
+}
+
+void RestoreErrorCounters(CSSDTest& test) {
+    if (!platform::PathExists(test.resultLogPath)) {
+        test.uncorrectableBitErrors = 0;
+        test.sectorFailCount = 0;
+    } else {
+        std::ifstream in(platform::NativePath(test.resultLogPath), std::ios_base::binary);
+        std::string last;
+        if (!in.is_open() || !ReadLastLine(in, &last))
+            throw std::runtime_error("getline unknown error");
+
+        // Each field runs to the next comma; the last one to the next comma or
+        // the end of the line. A field that finds the line exhausted is missing.
+        std::istringstream fields(last);
+        std::string field[kRestoredFields];
+        for (auto& f : field) {
+            if (!std::getline(fields, f, ',')) throw std::runtime_error("getline unknown error");
+        }
+        test.uncorrectableBitErrors = ParseCounter(field[kUncorrectableBitErrorsField]);
+        test.sectorFailCount = ParseCounter(field[kSectorFailCountField]);
+    }
+    UpdateDriveStatus(test);
+}
+
+void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double lastRoundRber) {
+    std::ostream& log = test.resultLog;
+    const double rber = test.calculatedRber;
+    log << test.currentStatus.GetCSVRow() << ",";
+    log << rber << "," << UncorrectableBitErrorRate(8, rber) << ","
+        << UncorrectableBitErrorRate(12, rber) << ",";
+    log << lastRoundRber << "," << UncorrectableBitErrorRate(8, lastRoundRber) << ","
+        << UncorrectableBitErrorRate(12, lastRoundRber) << ",";
+    log << test.uncorrectableBitErrors << "," << test.sectorFailCount << ",";
+    log << readSpeed << "," << writeSpeed << "\n" << std::flush;
+}
+
+double UncorrectableBitErrorRate(int t, double p) {
+    if (p == 0) return 0;
+    const int n = 4096 + 2 * t;
+    const double lp = std::log(p);
+    const double lq = std::log(1 - p);
+    double sum = 0;
+    for (int k = t + 1; k < n; ++k) {
+        const int larger = k > n - k ? k : n - k;
+        const int smaller = n - larger;
+        // ln of the binomial coefficient n over k, summed term by term.
+        double upper = 0;
+        for (int i = larger + 1; i <= n; ++i) upper += std::log(static_cast<double>(i));
+        double lower = 0;
+        for (int i = 1; i <= smaller; ++i) lower += std::log(static_cast<double>(i));
+        const double term = std::exp(upper - lower + k * lp + (n - k) * lq);
+        sum += term;
+        if (sum / term > 1000000) break;  // the remaining terms no longer count
+    }
+    return sum / 4096;
+}
