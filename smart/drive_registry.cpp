@@ -1,0 +1,94 @@
+// The drive registry: probes every listed disk, classifies it by its SMART
+// attribute set and keeps one bound status record per recognised drive.
+#include "smart/drive_registry.h"
+
+#include <bitset>
+#include <initializer_list>
+#include <ostream>
+
+#include "disks/disk_state.h"
+#include "smart/smart_channel.h"
+#include "smart/trace_stream.h"
+#include "status/ckvt_status.h"
+#include "status/crzb_status.h"
+
+namespace {
+
+using IdSet = std::bitset<256>;
+
+bool HasAll(const IdSet& present, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        if (!present.test(static_cast<std::size_t>(id))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ClassifyDrive(const SmartDataBlock& block) {
+    IdSet present;
+    ForEachAttribute(block, [&present](const std::uint8_t* entry) { present.set(entry[0]); });
+    // The second kind is tested first, so a drive holding both sets is of it.
+    if (HasAll(present, {12, 229, 232, 233, 234, 235})) return kDriveRZB;
+    if (HasAll(present, {1, 9, 12, 184, 195, 196, 197, 198, 199, 200, 201, 202, 203, 204, 205, 206,
+                         207, 208, 209})) {
+        return kDriveKVT;
+    }
+    return kDriveUnknown;
+}
+
+CSSDStatus* CSSDSmart::CreateStatus(const SmartDataBlock& block) {
+    switch (ClassifyDrive(block)) {
+        case kDriveKVT:
+            return new CKVTStatus();
+        case kDriveRZB:
+            return new CRZBStatus();
+        default:
+            return nullptr;
+    }
+}
+
+void CSSDSmart::BuildRegistry() {
+    DiskList.clear();
+    if (GetDiskState(&DiskList)) {
+        for (const platform::DiskRecord& disk : DiskList) ProbeDrive(disk);
+    } else {
+        GetTraceStream() << "InitWmi failed!" << std::endl;
+    }
+    GetTraceStream() << std::endl;
+    RefreshAll();
+}
+
+void CSSDSmart::ProbeDrive(const platform::DiskRecord& disk) {
+    // The prefix is not flushed: it goes out with the next note of this disk.
+    GetTraceStream() << "Drive #" << disk.Index << " ";
+    SmartDataBlock block;
+    if (!GetSmartReadData(disk.Index, &block)) {
+        GetTraceStream() << "GetSmartReadData Failed." << std::endl;
+        return;
+    }
+    std::unique_ptr<CSSDStatus> record(CreateStatus(block));
+    if (record && record->Init(disk)) {
+        StatusList.push_back(std::move(record));
+        GetTraceStream() << "OK. " << std::endl;
+    } else {
+        GetTraceStream() << "Init Failed." << disk.Index << std::endl;
+    }
+}
+
+void CSSDSmart::RefreshAll() {
+    for (const std::unique_ptr<CSSDStatus>& record : StatusList) record->Refresh();
+}
+
+CSSDSmart& GetSSDSmart() {
+    // Kept only once fully built: a build that throws leaves nothing behind
+    // and the next call builds again.
+    static std::unique_ptr<CSSDSmart> registry;
+    if (!registry) {
+        auto fresh = std::make_unique<CSSDSmart>();
+        fresh->BuildRegistry();
+        fresh->RefreshAll();
+        registry = std::move(fresh);
+    }
+    return *registry;
+}
