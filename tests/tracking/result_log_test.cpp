@@ -1,0 +1,244 @@
+// The result log's name, header, data lines and the restored counters.
+#include "tracking/result_log.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "tests/tracking/tracking_test_support.h"
+
+namespace {
+
+using tracking_test::ReadBytes;
+using tracking_test::ScratchFolder;
+using tracking_test::WriteBytes;
+
+// A drive number the bench does not hold, so refreshing the status changes
+// nothing and the tests see only what the log gave.
+constexpr int kAbsentDrive = 250;
+
+const std::string kLookupFailure = "getline unknown error";
+const std::string kConversionFailure =
+    "bad lexical cast: source type value could not be interpreted as target";
+
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma - start));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+// A line of `count` fields whose fields 29 and 30 hold the two counters.
+std::string LogLine(int count, const std::string& field29, const std::string& field30) {
+    std::string line = "2010-Aug-23 14:05:09";
+    for (int i = 1; i < count; ++i) {
+        line += ",";
+        line += i == 29 ? field29 : i == 30 ? field30 : std::to_string(i);
+    }
+    return line;
+}
+
+std::string ColumnLine() {
+    CKVTStatus status;
+    const std::string header = status.GetCSVHeader();
+    return header.substr(header.find('\n') + 1) + "," + ResultHeader();
+}
+
+class RestoreErrorCountersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test.currentStatus.DriveNumber = kAbsentDrive;
+        test.resultLogPath = platform::JoinPath(scratch.wide(), L"log.csv");
+        test.uncorrectableBitErrors = 5;
+        test.sectorFailCount = 6;
+    }
+    std::filesystem::path LogFile() const { return scratch.path() / "log.csv"; }
+
+    // Runs the restore and returns its failure message, or "" on success.
+    std::string Restore() {
+        try {
+            RestoreErrorCounters(test);
+        } catch (const std::exception& failure) {
+            return failure.what();
+        }
+        return "";
+    }
+
+    ScratchFolder scratch;
+    CSSDTest test;
+};
+
+TEST_F(RestoreErrorCountersTest, NoLogStartsFromZero) {
+    EXPECT_EQ(Restore(), "");
+    EXPECT_EQ(test.uncorrectableBitErrors, 0u);
+    EXPECT_EQ(test.sectorFailCount, 0u);
+}
+
+TEST_F(RestoreErrorCountersTest, TakesTheCountersOfTheLastLine) {
+    WriteBytes(LogFile(), "Title\r\n" + ColumnLine() + "\r\n" + LogLine(33, "1", "2") + "\r\n" +
+                              LogLine(33, "18446744073709551615", "42") + "\r\n");
+    EXPECT_EQ(Restore(), "");
+    EXPECT_EQ(test.uncorrectableBitErrors, 18446744073709551615u);
+    EXPECT_EQ(test.sectorFailCount, 42u);
+}
+
+TEST_F(RestoreErrorCountersTest, AcceptsLineFeedEndsAndAMissingLastLineEnd) {
+    WriteBytes(LogFile(), LogLine(33, "1", "2") + "\n" + LogLine(33, "9", "8"));
+    EXPECT_EQ(Restore(), "");
+    EXPECT_EQ(test.uncorrectableBitErrors, 9u);
+    EXPECT_EQ(test.sectorFailCount, 8u);
+}
+
+TEST_F(RestoreErrorCountersTest, IgnoresFieldsBeyondTheThirtyFirst) {
+    WriteBytes(LogFile(), LogLine(40, "11", "12") + "\r\n");
+    EXPECT_EQ(Restore(), "");
+    EXPECT_EQ(test.uncorrectableBitErrors, 11u);
+    EXPECT_EQ(test.sectorFailCount, 12u);
+}
+
+TEST_F(RestoreErrorCountersTest, AcceptsExactlyThirtyOneFields) {
+    WriteBytes(LogFile(), LogLine(31, "13", "14") + "\r\n");
+    EXPECT_EQ(Restore(), "");
+    EXPECT_EQ(test.uncorrectableBitErrors, 13u);
+    EXPECT_EQ(test.sectorFailCount, 14u);
+}
+
+TEST_F(RestoreErrorCountersTest, ShortLastLinesFailTheLookup) {
+    const std::vector<std::string> contents = {
+        "",                                     // empty file
+        LogLine(33, "1", "2") + "\r\n\r\n",     // ends with an empty line
+        LogLine(30, "1", "") + "\r\n",          // 30 fields
+        LogLine(30, "1", "") + ",\r\n",         // 31st field empty at the end
+        "Other Log v1\r\nDate-Time,Count\r\n",  // another layout's header only
+    };
+    for (const auto& content : contents) {
+        WriteBytes(LogFile(), content);
+        EXPECT_EQ(Restore(), kLookupFailure) << content;
+        EXPECT_EQ(ReadBytes(LogFile()), content);
+    }
+}
+
+TEST_F(RestoreErrorCountersTest, NonNumericCountersFailTheConversion) {
+    const std::vector<std::string> contents = {
+        "Pinewade Tallymark Log v1.1\r\n" + ColumnLine() + "\r\n",  // header, no data
+        LogLine(33, "1x", "2") + "\r\n",
+        LogLine(33, "1", " 2") + "\r\n",
+        LogLine(33, "-1", "2") + "\r\n",  // no wrap-around of a signed text
+        LogLine(33, "1", "18446744073709551616") + "\r\n",
+        LogLine(33, "", "2") + "\r\n",
+    };
+    for (const auto& content : contents) {
+        WriteBytes(LogFile(), content);
+        EXPECT_EQ(Restore(), kConversionFailure) << content;
+        EXPECT_EQ(ReadBytes(LogFile()), content);
+    }
+}
+
+TEST_F(RestoreErrorCountersTest, AnUnreadableLogFailsTheLookup) {
+    std::filesystem::create_directory(LogFile());  // exists, but is no file
+    EXPECT_EQ(Restore(), kLookupFailure);
+}
+
+TEST(ResultHeader, NamesTheTenResultColumns) {
+    const std::string& header = ResultHeader();
+    EXPECT_EQ(header.size(), 320u);
+    EXPECT_EQ(header,
+              "Raw Bit Error Rate(Calculated),Uncorrectable Bit Error Rate(8bitECC),"
+              "Uncorrectable Bit Error Rate(12bitECC),Raw Bit Error Rate(Last Round),"
+              "Uncorrectable Bit Error Rate(8bitECC Last Round),"
+              "Uncorrectable Bit Error Rate(12bitECC Last Round),Uncorrectable Bit Error Count,"
+              "Sector Fail Count,Read Speed(MB/s),Write Speed(MB/s)");
+    EXPECT_EQ(SplitFields(header).size(), 10u);
+}
+
+TEST(ResultLogName, JoinsFolderDriveNumberAndModelWithItsBlanks) {
+    CKVTStatus status;
+    status.DriveNumber = 3;
+    status.Model = "KVT  SSD 64GB ";
+    EXPECT_EQ(ResultLogName(status, L"/data/logs"),
+              platform::JoinPath(L"/data/logs", L"drive3_KVT  SSD 64GB .csv"));
+}
+
+class AppendResultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test.currentStatus.DriveNumber = 1;
+        test.currentStatus.Model = "Model";
+        test.resultLogPath = ResultLogName(test.currentStatus, scratch.wide());
+    }
+    std::filesystem::path LogFile() const { return scratch.path() / "drive1_Model.csv"; }
+
+    ScratchFolder scratch;
+    CSSDTest test;
+};
+
+TEST_F(AppendResultTest, WritesStatusRowAndTenResultsEndingInCrLf) {
+    WriteBytes(LogFile(), "old line\r\n");
+    OpenLogStream(test);
+    ASSERT_TRUE(test.resultLog.good());
+    test.calculatedRber = 0.0001;
+    test.uncorrectableBitErrors = 7;
+    test.sectorFailCount = 3;
+    AppendResult(test, 1.5, 250.25, 0.001);
+
+    const std::string bytes = ReadBytes(LogFile());
+    const std::string row = test.currentStatus.GetCSVRow();
+    const std::string expected = "old line\r\n" + row +
+                                 ",0.0001,1.55051e-13,2.59015e-19,0.001,6.06038e-06,"
+                                 "8.72488e-08,7,3,1.5,250.25\r\n";
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(SplitFields(row).size(), 23u);
+}
+
+TEST_F(AppendResultTest, ZeroRatesAndLargeCountersAreWrittenPlainly) {
+    OpenLogStream(test);
+    test.calculatedRber = 0;
+    test.uncorrectableBitErrors = 12345678901234567890u;
+    test.sectorFailCount = 1000000;
+    AppendResult(test, 0, 0, 0);
+    AppendResult(test, 0.000244140625, 123456789.0, 0);
+
+    const std::string bytes = ReadBytes(LogFile());
+    const auto firstEnd = bytes.find("\r\n");
+    ASSERT_NE(firstEnd, std::string::npos);
+    const auto first = SplitFields(bytes.substr(0, firstEnd));
+    ASSERT_EQ(first.size(), 33u);
+    EXPECT_EQ(std::vector<std::string>(first.begin() + 23, first.end()),
+              (std::vector<std::string>{"0", "0", "0", "0", "0", "0", "12345678901234567890",
+                                        "1000000", "0", "0"}));
+    const auto second = SplitFields(bytes.substr(firstEnd + 2, bytes.size() - firstEnd - 4));
+    ASSERT_EQ(second.size(), 33u);
+    EXPECT_EQ(second[31], "0.000244141");
+    EXPECT_EQ(second[32], "1.23457e+08");
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST_F(AppendResultTest, ModelWithAPathSeparatorOpensNoFile) {
+    for (const std::string model : {"A/B", "A\\B"}) {
+        std::filesystem::create_directories(scratch.path() / "drive1_A");
+        test.currentStatus.Model = model;
+        test.resultLogPath = ResultLogName(test.currentStatus, scratch.wide());
+        test.resultLog.clear();
+        OpenLogStream(test);
+        EXPECT_TRUE(test.resultLog.fail()) << model;
+        EXPECT_FALSE(test.resultLog.is_open()) << model;
+        EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "drive1_A")) << model;
+
+        try {
+            OpenResultLog(test);
+            ADD_FAILURE() << "no failure for " << model;
+        } catch (const std::exception& failure) {
+            EXPECT_STREQ(failure.what(), "could not open LogFile");
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "drive1_A")) << model;
+    }
+}
+
+}  // namespace
