@@ -1,0 +1,50 @@
+// Pieces the normal and the read-only test loops share.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/aligned_buffer.h"
+#include "engine/block_io.h"
+#include "engine/ssd_test.h"
+
+/// The operator's poll before each block: kGoOn unless a key asks to stop.
+StopCode PollInterrupt(CSSDTest& test);
+
+/// True when the block just finished ends the round: the next block would
+/// reach or pass the end of the drive.
+bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize);
+
+/// The round's raw bit error rate from the drive's counters: 0 unless the round
+/// ran to the end of the drive and sectors were read, else printed as
+/// "RBER: <rate>".
+double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsAtStart,
+                 std::uint64_t errorBitsAtStart);
+
+/// Publishes the result log, throws "Log Reopen Failed!" when the log could
+/// not be reopened, then captures the viewer.
+void PublishAndCapture(CSSDTest& test);
+
+/// The block buffers of one loop and the one transfer in flight. Buffers are
+/// released on every path, except when the loop fails while a transfer may
+/// still be in flight: then they are kept so the drive never reads or writes
+/// released memory.
+class TransferBuffers {
+public:
+    explicit TransferBuffers(int count);
+    ~TransferBuffers();
+    TransferBuffers(const TransferBuffers&) = delete;
+    TransferBuffers& operator=(const TransferBuffers&) = delete;
+
+    BlockBuffer& operator[](int index) { return *buffers_[index]; }
+
+    /// SubmitIo, remembering that the transfer is in flight.
+    void Submit(CSSDTest& test, IoRequest& request);
+    /// WaitIo; returns the completed transfer's device time in ticks.
+    std::uint64_t Complete(CSSDTest& test);
+
+private:
+    std::vector<std::unique_ptr<BlockBuffer>> buffers_;
+    bool inFlight_ = false;
+};
