@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/mmtimer.h"
 #include "engine/ssd_test.h"
@@ -32,3 +33,6 @@ double DeviceSpeed(std::uint32_t blocks, std::uint64_t tickSum, double counterFr
 /// Prints "Addr: <GB>[GB] Spd: <MB/s>[MB/s]" for a batch of n blocks ending at
 /// offset, timed by batchTimer.
 void PrintProgress(std::int64_t offset, std::uint32_t blocks, const mmtimer& batchTimer);
+
+/// The progress line (without its line end) for a batch that took `seconds`.
+std::string ProgressLine(std::int64_t offset, std::uint32_t blocks, double seconds);

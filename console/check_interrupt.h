@@ -1,0 +1,10 @@
+// The keyboard poll of the test loops.
+#pragma once
+
+#include "engine/ssd_test.h"
+
+/// Without a waiting key returns kGoOn. Otherwise prints "Interrupted" and
+/// reads the key: "e" prints "Finish on this round", lowers aecTarget to the
+/// current average erase count and returns kGoOn; any other key returns
+/// kAbandoned.
+StopCode CheckInterrupt(CSSDTest& test);

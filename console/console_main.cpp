@@ -1,0 +1,49 @@
+#include "console/console_main.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "console/drive_menu.h"
+#include "console/prompts.h"
+#include "console/run_test.h"
+#include "platform/console.h"
+
+namespace {
+
+// Discards keys typed so far, then waits for a fresh one (not read). Ends at
+// once when the console input has ended.
+void FinalWait() {
+    platform::EnterKeyMode();
+    while (platform::KeyWaiting()) platform::ReadKey();
+    std::cout << "Press Any Key To Finish." << std::endl;
+    while (!platform::KeyWaiting() && !platform::InputEnded()) platform::SleepMs(100);
+    platform::LeaveKeyMode();
+}
+
+void RunDialogue(std::unique_ptr<CSSDTest>& test) {
+    PrintDriveMenu();
+    const std::uint32_t driveNumber = AskNumber(std::cin, std::cout, "Input Drive Number: ");
+    const bool readOnly = AskReadOnly(std::cin, std::cout);
+    std::uint32_t aecTarget = 0;
+    if (!readOnly) aecTarget = AskNumber(std::cin, std::cout, "Input Average Erase Count Target: ");
+
+    test = std::make_unique<CSSDTest>();
+    platform::EnterKeyMode();
+    RunTest(driveNumber, aecTarget, readOnly, *test);
+}
+
+}  // namespace
+
+int ConsoleMain() {
+    platform::InitConsole();
+    std::unique_ptr<CSSDTest> test;
+    try {
+        RunDialogue(test);
+    } catch (const std::exception& failure) {
+        std::cout << failure.what() << std::endl;
+    }
+    test.reset();  // closes the drive, the port and the log on both paths
+    FinalWait();
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "console/console_main.h"
+
+int main() { return ConsoleMain(); }

@@ -1,0 +1,17 @@
+#include "smart/trace_stream.h"
+
+#include "platform/process.h"
+
+template <>
+int basic_outputdebug_streambuf<char>::sync() {
+    if (!pending_.empty()) {
+        platform::TraceOutput(pending_);
+        pending_.clear();
+    }
+    return 0;
+}
+
+std::ostream& GetTraceStream() {
+    static basic_outputdebug_stream<char> stream;
+    return stream;
+}
