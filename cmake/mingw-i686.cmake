@@ -1,0 +1,5 @@
+# Cross build of the 32-bit Windows console program (ssdtest.exe).
+#   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,69 @@
+// Files and process utilities on Windows.
+#include "platform/process.h"
+
+#include <shlwapi.h>
+#include <windows.h>
+
+namespace platform {
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    return path;
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty()) return name;
+    const wchar_t last = folder.back();
+    if (last == L'\\' || last == L'/') return folder + name;
+    return folder + L"\\" + name;
+}
+
+std::wstring SharedFolder() { return L"C:\\My Dropbox\\Public"; }
+
+bool PathExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
+
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool MoveFileNoReplace(const std::wstring& from, const std::wstring& to) {
+    return MoveFileW(from.c_str(), to.c_str()) != FALSE;
+}
+
+std::wstring SystemErrorText(std::uint32_t code) {
+    // Allocated buffer, no inserts, system table, and no line breaks of its
+    // own (the maximum-width mask); the language is neutral/default.
+    constexpr DWORD kFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                             FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    static_assert(kFlags == 0x13FF, "message flags");
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(kFlags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                       reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length > 0 && buffer != nullptr) text.assign(buffer, length);
+    if (buffer != nullptr) LocalFree(buffer);
+    // The width mask turns the closing line break into one trailing blank.
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\r' || text.back() == L'\n'))
+        text.pop_back();
+    return text;
+}
+
+std::uint32_t LastErrorCode() { return GetLastError(); }
+
+std::string NativePath(const std::wstring& path) {
+    if (path.empty()) return {};
+    const int wideLength = static_cast<int>(path.size());
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, path.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, path.data(), wideLength, &narrow[0], size, nullptr, nullptr);
+    return narrow;
+}
+
+void TraceOutput(const std::string& text) { OutputDebugStringA(text.c_str()); }
+
+}  // namespace platform

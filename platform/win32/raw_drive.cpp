@@ -1,0 +1,144 @@
+// Raw drive service: \\.\PhysicalDriveN opened for overlapped, unbuffered
+// transfers that complete through an I/O completion port.
+#include "platform/raw_drive.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+
+#include "platform/win32/sync_ioctl.h"
+
+namespace platform {
+
+struct RawDrive {
+    HANDLE handle;
+};
+
+struct CompletionPort {
+    HANDLE handle;
+};
+
+namespace {
+
+// Wire layouts the drive requests rely on.
+static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX == 0x000700A0, "geometry request code");
+static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT == 0x0007400C, "layout request code");
+static_assert(sizeof(DISK_GEOMETRY) == 24, "DISK_GEOMETRY is 24 bytes");
+static_assert(offsetof(DISK_GEOMETRY_EX, DiskSize) == 24, "DiskSize follows DISK_GEOMETRY");
+static_assert(sizeof(PARTITION_INFORMATION) == 32, "PARTITION_INFORMATION is 32 bytes");
+static_assert(offsetof(PARTITION_INFORMATION, PartitionType) == 24, "PartitionType offset");
+static_assert(offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry) == 8,
+              "entries follow PartitionCount and Signature");
+static_assert(sizeof(OVERLAPPED) <= sizeof(OverlappedSlot::bytes), "OVERLAPPED fits the slot");
+static_assert(alignof(OVERLAPPED) <= alignof(OverlappedSlot), "slot alignment suits OVERLAPPED");
+static_assert(offsetof(OverlappedSlot, bytes) == 0, "OVERLAPPED is the slot's first byte");
+
+constexpr DWORD kRequestBufferBytes = 4096;
+
+}  // namespace
+
+std::wstring DrivePath(std::uint32_t driveNumber) {
+    return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+}
+
+RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
+    *errorCode = 0;
+    const std::wstring path = DrivePath(driveNumber);
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *errorCode = GetLastError();
+        return nullptr;
+    }
+    return new RawDrive{handle};
+}
+
+void CloseRawDrive(RawDrive* drive) {
+    if (drive == nullptr) return;
+    CloseHandle(drive->handle);
+    delete drive;
+}
+
+bool GetDriveSizeBytes(RawDrive* drive, std::int64_t* sizeBytes) {
+    alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
+    DWORD returned = 0;
+    if (!win32::SyncDeviceIoControl(drive->handle, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0,
+                                    buffer, sizeof buffer, &returned))
+        return false;
+    if (returned < offsetof(DISK_GEOMETRY_EX, DiskSize) + sizeof(LARGE_INTEGER)) return false;
+    const auto* geometry = reinterpret_cast<const DISK_GEOMETRY_EX*>(buffer);
+    *sizeBytes = geometry->DiskSize.QuadPart;
+    return true;
+}
+
+bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) {
+    alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
+    DWORD returned = 0;
+    if (!win32::SyncDeviceIoControl(drive->handle, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, buffer,
+                                    sizeof buffer, &returned))
+        return false;
+    constexpr std::size_t kEntriesOffset = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry);
+    if (returned < kEntriesOffset) return false;
+    const auto* layout = reinterpret_cast<const DRIVE_LAYOUT_INFORMATION*>(buffer);
+    // Only entries the driver actually returned are read, whatever the count says.
+    const std::size_t entriesReturned = (returned - kEntriesOffset) / sizeof(PARTITION_INFORMATION);
+    const std::size_t count = std::min<std::size_t>(layout->PartitionCount, entriesReturned);
+    partitionTypes->clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto* entry = reinterpret_cast<const PARTITION_INFORMATION*>(
+            buffer + kEntriesOffset + i * sizeof(PARTITION_INFORMATION));
+        partitionTypes->push_back(entry->PartitionType);
+    }
+    return true;
+}
+
+CompletionPort* CreateCompletionPort() {
+    const HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    if (port == nullptr) return nullptr;
+    return new CompletionPort{port};
+}
+
+bool AttachToPort(RawDrive* drive, CompletionPort* port) {
+    return CreateIoCompletionPort(drive->handle, port->handle, 0, 0) != nullptr;
+}
+
+void CloseCompletionPort(CompletionPort* port) {
+    if (port == nullptr) return;
+    CloseHandle(port->handle);
+    delete port;
+}
+
+IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t offsetBytes,
+                            void* buffer, std::uint32_t length, bool isRead) {
+    // A fresh OVERLAPPED at the slot's start: the offset, no event.
+    auto* overlapped = new (slot->bytes) OVERLAPPED{};
+    const auto offset = static_cast<std::uint64_t>(offsetBytes);
+    overlapped->Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    overlapped->OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD transferred = 0;
+    const BOOL done = isRead ? ReadFile(drive->handle, buffer, length, &transferred, overlapped)
+                             : WriteFile(drive->handle, buffer, length, &transferred, overlapped);
+    if (done) return {IoStart::Finished, 0};
+    const DWORD error = GetLastError();
+    if (error == ERROR_IO_PENDING) return {IoStart::Pending, 0};
+    return {IoStart::Failed, error};
+}
+
+bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlot** slot) {
+    DWORD transferred = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* overlapped = nullptr;
+    if (!GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped, timeoutMs))
+        return false;
+    if (overlapped == nullptr) return false;  // a packet that is no transfer
+    // The OVERLAPPED sits at the start of its slot, so the addresses agree.
+    *slot = reinterpret_cast<OverlappedSlot*>(overlapped);
+    return true;
+}
+
+}  // namespace platform
