@@ -2,9 +2,10 @@
 // (WMI) lists them in the class Win32_DiskDrive.
 #include "platform/disk_list.h"
 
+#include <windows.h>
+// After windows.h, which they build on:
 #include <oleauto.h>
 #include <wbemidl.h>
-#include <windows.h>
 
 #include <cstdlib>
 #include <string>

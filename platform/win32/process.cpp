@@ -1,8 +1,9 @@
 // Files and process utilities on Windows.
 #include "platform/process.h"
 
-#include <shlwapi.h>
 #include <windows.h>
+// After windows.h, which it builds on:
+#include <shlwapi.h>
 
 namespace platform {
 
