@@ -1,0 +1,302 @@
+// The real Linux drive backend against a loop device over a scratch file that
+// the test makes and attaches itself. Needs root and loop support; skipped
+// otherwise. No disk of the machine is ever opened: SSDTEST_DISKS pins the
+// numbering to the test's own loop device.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/device_control.h"
+#include "platform/disk_list.h"
+#include "platform/posix/drive/sat_translate.h"
+#include "platform/raw_drive.h"
+#include "smart/smart_channel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::posix::WireSendCmdIn;
+
+constexpr std::int64_t kImageBytes = 64ll << 20;
+constexpr std::uint32_t kBlockBytes = 1u << 20;
+
+std::string RunCapture(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char chunk[256];
+    while (std::fgets(chunk, sizeof(chunk), pipe) != nullptr) output += chunk;
+    ::pclose(pipe);
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+    return output;
+}
+
+// A scratch folder, removed on every path.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char pattern[] = "/tmp/ssdtest-loop-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// A loop device attached over a file; detached when the guard goes.
+class LoopDevice {
+public:
+    static std::unique_ptr<LoopDevice> Attach(const fs::path& image, bool scanPartitions) {
+        const std::string flags = scanPartitions ? "--partscan " : "";
+        const std::string node =
+            RunCapture("losetup --find --show " + flags + "'" + image.string() + "' 2>/dev/null");
+        if (node.compare(0, 9, "/dev/loop") != 0) return nullptr;
+        return std::unique_ptr<LoopDevice>(new LoopDevice(node));
+    }
+    ~LoopDevice() { RunCapture("losetup -d '" + node_ + "' 2>/dev/null"); }
+    const std::string& node() const { return node_; }
+    std::string name() const { return node_.substr(5); }
+
+private:
+    explicit LoopDevice(std::string node) : node_(std::move(node)) {}
+    std::string node_;
+};
+
+// Sets an environment variable for the test's lifetime, then restores it.
+class EnvironmentGuard {
+public:
+    EnvironmentGuard(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~EnvironmentGuard() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+struct AlignedBlock {
+    AlignedBlock() {
+        void* memory = nullptr;
+        if (::posix_memalign(&memory, 4096, kBlockBytes) == 0)
+            data.reset(static_cast<char*>(memory));
+    }
+    struct Free {
+        void operator()(char* p) const { ::free(p); }
+    };
+    std::unique_ptr<char, Free> data;
+};
+
+bool MakeImage(const fs::path& path, const std::string& firstSector = {}) {
+    std::ofstream image(path, std::ios::binary);
+    image << firstSector;
+    image.close();
+    return ::truncate(path.c_str(), kImageBytes) == 0;
+}
+
+// An MBR whose first entry is one Linux partition from sector 2048 on.
+std::string MbrWithOnePartition() {
+    std::string sector(512, '\0');
+    unsigned char* entry = reinterpret_cast<unsigned char*>(&sector[446]);
+    entry[4] = 0x83;
+    const std::uint32_t start = 2048, count = 4096;
+    for (int i = 0; i < 4; ++i) {
+        entry[8 + i] = static_cast<unsigned char>(start >> (8 * i));
+        entry[12 + i] = static_cast<unsigned char>(count >> (8 * i));
+    }
+    sector[510] = '\x55';
+    sector[511] = '\xAA';
+    return sector;
+}
+
+class LoopDeviceDrive : public ::testing::Test {
+protected:
+    // Attaches a loop device over a fresh 64 MiB image and pins it as drive 0.
+    void Prepare(const std::string& firstSector = {}, bool scanPartitions = false) {
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach a loop device";
+        ASSERT_FALSE(scratch_.path().empty());
+        image_ = scratch_.path() / "drive.img";
+        ASSERT_TRUE(MakeImage(image_, firstSector));
+        loop_ = LoopDevice::Attach(image_, scanPartitions);
+        if (!loop_) GTEST_SKIP() << "no loop device support";
+        disks_ = std::make_unique<EnvironmentGuard>("SSDTEST_DISKS", loop_->name());
+        trace_ = std::make_unique<EnvironmentGuard>("SSDTEST_TRACE",
+                                                    (scratch_.path() / "trace.txt").string());
+        std::vector<platform::DiskRecord> records;
+        ASSERT_TRUE(platform::EnumerateDisks(&records));
+        ASSERT_EQ(records.size(), 1u);
+        record_ = records[0];
+    }
+
+    std::string TraceText() {
+        std::ifstream file(scratch_.path() / "trace.txt");
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    // Members go in reverse: environment back, loop detached, folder removed.
+    ScratchFolder scratch_;
+    fs::path image_;
+    std::unique_ptr<LoopDevice> loop_;
+    std::unique_ptr<EnvironmentGuard> disks_;
+    std::unique_ptr<EnvironmentGuard> trace_;
+    platform::DiskRecord record_;
+};
+
+TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueue) {
+    Prepare();
+    if (IsSkipped()) return;
+    EXPECT_EQ(record_.Index, 0);
+    EXPECT_EQ(record_.Size, kImageBytes);
+    EXPECT_EQ(platform::DrivePath(0), std::wstring(loop_->node().begin(), loop_->node().end()));
+
+    std::uint32_t error = 0;
+    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
+    ASSERT_NE(drive, nullptr) << "errno " << error;
+    std::int64_t size = 0;
+    EXPECT_TRUE(platform::GetDriveSizeBytes(drive, &size));
+    EXPECT_EQ(size, kImageBytes);
+    std::vector<std::uint8_t> partitions = {9};
+    EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
+    EXPECT_TRUE(partitions.empty());
+
+    // The test holds the drive exclusively: a second open is refused.
+    std::uint32_t secondError = 0;
+    platform::RawDrive* second = platform::OpenRawDrive(0, &secondError);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(secondError, static_cast<std::uint32_t>(EBUSY));
+    platform::CloseRawDrive(second);
+
+    platform::CompletionPort* port = platform::CreateCompletionPort();
+    ASSERT_NE(port, nullptr);
+    ASSERT_TRUE(platform::AttachToPort(drive, port));
+
+    AlignedBlock written, read;
+    ASSERT_TRUE(written.data && read.data);
+    for (std::uint32_t i = 0; i < kBlockBytes; ++i)
+        written.data.get()[i] = static_cast<char>((i * 131u) >> 3);
+    platform::OverlappedSlot slot{};
+    platform::OverlappedSlot* done = nullptr;
+    const std::int64_t offset = 5 * static_cast<std::int64_t>(kBlockBytes);
+
+    auto start =
+        platform::StartTransfer(drive, &slot, offset, written.data.get(), kBlockBytes, false);
+    ASSERT_EQ(start.status, platform::IoStart::Pending) << "errno " << start.errorCode;
+    ASSERT_TRUE(platform::WaitCompletion(port, 10000, &done));
+    EXPECT_EQ(done, &slot);
+
+    slot = platform::OverlappedSlot{};
+    start = platform::StartTransfer(drive, &slot, offset, read.data.get(), kBlockBytes, true);
+    ASSERT_EQ(start.status, platform::IoStart::Pending);
+    ASSERT_TRUE(platform::WaitCompletion(port, 10000, &done));
+    EXPECT_EQ(done, &slot);
+    EXPECT_EQ(0, std::memcmp(written.data.get(), read.data.get(), kBlockBytes));
+
+    // The block reached the image the test made, at the same offset.
+    std::ifstream image(image_, std::ios::binary);
+    image.seekg(offset);
+    std::vector<char> stored(kBlockBytes);
+    image.read(stored.data(), kBlockBytes);
+    EXPECT_EQ(0, std::memcmp(written.data.get(), stored.data(), kBlockBytes));
+
+    // A read that runs past the end delivers fewer bytes: a failed completion.
+    slot = platform::OverlappedSlot{};
+    start = platform::StartTransfer(drive, &slot, kImageBytes - 4096, read.data.get(), kBlockBytes,
+                                    true);
+    ASSERT_EQ(start.status, platform::IoStart::Pending);
+    EXPECT_FALSE(platform::WaitCompletion(port, 10000, &done));
+    EXPECT_EQ(done, &slot);
+
+    // Nothing in flight: the wait times out.
+    EXPECT_FALSE(platform::WaitCompletion(port, 50, &done));
+    EXPECT_EQ(done, nullptr);
+
+    platform::CloseCompletionPort(port);
+    platform::CloseRawDrive(drive);
+}
+
+TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
+    Prepare();
+    if (IsSkipped()) return;
+    std::uint32_t error = 0;
+    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
+    ASSERT_NE(drive, nullptr) << "errno " << error;
+
+    // The control handle is no exclusive open: it works next to the test's.
+    platform::ControlHandle* control = platform::OpenControlHandle(0);
+    ASSERT_NE(control, nullptr);
+    WireSendCmdIn in;
+    std::memset(&in, 0, sizeof(in));
+    in.bufferSize = 512;
+    in.regs = {0xD0, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
+    std::vector<std::uint8_t> out(528, 0);
+    std::uint32_t returned = 99;
+    EXPECT_FALSE(platform::DeviceControl(control, 0x7C088, &in, 33, out.data(), 528, &returned));
+    EXPECT_EQ(returned, 0u);
+    in.regs = {0xD8, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
+    in.bufferSize = 0;
+    returned = 99;
+    EXPECT_FALSE(platform::DeviceControl(control, 0x7C084, &in, 32, out.data(), 16, &returned));
+    EXPECT_EQ(returned, 0u);
+    platform::CloseControlHandle(control);
+
+    // Through the SMART channel: a loop device is no ATA drive.
+    SmartDataBlock block;
+    EXPECT_FALSE(GetSmartReadData(0, &block));
+    std::vector<std::uint8_t> identify(512, 0xEE);
+    DriveIdentity identity;
+    EXPECT_FALSE(GetIdentifyData(0, identify.data(), &identity));
+    EXPECT_EQ(identify, std::vector<std::uint8_t>(512, 0));
+    EXPECT_NE(TraceText().find("Retry Failed."), std::string::npos);
+
+    platform::CloseRawDrive(drive);
+    EXPECT_EQ(platform::OpenControlHandle(1), nullptr);  // no disk has number 1
+}
+
+TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartition) {
+    Prepare(MbrWithOnePartition(), true);
+    if (IsSkipped()) return;
+    const std::string name = loop_->name();
+    if (!fs::exists("/sys/block/" + name + "/" + name + "p1"))
+        GTEST_SKIP() << "this kernel found no partition on the image";
+    std::uint32_t error = 0;
+    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
+    ASSERT_NE(drive, nullptr) << "errno " << error;
+    std::vector<std::uint8_t> partitions;
+    EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
+    ASSERT_EQ(partitions.size(), 1u);
+    EXPECT_NE(partitions[0], 0);
+    platform::CloseRawDrive(drive);
+}
+
+TEST_F(LoopDeviceDrive, ANumberWithoutADiskIsNotOpened) {
+    Prepare();
+    if (IsSkipped()) return;
+    std::uint32_t error = 0;
+    EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
+    EXPECT_EQ(platform::DrivePath(7), L"/dev/ssdtest-drive7");
+}
+
+}  // namespace
