@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <new>
 
+#include "platform/win32/raw_device.h"
 #include "platform/win32/sync_ioctl.h"
 
 namespace platform {
@@ -44,9 +45,8 @@ std::wstring DrivePath(std::uint32_t driveNumber) {
     return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
 }
 
-RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
+RawDrive* win32::OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode) {
     *errorCode = 0;
-    const std::wstring path = DrivePath(driveNumber);
     const HANDLE handle =
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING,
@@ -56,6 +56,10 @@ RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
         return nullptr;
     }
     return new RawDrive{handle};
+}
+
+RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
+    return win32::OpenRawDevicePath(DrivePath(driveNumber), errorCode);
 }
 
 void CloseRawDrive(RawDrive* drive) {

@@ -1,0 +1,108 @@
+// Overlapped transfers through the completion port, on a plain file opened
+// the way a drive is opened.
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/raw_drive.h"
+#include "platform/win32/raw_device.h"
+#include "tests/platform/win32/check.h"
+#include "tests/platform/win32/scratch_folder.h"
+
+namespace {
+
+constexpr std::uint32_t kBlockBytes = 65536;
+
+// A transfer record as the engine keeps it: the slot first.
+struct Request {
+    platform::OverlappedSlot slot;
+    int tag;
+};
+
+// Page-aligned memory, as unbuffered transfers need.
+class AlignedBlock {
+public:
+    AlignedBlock()
+        : data_(static_cast<unsigned char*>(
+              VirtualAlloc(nullptr, kBlockBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
+    ~AlignedBlock() { VirtualFree(data_, 0, MEM_RELEASE); }
+    AlignedBlock(const AlignedBlock&) = delete;
+    AlignedBlock& operator=(const AlignedBlock&) = delete;
+    unsigned char* data() { return data_; }
+
+private:
+    unsigned char* data_;
+};
+
+// Starts one transfer and waits for it; true when it completed on the port
+// with the request's own slot.
+bool Transfer(platform::RawDrive* drive, platform::CompletionPort* port, Request* request,
+              std::int64_t offsetBytes, void* buffer, bool isRead) {
+    std::memset(&request->slot, 0, sizeof request->slot);
+    const platform::IoStartResult started =
+        platform::StartTransfer(drive, &request->slot, offsetBytes, buffer, kBlockBytes, isRead);
+    if (started.status == platform::IoStart::Failed) return false;
+    // Finished at once or pending: either way one completion is queued.
+    platform::OverlappedSlot* completed = nullptr;
+    if (!platform::WaitCompletion(port, 10000, &completed)) return false;
+    return completed == &request->slot;
+}
+
+}  // namespace
+
+CHECK_CASE(MissingDeviceIsReportedWithTheSystemsCode) {
+    std::uint32_t error = 0;
+    EXPECT_TRUE(platform::OpenRawDrive(250, &error) == nullptr);
+    EXPECT_TRUE(error != 0);
+    ScratchFolder scratch;
+    EXPECT_TRUE(platform::win32::OpenRawDevicePath(scratch.File(L"none.img"), &error) == nullptr);
+    EXPECT_EQ(static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND), error);
+    EXPECT_TRUE(platform::DrivePath(3) == L"\\\\.\\PhysicalDrive3");
+    EXPECT_TRUE(platform::DrivePath(10) == L"\\\\.\\PhysicalDrive10");
+}
+
+CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
+    ScratchFolder scratch;
+    const std::wstring image = scratch.File(L"drive.img");
+    EXPECT_TRUE(WriteTextFile(image, ""));
+    std::uint32_t error = 0;
+    platform::RawDrive* drive = platform::win32::OpenRawDevicePath(image, &error);
+    EXPECT_TRUE(drive != nullptr);
+    if (drive == nullptr) return;
+    platform::CompletionPort* port = platform::CreateCompletionPort();
+    EXPECT_TRUE(port != nullptr);
+    EXPECT_TRUE(port != nullptr && platform::AttachToPort(drive, port));
+    if (port != nullptr) {
+        // Nothing in flight: the wait times out.
+        platform::OverlappedSlot* none = nullptr;
+        EXPECT_TRUE(!platform::WaitCompletion(port, 50, &none));
+
+        AlignedBlock low, high, back;
+        std::memset(low.data(), 0x5A, kBlockBytes);
+        std::memset(high.data(), 0xA5, kBlockBytes);
+        Request write{}, read{};
+        // Beyond 4 GiB, so the offset's high half must reach the system.
+        const std::int64_t highOffset = (std::int64_t{1} << 32) + kBlockBytes;
+        EXPECT_TRUE(Transfer(drive, port, &write, 0, low.data(), false));
+        EXPECT_TRUE(Transfer(drive, port, &write, highOffset, high.data(), false));
+
+        LARGE_INTEGER size{};
+        const HANDLE probe = CreateFileW(image.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_TRUE(probe != INVALID_HANDLE_VALUE && GetFileSizeEx(probe, &size));
+        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        EXPECT_EQ(highOffset + kBlockBytes, static_cast<std::int64_t>(size.QuadPart));
+
+        EXPECT_TRUE(Transfer(drive, port, &read, highOffset, back.data(), true));
+        EXPECT_TRUE(std::memcmp(back.data(), high.data(), kBlockBytes) == 0);
+        EXPECT_TRUE(Transfer(drive, port, &read, 0, back.data(), true));
+        EXPECT_TRUE(std::memcmp(back.data(), low.data(), kBlockBytes) == 0);
+
+        // A read past the end fails, at once or on the port.
+        EXPECT_TRUE(!Transfer(drive, port, &read, highOffset + 4 * kBlockBytes, back.data(), true));
+    }
+    platform::CloseCompletionPort(port);
+    platform::CloseRawDrive(drive);
+    platform::CloseCompletionPort(nullptr);
+    platform::CloseRawDrive(nullptr);
+}
