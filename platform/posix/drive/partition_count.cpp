@@ -24,4 +24,13 @@ int CountPartitions(unsigned major, unsigned minor) {
                              std::to_string(minor));
 }
 
+std::vector<std::uint8_t> MbrPartitionTypes(const std::uint8_t* sector) {
+    constexpr int kFirstEntry = 446, kEntryBytes = 16, kTypeOffset = 4;
+    if (sector[510] != 0x55 || sector[511] != 0xAA) return {};
+    std::vector<std::uint8_t> types;
+    for (int entry = 0; entry < 4; ++entry)
+        types.push_back(sector[kFirstEntry + entry * kEntryBytes + kTypeOffset]);
+    return types;
+}
+
 }  // namespace platform::posix

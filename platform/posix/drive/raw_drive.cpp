@@ -10,8 +10,11 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -39,9 +42,12 @@ struct TransferRecord {
 };
 static_assert(sizeof(TransferRecord) <= sizeof(OverlappedSlot), "record fits the slot");
 
-// Partition entries carry no type in sysfs; any non-zero byte marks "in use".
+// Partitions the kernel found beyond the disk's MBR carry no type here; any
+// non-zero byte marks an entry in use.
 constexpr std::uint8_t kPartitionInUse = 0x83;
 constexpr unsigned kQueueEntries = 8;
+// Read at the largest logical block size, so O_DIRECT accepts it everywhere.
+constexpr std::size_t kFirstSectorBytes = 4096;
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -99,11 +105,27 @@ bool GetDriveSizeBytes(RawDrive* drive, std::int64_t* sizeBytes) {
 
 bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) {
     if (drive == nullptr) return false;
+    // The table on the disk itself, as the system's layout request reads it:
+    // a kernel without the right partition parser still sees no partitions.
+    void* memory = nullptr;
+    if (::posix_memalign(&memory, kFirstSectorBytes, kFirstSectorBytes) != 0) return false;
+    std::unique_ptr<std::uint8_t, decltype(&std::free)> first(static_cast<std::uint8_t*>(memory),
+                                                              &std::free);
+    if (::pread(drive->fd, first.get(), kFirstSectorBytes, 0) !=
+        static_cast<ssize_t>(kFirstSectorBytes))
+        return false;
+    std::vector<std::uint8_t> types = posix::MbrPartitionTypes(first.get());
+
+    // The partitions the kernel found (GPT beyond the protective entry, ...).
     struct stat info {};
     if (::fstat(drive->fd, &info) != 0) return false;
-    const int count = posix::CountPartitions(major(info.st_rdev), minor(info.st_rdev));
-    if (count < 0) return false;
-    partitionTypes->assign(static_cast<std::size_t>(count), kPartitionInUse);
+    const int kernelCount = posix::CountPartitions(major(info.st_rdev), minor(info.st_rdev));
+    if (kernelCount < 0) return false;
+    const auto used = [&types] {
+        return std::count_if(types.begin(), types.end(), [](std::uint8_t t) { return t != 0; });
+    };
+    while (used() < kernelCount) types.push_back(kPartitionInUse);
+    *partitionTypes = types;
     return true;
 }
 

@@ -275,18 +275,16 @@ TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
 }
 
 TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartition) {
+    // The table on the disk counts once, whether or not this kernel parses
+    // it into a partition of its own.
     Prepare(MbrWithOnePartition(), true);
     if (IsSkipped()) return;
-    const std::string name = loop_->name();
-    if (!fs::exists("/sys/block/" + name + "/" + name + "p1"))
-        GTEST_SKIP() << "this kernel found no partition on the image";
     std::uint32_t error = 0;
     platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
     ASSERT_NE(drive, nullptr) << "errno " << error;
     std::vector<std::uint8_t> partitions;
     EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
-    ASSERT_EQ(partitions.size(), 1u);
-    EXPECT_NE(partitions[0], 0);
+    EXPECT_EQ(partitions, (std::vector<std::uint8_t>{0x83, 0, 0, 0}));
     platform::CloseRawDrive(drive);
 }
 

@@ -184,5 +184,15 @@ TEST_F(FakeSysBlock, MissingFolderIsAFailureAndPartitionsAreCounted) {
     EXPECT_EQ(CountPartitionsIn((root_ / "nothing").string()), -1);
 }
 
+TEST(MasterBootRecord, GivesTheFourEntryTypesOnlyWithTheBootSignature) {
+    std::vector<std::uint8_t> sector(512, 0);
+    sector[446 + 4] = 0x07;
+    sector[446 + 3 * 16 + 4] = 0xEE;
+    EXPECT_TRUE(MbrPartitionTypes(sector.data()).empty());  // no signature: no table
+    sector[510] = 0x55;
+    sector[511] = 0xAA;
+    EXPECT_EQ(MbrPartitionTypes(sector.data()), (std::vector<std::uint8_t>{0x07, 0, 0, 0xEE}));
+}
+
 }  // namespace
 }  // namespace platform::posix
