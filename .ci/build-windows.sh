@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Cross builds the Windows console program and smoke-tests it under wine.
+#
+#  1. build-win32/ssdtest.exe: 32-bit, static, MinGW-w64 (posix threads);
+#     must be a "PE32 executable (console) Intel 80386".
+#  2. build-win64: the same program for x86-64, plus the checks of the win32
+#     services; both run under wine64 without a display: the checks must
+#     pass, and a scripted dialogue (drive 0, write test, target 1) must show
+#     the prompts, exactly one failure message and exit code 0.
+#
+# Needs: cmake, mingw-w64, g++-mingw-w64-i686-posix, g++-mingw-w64-x86-64-posix,
+# libboost-dev (headers only), wine64, file. Run from anywhere, as any user.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=${JOBS:-2}
+exec </dev/null  # nothing below may wait for the operator
+
+step() { printf '\n== %s\n' "$*"; }
+fail() {
+    printf 'FAILED: %s\n' "$*" >&2
+    exit 1
+}
+
+build() {  # build <folder> <toolchain>
+    cmake -S "$repo" -B "$repo/$1" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$2" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$repo/$1" -j "$jobs"
+}
+
+step "i686 build"
+build build-win32 mingw-i686.cmake
+exe32="$repo/build-win32/ssdtest.exe"
+kind=$(file -b "$exe32")
+echo "ssdtest.exe: $kind"
+[[ $kind == "PE32 executable (console) Intel 80386"* ]] || fail "unexpected file type: $kind"
+
+step "x86_64 build"
+build build-win64 mingw-x86_64.cmake
+exe64="$repo/build-win64/ssdtest.exe"
+checks64="$repo/build-win64/ssdtest_win32_checks.exe"
+
+# wine64 runs 64-bit programs; Debian keeps it outside PATH and the "wine"
+# wrapper picks it when wine32 is not installed.
+if command -v wine64 >/dev/null; then
+    wine=(wine64)
+elif [[ -x /usr/lib/wine/wine64 ]]; then
+    wine=(/usr/lib/wine/wine64)
+elif command -v wine >/dev/null; then
+    wine=(wine)
+else
+    fail "wine64 is not installed"
+fi
+
+scratch=$(mktemp -d)
+export WINEPREFIX="$scratch/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko installer prompts
+unset DISPLAY WAYLAND_DISPLAY
+cleanup() {
+    # Stop only the wineserver of this scratch prefix, then remove it.
+    if [[ -d $WINEPREFIX ]]; then
+        if command -v wineserver >/dev/null; then
+            wineserver -k 2>/dev/null || true
+        elif [[ -x /usr/lib/wine/wineserver64 ]]; then
+            /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+        fi
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+step "wine prefix"
+timeout 300 "${wine[@]}" wineboot -i >"$scratch/wineboot.log" 2>&1 ||
+    { cat "$scratch/wineboot.log"; fail "wineboot"; }
+
+step "checks of the win32 services (wine)"
+mkdir -p "$scratch/run"
+cp "$exe64" "$checks64" "$scratch/run/"
+cd "$scratch/run"
+timeout 300 "${wine[@]}" ./ssdtest_win32_checks.exe | tr -d '\r' || fail "win32 checks"
+
+step "dialogue smoke run (wine)"
+set +e
+printf '0\nN\n1\n' | timeout 120 "${wine[@]}" ./ssdtest.exe >"$scratch/smoke.out" 2>"$scratch/smoke.err"
+status=$?
+set -e
+tr -d '\r' <"$scratch/smoke.out" >"$scratch/smoke.txt"
+cat "$scratch/smoke.txt"
+echo "exit code: $status"
+[[ $status -eq 0 ]] || { cat "$scratch/smoke.err"; fail "exit code $status"; }
+
+expect() {  # expect <text>: the output holds the text
+    grep -qF -- "$1" "$scratch/smoke.txt" || fail "missing in output: $1"
+}
+expect 'Drive #'
+expect 'Input Drive Number: '
+expect 'Read Only Test? (Input "Y" or "N") '
+expect 'Input Average Erase Count Target: '
+expect 'Press Any Key To Finish.'
+
+# Exactly one line between the last prompt and the final wait: the failure.
+failure=$(sed -n '/Input Average Erase Count Target: /,/Press Any Key To Finish\./p' \
+    "$scratch/smoke.txt" | sed -e 's/.*Input Average Erase Count Target: //' \
+    -e '/^Press Any Key To Finish\.$/d' -e '/^$/d')
+lines=$(printf '%s\n' "$failure" | grep -c . || true)
+[[ $lines -eq 1 ]] || fail "expected one failure message, got $lines: $failure"
+[[ $failure == "Drive Not Found" ]] || fail "unexpected failure message: $failure"
+echo "failure message: $failure"
+
+step "Windows build OK"
