@@ -32,11 +32,12 @@ fail() {
 tracking_setup() {
     [ $# -ge 3 ] || { echo "usage: $0 <ssdtest-lab> <ssdtest> <build dir>" >&2; exit 2; }
     LAB_PROGRAM=$1
-    BUILD_DIR=$3
+    BUILD_DIR=$(cd "$3" && pwd) || fail "build folder $3 missing"
     [ -x "$LAB_PROGRAM" ] || fail "lab program $LAB_PROGRAM missing"
     mkdir -p "$BUILD_DIR/e2e-scratch"
     SCRATCH=$(mktemp -d "$BUILD_DIR/e2e-scratch/$(basename "$0" .sh).XXXXXX")
-    trap 'rm -rf "$SCRATCH"' EXIT
+    # TRACKING_KEEP=1 keeps the scratch folder for a look after a failure.
+    [ "${TRACKING_KEEP:-0}" = 1 ] || trap 'rm -rf "$SCRATCH"' EXIT
     cp "$LAB_PROGRAM" "$SCRATCH/ssdtest-lab"
     local viewer
     for viewer in "$BUILD_DIR/GaugeLens_2_21.exe" "$BUILD_DIR/tools/GaugeLens_2_21.exe"; do
