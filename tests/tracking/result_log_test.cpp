@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "tests/smart/lab_bench_scope.h"
 #include "tests/tracking/tracking_test_support.h"
 
 namespace {
@@ -16,9 +17,10 @@ using tracking_test::ReadBytes;
 using tracking_test::ScratchFolder;
 using tracking_test::WriteBytes;
 
-// A drive number the bench does not hold, so refreshing the status changes
-// nothing and the tests see only what the log gave.
-constexpr int kAbsentDrive = 250;
+// A drive the bench does not hold, so refreshing the status changes nothing
+// and the tests see only what the log gave.
+constexpr int kAbsentDrive = 1;
+const char* const kEmptyBench = R"({ "drives": [] })";
 
 const std::string kLookupFailure = "getline unknown error";
 const std::string kConversionFailure =
@@ -71,6 +73,7 @@ protected:
         return "";
     }
 
+    LabBenchScope bench{kEmptyBench};
     ScratchFolder scratch;
     CSSDTest test;
 };

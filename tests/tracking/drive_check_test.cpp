@@ -1,0 +1,114 @@
+// Finding the chosen drive in the registry and following its status.
+#include "tracking/drive_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "smart/drive_registry.h"
+#include "status/crzb_status.h"
+#include "tests/smart/lab_bench_scope.h"
+
+namespace {
+
+std::unique_ptr<CSSDStatus> KvtRecord(int driveNumber, std::int32_t averageEraseCount) {
+    auto record = std::make_unique<CKVTStatus>();
+    record->DriveNumber = driveNumber;
+    record->Model = "KVT " + std::to_string(driveNumber);
+    record->AverageEraseCount = averageEraseCount;
+    record->TotalErrorBitsFromFlash = 1000000;
+    record->TotalReadSectors = 1000000000;
+    record->OtherAttributes[210] = 7;
+    return record;
+}
+
+std::unique_ptr<CSSDStatus> RzbRecord(int driveNumber) {
+    auto record = std::make_unique<CRZBStatus>();
+    record->DriveNumber = driveNumber;
+    return record;
+}
+
+// CheckDrive's failure message, or "" when it passed.
+std::string Check(std::uint32_t driveNumber) {
+    CSSDTest test;
+    test.driveNumber = driveNumber;
+    try {
+        CheckDrive(test);
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
+#define EXPECT_IN_SCENARIO(condition) \
+    if (!(condition)) mismatches << __LINE__ << ": " #condition "\n"
+
+// The registry lives for the whole process, so the scenario fills it in a
+// process of its own. Its lab bench holds no drive: the registry starts empty
+// and every SMART read of a snapshot fails.
+void CheckDriveScenario() {
+    std::ostringstream mismatches;
+    LabBenchScope bench(R"({ "drives": [] })");
+    auto& list = GetSSDSmart().StatusList;
+    EXPECT_IN_SCENARIO(Check(0) == "Drive Not Found");
+
+    list.push_back(KvtRecord(0, 1));
+    list.push_back(KvtRecord(2, 1));
+    EXPECT_IN_SCENARIO(Check(3) == "Drive Not Found");
+
+    list.clear();
+    list.push_back(RzbRecord(2));
+    list.push_back(RzbRecord(1));
+    list.push_back(KvtRecord(1, 5));  // a later record with the same number
+    EXPECT_IN_SCENARIO(Check(2) == "Drive Not KVT");
+    EXPECT_IN_SCENARIO(Check(1) == "Drive Not KVT");
+
+    list.clear();
+    list.push_back(KvtRecord(0, 3));
+    list.push_back(KvtRecord(1, 9));
+    list.push_back(RzbRecord(1));
+    const std::string registryRow = list[1]->GetCSVRow();
+    CSSDTest test;
+    test.driveNumber = 1;
+    CheckDrive(test);
+    EXPECT_IN_SCENARIO(test.currentStatus.AverageEraseCount == 9);
+    EXPECT_IN_SCENARIO(test.currentStatus.Model == "KVT 1");
+    EXPECT_IN_SCENARIO(test.currentStatus.GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.previousStatus.GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.previousStatus.OtherAttributes == test.currentStatus.OtherAttributes);
+
+    // The drive is gone from the bench: the refresh changes nothing, yet the
+    // rate is computed from the snapshot's counters.
+    EXPECT_IN_SCENARIO(!UpdateDriveStatus(test));
+    EXPECT_IN_SCENARIO(test.calculatedRber == 2.44140625e-7);
+    EXPECT_IN_SCENARIO(test.currentStatus.GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.previousStatus.GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(list[1]->GetCSVRow() == registryRow);
+
+    std::cerr << mismatches.str();
+    std::exit(mismatches.str().empty() ? 0 : 1);
+}
+
+TEST(CheckDrive, FindsTheFirstRecordOfTheDriveAndRequiresTheSupportedKind) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(CheckDriveScenario(), testing::ExitedWithCode(0), "");
+}
+
+TEST(UpdateDriveStatus, FollowsALabDriveAndReportsWearAsAChange) {
+    LabBenchScope bench(
+        BenchJson({BenchDriveJson(1, "kvt", "KVT Lab", "SN1", "1.0", "\"initial_aec\": 5")}));
+    CSSDTest test;
+    test.currentStatus.DriveNumber = 1;
+    EXPECT_TRUE(UpdateDriveStatus(test)) << "first reading differs from the empty snapshot";
+    EXPECT_FALSE(test.currentStatus.DateTime.is_not_a_date_time());
+    EXPECT_EQ(test.currentStatus.AverageEraseCount, 5);
+    EXPECT_FALSE(UpdateDriveStatus(test)) << "an idle drive's wear does not move";
+    EXPECT_EQ(test.previousStatus.AverageEraseCount, test.currentStatus.AverageEraseCount);
+}
+
+}  // namespace
