@@ -31,19 +31,6 @@ constexpr int kSerialOffset = 20, kSerialBytes = 20;
 constexpr int kFirmwareOffset = 46, kFirmwareBytes = 8;
 constexpr int kModelOffset = 54, kModelBytes = 40;
 
-SENDCMDINPARAMS SmartCommand(std::uint8_t feature, std::uint32_t bufferSize) {
-    SENDCMDINPARAMS in;
-    std::memset(&in, 0, sizeof(in));
-    in.cBufferSize = bufferSize;
-    in.irDriveRegs.bFeaturesReg = feature;
-    in.irDriveRegs.bSectorCountReg = 1;
-    in.irDriveRegs.bSectorNumberReg = 1;
-    in.irDriveRegs.bCylLowReg = kSmartCylLow;
-    in.irDriveRegs.bCylHighReg = kSmartCylHigh;
-    in.irDriveRegs.bCommandReg = kAtaSmartCommand;
-    return in;
-}
-
 // Sends one request on a fresh handle of the drive. False without a request
 // when the drive cannot be opened; otherwise the platform's flag.
 bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SENDCMDINPARAMS& in,
@@ -71,13 +58,38 @@ std::string IdentifyText(const std::uint8_t* field, int width) {
 
 }  // namespace
 
+SENDCMDINPARAMS MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize) {
+    SENDCMDINPARAMS in;
+    std::memset(&in, 0, sizeof(in));
+    in.cBufferSize = bufferSize;
+    in.irDriveRegs.bFeaturesReg = feature;
+    in.irDriveRegs.bSectorCountReg = 1;
+    in.irDriveRegs.bSectorNumberReg = 1;
+    in.irDriveRegs.bCylLowReg = kSmartCylLow;
+    in.irDriveRegs.bCylHighReg = kSmartCylHigh;
+    in.irDriveRegs.bCommandReg = kAtaSmartCommand;
+    return in;
+}
+
+SENDCMDINPARAMS MakeIdentifyCommand(std::int32_t driveNumber) {
+    SENDCMDINPARAMS in;
+    std::memset(&in, 0, sizeof(in));
+    in.cBufferSize = 512;
+    in.irDriveRegs.bDriveHeadReg =
+        kDeviceHeadMaster | ((driveNumber & 1) != 0 ? kDeviceHeadSlaveBit : 0);
+    in.irDriveRegs.bCommandReg = kAtaIdentifyCommand;
+    in.bDriveNumber = static_cast<std::uint8_t>(driveNumber);
+    return in;
+}
+
 bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle) {
+    if (handle == nullptr) return false;
     *handle = platform::OpenControlHandle(driveNumber);
     return *handle != nullptr;
 }
 
 bool EnableSmart(std::int32_t driveNumber) {
-    const SENDCMDINPARAMS in = SmartCommand(kSmartEnableFeature, 0);
+    const SENDCMDINPARAMS in = MakeSmartCommand(kSmartEnableFeature, 0);
     SENDCMDOUTPARAMS out;
     std::memset(&out, 0, sizeof(out));
     bool opened = false;
@@ -94,7 +106,7 @@ bool EnableSmart(std::int32_t driveNumber) {
 
 bool GetSmartCmdOutParam(std::int32_t driveNumber, SENDCMDOUTPARAMS* out) {
     std::memset(out, 0, sizeof(*out));
-    const SENDCMDINPARAMS in = SmartCommand(kSmartReadDataFeature, 512);
+    const SENDCMDINPARAMS in = MakeSmartCommand(kSmartReadDataFeature, 512);
     bool opened = false;
     std::uint32_t returned = 0;
     // Only the returned byte count tells success; the platform's flag is not used.
@@ -132,13 +144,7 @@ bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
     std::memset(identifyPage, 0, 512);
     if (identity != nullptr) *identity = DriveIdentity{};
 
-    SENDCMDINPARAMS in;
-    std::memset(&in, 0, sizeof(in));
-    in.cBufferSize = 512;
-    in.irDriveRegs.bDriveHeadReg =
-        kDeviceHeadMaster | ((driveNumber & 1) != 0 ? kDeviceHeadSlaveBit : 0);
-    in.irDriveRegs.bCommandReg = kAtaIdentifyCommand;
-    in.bDriveNumber = static_cast<std::uint8_t>(driveNumber);
+    const SENDCMDINPARAMS in = MakeIdentifyCommand(driveNumber);
     SENDCMDOUTPARAMS out;
     std::memset(&out, 0, sizeof(out));
     bool opened = false;

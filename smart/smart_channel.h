@@ -59,6 +59,13 @@ struct DriveIdentity {
     std::string serial;
 };
 
+/// The zero-filled SMART command block (signature 0x4F/0xC2, command 0xB0,
+/// sector count and number 1) with the given feature and expected data size.
+SENDCMDINPARAMS MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize);
+/// The zero-filled IDENTIFY DEVICE block for drive N: Device/Head 0xA0, 0xB0
+/// for an odd N, and N's low byte as the drive number byte.
+SENDCMDINPARAMS MakeIdentifyCommand(std::int32_t driveNumber);
+
 /// Opens drive N for the SMART requests; false (and *handle null) on failure.
 bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle);
 /// SMART ENABLE OPERATIONS; true when the platform call reports success.
