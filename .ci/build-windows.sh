@@ -22,14 +22,14 @@ fail() {
     exit 1
 }
 
-build() {  # build <folder> <toolchain>
+build() {  # build <folder> <toolchain> [target]
     cmake -S "$repo" -B "$repo/$1" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$2" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$repo/$1" -j "$jobs"
+    cmake --build "$repo/$1" -j "$jobs" ${3:+--target "$3"}
 }
 
 step "i686 build"
-build build-win32 mingw-i686.cmake
+build build-win32 mingw-i686.cmake ssdtest
 exe32="$repo/build-win32/ssdtest.exe"
 kind=$(file -b "$exe32")
 echo "ssdtest.exe: $kind"

@@ -1,67 +1,114 @@
 // Keyboard on a Windows console, or on a redirected standard input (pipe or
-// file) when the program is driven by a script. Standard input is made
-// unbuffered, so input the prompts have not consumed stays with the system,
-// where the key poll can see it.
+// file) when the program is driven by a script.
+//
+// Redirected input is read straight from the system, byte by byte, as the
+// posix backend does: a character the prompts' stream pushed back (the line
+// end after an answer) is not taken for a key. A pipe cannot be polled
+// everywhere (wine does not support peeking into a pipe), so a pipe is read
+// by a helper thread, started with the first key poll, once the prompts are
+// done with the input.
 #include "platform/console.h"
 
 #include <conio.h>
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 namespace platform {
 namespace {
 
-enum class InputKind { Console, Pipe, File, Other };
-
-int pendingKey = -1;  // a byte taken from redirected input by KeyWaiting
-bool inputEnded = false;
+enum class InputKind { Console, Pipe, Other };
 
 InputKind StandardInputKind() {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return InputKind::Other;
-    switch (GetFileType(input)) {
-        case FILE_TYPE_CHAR: {
-            DWORD mode = 0;
-            return GetConsoleMode(input, &mode) ? InputKind::Console : InputKind::Other;
-        }
-        case FILE_TYPE_PIPE:
-            return InputKind::Pipe;
-        case FILE_TYPE_DISK:
-            return InputKind::File;
-        default:
-            return InputKind::Other;
-    }
+    const DWORD type = GetFileType(input);
+    DWORD mode = 0;
+    if (type == FILE_TYPE_CHAR && GetConsoleMode(input, &mode)) return InputKind::Console;
+    if (type == FILE_TYPE_PIPE) return InputKind::Pipe;
+    return InputKind::Other;  // a file, the null device, or no input at all
 }
 
-// True when a read of redirected input would not block: data is there, or
-// the input has ended (the read then reports the end at once).
-bool RedirectedReadReady(InputKind kind) {
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (kind == InputKind::Pipe) {
-        DWORD available = 0;
-        // The peek fails once the writer has gone; the read then reports the end.
-        if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return true;
-        return available > 0;
-    }
-    return true;  // files, the null device and the like never block
+// The kind of standard input never changes during the run.
+InputKind Kind() {
+    static const InputKind kind = StandardInputKind();
+    return kind;
 }
 
-int ReadRedirectedByte() {
-    const int byte = std::getc(stdin);
-    if (byte == EOF) {
-        inputEnded = true;
-        return -1;
-    }
+// One byte from standard input; -1 at its end (or when there is none).
+int ReadInputByte() {
+    unsigned char byte = 0;
+    DWORD got = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr) || got != 1) return -1;
     return byte;
 }
+
+// Bytes of a piped input, collected by a helper thread.
+class PipeReader {
+public:
+    void StartOnce() {
+        std::call_once(started_, [this] { std::thread([this] { Run(); }).detach(); });
+    }
+    bool HasByte() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !bytes_.empty();
+    }
+    bool Ended() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ended_ && bytes_.empty();
+    }
+    // Waits for the next byte; -1 at the end of the input.
+    int Take() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !bytes_.empty() || ended_; });
+        if (bytes_.empty()) return -1;
+        const int byte = bytes_.front();
+        bytes_.pop_front();
+        return byte;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            const int byte = ReadInputByte();
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (byte < 0) {
+                ended_ = true;
+                changed_.notify_all();
+                return;
+            }
+            bytes_.push_back(byte);
+            changed_.notify_all();
+        }
+    }
+
+    std::once_flag started_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<int> bytes_;
+    bool ended_ = false;
+};
+
+PipeReader& Pipe() {
+    static PipeReader* reader = new PipeReader;  // outlives the detached thread
+    return *reader;
+}
+
+// A file or the null device never blocks, so its next byte is taken at once
+// and kept until ReadKey asks for it.
+int pendingByte = -1;
+bool otherEnded = false;
 
 }  // namespace
 
 void InitConsole() {
-    // Unbuffered: the C++ prompts read through stdin byte by byte, and keys
-    // they leave behind stay where the key poll looks for them.
+    // Unbuffered: the prompts read through stdin byte by byte and leave the
+    // rest of the input with the system, where the key poll finds it.
     std::setvbuf(stdin, nullptr, _IONBF, 0);
 }
 
@@ -69,31 +116,51 @@ void EnterKeyMode() {}  // the console functions already read single keys
 void LeaveKeyMode() {}
 
 bool KeyWaiting() {
-    const InputKind kind = StandardInputKind();
-    if (kind == InputKind::Console) return _kbhit() != 0;
-    if (pendingKey >= 0) return true;
-    if (inputEnded || !RedirectedReadReady(kind)) return false;
-    pendingKey = ReadRedirectedByte();
-    return pendingKey >= 0;
+    switch (Kind()) {
+        case InputKind::Console:
+            return _kbhit() != 0;
+        case InputKind::Pipe:
+            Pipe().StartOnce();
+            return Pipe().HasByte();
+        case InputKind::Other:
+            if (pendingByte < 0 && !otherEnded) {
+                pendingByte = ReadInputByte();
+                otherEnded = pendingByte < 0;
+            }
+            return pendingByte >= 0;
+    }
+    return false;
 }
 
 int ReadKey() {
-    if (pendingKey >= 0) {
-        const int key = pendingKey;
-        pendingKey = -1;
-        return key;
+    switch (Kind()) {
+        case InputKind::Console:
+            return _getch();
+        case InputKind::Pipe:
+            Pipe().StartOnce();
+            return Pipe().Take();
+        case InputKind::Other:
+            if (KeyWaiting()) {
+                const int byte = pendingByte;
+                pendingByte = -1;
+                return byte;
+            }
+            return -1;
     }
-    if (StandardInputKind() == InputKind::Console) return _getch();
-    if (inputEnded) return -1;
-    return ReadRedirectedByte();
+    return -1;
 }
 
 bool InputEnded() {
-    if (StandardInputKind() == InputKind::Console) return false;  // a key can always come
-    if (pendingKey >= 0) return false;
-    if (!inputEnded && std::feof(stdin)) inputEnded = true;  // the prompts met the end
-    if (!inputEnded && RedirectedReadReady(StandardInputKind())) KeyWaiting();
-    return inputEnded && pendingKey < 0;
+    switch (Kind()) {
+        case InputKind::Console:
+            return false;  // a key can always come
+        case InputKind::Pipe:
+            Pipe().StartOnce();
+            return Pipe().Ended();
+        case InputKind::Other:
+            return !KeyWaiting() && otherEnded;
+    }
+    return false;
 }
 
 void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
