@@ -1,0 +1,95 @@
+// The lab bench: the simulated drives listed in ssdlab.json, with their
+// identity, backing store, controller parameters and injected faults.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform::lab {
+
+/// Name of the bench file in the bench folder.
+constexpr const char* kBenchFileName = "ssdlab.json";
+
+/// Controller family a lab drive emulates: the attribute set and byte layout
+/// of its SMART page.
+enum class DriveKind { Kvt, Rzb, Plain };
+
+/// Faults a bench entry can inject.
+struct DriveFaults {
+    std::vector<std::int64_t> ioErrorAtMib;  ///< a transfer touching one of these MiB fails
+    std::vector<std::int64_t> stallAtMib;    ///< a transfer touching one of these never completes
+    bool completeAtOnce = false;             ///< every transfer finishes inside StartTransfer
+    bool smartNeedsEnable = false;  ///< SMART READ DATA fails until SMART ENABLE OPERATIONS
+    bool smartFails = false;        ///< SMART READ DATA short, SMART ENABLE OPERATIONS rejected
+    bool identifyFails = false;     ///< IDENTIFY DEVICE rejected
+    bool missing = false;           ///< listed, but neither data nor control handle opens
+    bool geometryFails = false;     ///< the size request fails
+    bool layoutFails = false;       ///< the partition table request fails
+};
+
+/// Flash wear and error model of one drive.
+struct WearParams {
+    std::uint32_t initialAec = 0;     ///< average erase count of a fresh drive
+    double writeAmplification = 1.0;  ///< flash bytes programmed per host byte
+    std::uint32_t ratedCycles = 30;   ///< erase count at which rberRated is reached
+    double rberStart = 1e-8;          ///< raw bit error rate at erase count 0
+    double rberRated = 1e-4;          ///< raw bit error rate at ratedCycles
+    double rberMax = 2e-3;            ///< the rate stops rising here
+    std::uint32_t eccBits = 8;        ///< error bits per 512-byte sector the ECC corrects
+    std::uint64_t seed = 0;           ///< error draw seed; 0 picks one per drive instance
+};
+
+/// One drive of the bench, with every path resolved.
+struct BenchDrive {
+    std::uint32_t number = 0;
+    DriveKind kind = DriveKind::Plain;
+    std::int64_t sizeBytes = 0;  ///< configured size; 0 for a device means the whole device
+    std::string model;
+    std::string serial;
+    std::string firmware;
+    std::string imagePath;               ///< data file (empty when devicePath is set)
+    std::string devicePath;              ///< block device used instead of an image
+    std::string statePath;               ///< controller state side file
+    std::uint32_t partitions = 0;        ///< used partition entries (type 0x07)
+    std::uint32_t partitionEntries = 0;  ///< entries in the layout, used ones included
+    std::int32_t scsiPort = 0;
+    std::int32_t scsiTargetId = 0;
+    DriveFaults faults;
+    WearParams wear;
+};
+
+struct Bench {
+    std::string folder;  ///< folder of the bench file; relative paths start here
+    std::vector<BenchDrive> drives;
+};
+
+/// Folder of the bench file: $SSDLAB_DIR when set and not empty, else the
+/// program's folder.
+std::string BenchFolder();
+
+/// The text of the default bench, written when the bench file is missing.
+std::string DefaultBenchText();
+
+/// Parses bench text, resolving relative paths against `folder`. False with a
+/// one-line reason in *error when the text is not a valid bench.
+bool ParseBench(const std::string& text, const std::string& folder, Bench* bench,
+                std::string* error);
+
+/// Reads the bench file of BenchFolder(), writing the default one first when it
+/// is missing. False with a one-line reason ("<path>: <what>") in *error.
+bool LoadBench(Bench* bench, std::string* error);
+
+/// The drive with `number`, or nullptr.
+const BenchDrive* FindDrive(const Bench& bench, std::uint32_t number);
+
+/// Records a bench or state error of this process and writes it as a trace note.
+void NoteLabError(const std::string& text);
+
+/// The last bench or state error of this process on one line, empty when none.
+std::string LastLabError();
+
+/// Name of a kind as the bench file spells it.
+const char* KindName(DriveKind kind);
+
+}  // namespace platform::lab

@@ -1,0 +1,65 @@
+// One lab drive in this process: its bench entry, its backing store and its
+// emulated controller. The data handle, the control handles and transfers in
+// flight share one LabDrive; the controller state is saved when the last of
+// them lets go, and whenever SMART data is read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/lab/lab_bench.h"
+#include "platform/lab/lab_controller.h"
+
+namespace platform::lab {
+
+struct PowerSession;
+
+class LabDrive {
+public:
+    /// The drive with `number` of the current bench, shared with every other
+    /// user in the process. nullptr with an errno value in *errorCode when the
+    /// bench is invalid (EINVAL), the number is not on it (ENOENT), the drive is
+    /// marked missing (ENOENT) or its store or state cannot be set up.
+    static std::shared_ptr<LabDrive> Acquire(std::uint32_t number, std::uint32_t* errorCode);
+
+    ~LabDrive();
+    LabDrive(const LabDrive&) = delete;
+    LabDrive& operator=(const LabDrive&) = delete;
+
+    const BenchDrive& Config() const { return config_; }
+    std::int64_t SizeBytes() const { return sizeBytes_; }
+
+    /// Accounts a completed write.
+    void CompleteWrite(std::uint32_t length);
+    /// Accounts a completed read and applies the flash bit errors to `data`.
+    void CompleteRead(std::int64_t offsetBytes, void* data, std::uint32_t length);
+
+    /// SMART ENABLE OPERATIONS. False when the drive rejects it.
+    bool EnableSmart();
+    /// SMART READ DATA into a 512-byte page; saves the state. False when the
+    /// drive does not deliver the page.
+    bool ReadSmartPage(unsigned char* page);
+    /// IDENTIFY DEVICE into a 512-byte page. False when the drive rejects it.
+    bool ReadIdentifyPage(unsigned char* page);
+
+    /// Writes the controller state to its side file.
+    void Save();
+
+    /// A copy of the controller state, power-on time brought up to date.
+    ControllerState StateSnapshot();
+
+private:
+    LabDrive(const BenchDrive& config, std::int64_t sizeBytes, PowerSession* session,
+             std::uint64_t seed);
+    void AccountPowerOnTime();
+
+    BenchDrive config_;
+    std::int64_t sizeBytes_;
+    PowerSession* session_;
+    std::mutex mutex_;
+    Controller controller_;
+};
+
+}  // namespace platform::lab

@@ -1,0 +1,132 @@
+// Transfers of a lab drive: data lands in the image byte for byte, the image is
+// what the host reads, and the bench's transfer faults behave as configured.
+#include <chrono>
+#include <fstream>
+
+#include "tests/platform/lab/lab_test_support.h"
+
+namespace {
+
+class LabRawDrive : public labtest::LabFixture {};
+
+using labtest::AlignedBuffer;
+using labtest::kMiB;
+using labtest::OpenDrive;
+
+void Fill(unsigned char* data, std::size_t size, unsigned seed) {
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<unsigned char>((i * 2654435761u + seed) >> 13);
+}
+
+TEST_F(LabRawDrive, WrittenDataLandsInTheImageAndTheImageIsWhatTheHostReads) {
+    WriteOneDriveBench("kvt", 4, "\"rber_start\": 0, \"rber_rated\": 0, \"rber_max\": 0");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    AlignedBuffer block(kMiB);
+    Fill(block.get(), kMiB, 7);
+    ASSERT_TRUE(drive.Transfer(2 * kMiB, block.get(), kMiB, false));
+
+    std::ifstream image(Path("lab_drive1.img"), std::ios::binary);
+    std::vector<char> stored(kMiB);
+    image.seekg(2 * kMiB);
+    image.read(stored.data(), kMiB);
+    EXPECT_EQ(std::memcmp(stored.data(), block.get(), kMiB), 0);
+
+    // Changing the file changes what the host reads.
+    {
+        std::fstream edit(Path("lab_drive1.img"), std::ios::binary | std::ios::in | std::ios::out);
+        edit.seekp(2 * kMiB + 100);
+        edit.put(static_cast<char>(block.get()[100] ^ 0x01));
+    }
+    AlignedBuffer back(kMiB);
+    ASSERT_TRUE(drive.Transfer(2 * kMiB, back.get(), kMiB, true));
+    EXPECT_EQ(back.get()[100], block.get()[100] ^ 0x01);
+    EXPECT_EQ(std::memcmp(back.get(), block.get(), 100), 0);
+}
+
+TEST_F(LabRawDrive, TransfersOutsideTheDriveOrUnattachedAreRefused) {
+    WriteOneDriveBench("kvt", 4);
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    AlignedBuffer block(kMiB);
+    EXPECT_EQ(
+        platform::StartTransfer(drive.drive, &drive.slot, 4 * kMiB, block.get(), kMiB, true).status,
+        platform::IoStart::Failed);
+    EXPECT_EQ(
+        platform::StartTransfer(drive.drive, &drive.slot, 100, block.get(), kMiB, true).status,
+        platform::IoStart::Failed);
+
+    std::uint32_t error = 0;
+    platform::RawDrive* loose = platform::OpenRawDrive(1, &error);
+    ASSERT_NE(loose, nullptr);
+    platform::OverlappedSlot slot{};
+    EXPECT_EQ(platform::StartTransfer(loose, &slot, 0, block.get(), kMiB, true).status,
+              platform::IoStart::Failed);
+    platform::CloseRawDrive(loose);
+}
+
+TEST_F(LabRawDrive, StalledTransferNeverCompletes) {
+    WriteOneDriveBench("kvt", 4, "\"faults\": {\"stall_at_mib\": 1}");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    AlignedBuffer block(kMiB);
+    EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, false));
+
+    EXPECT_EQ(
+        platform::StartTransfer(drive.drive, &drive.slot, kMiB, block.get(), kMiB, false).status,
+        platform::IoStart::Pending);
+    platform::OverlappedSlot* done = &drive.slot;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(platform::WaitCompletion(drive.port, 200, &done));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_EQ(done, nullptr);
+}
+
+TEST_F(LabRawDrive, IoErrorFailsTheCompletionOfTransfersTouchingThatMib) {
+    WriteOneDriveBench("kvt", 4, "\"faults\": {\"io_error_at_mib\": [2]}");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    AlignedBuffer block(2 * kMiB);
+    EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
+
+    // A transfer ending inside MiB 2 touches it.
+    ASSERT_EQ(
+        platform::StartTransfer(drive.drive, &drive.slot, kMiB + kMiB / 2, block.get(), kMiB, true)
+            .status,
+        platform::IoStart::Pending);
+    platform::OverlappedSlot* done = nullptr;
+    EXPECT_FALSE(platform::WaitCompletion(drive.port, 1000, &done));
+    EXPECT_EQ(done, &drive.slot);  // the failed transfer is named, as a port does
+
+    EXPECT_TRUE(drive.Transfer(3 * kMiB, block.get(), kMiB, true));
+}
+
+TEST_F(LabRawDrive, TransferCompletedAtOnceIsStillCollected) {
+    WriteOneDriveBench("kvt", 4, "\"faults\": {\"complete_at_once\": true}");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    AlignedBuffer block(kMiB);
+    Fill(block.get(), kMiB, 3);
+    EXPECT_EQ(platform::StartTransfer(drive.drive, &drive.slot, 0, block.get(), kMiB, false).status,
+              platform::IoStart::Finished);
+    platform::OverlappedSlot* done = nullptr;
+    ASSERT_TRUE(platform::WaitCompletion(drive.port, 1000, &done));
+    EXPECT_EQ(done, &drive.slot);
+    EXPECT_FALSE(platform::WaitCompletion(drive.port, 10, &done));  // only once
+
+    AlignedBuffer back(kMiB);
+    EXPECT_TRUE(drive.Transfer(0, back.get(), kMiB, true));
+    EXPECT_EQ(std::memcmp(back.get(), block.get(), kMiB), 0);
+}
+
+TEST_F(LabRawDrive, GeometryAndLayoutFaultsFailTheirRequests) {
+    WriteOneDriveBench("kvt", 4, "\"faults\": {\"geometry_fails\": true, \"layout_fails\": true}");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    std::int64_t size = 0;
+    std::vector<std::uint8_t> types;
+    EXPECT_FALSE(platform::GetDriveSizeBytes(drive.drive, &size));
+    EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
+}
+
+}  // namespace
