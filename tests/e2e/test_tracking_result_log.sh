@@ -31,6 +31,10 @@ if [ "$ROUNDS" -gt 1 ]; then
     [ "$(field_of $((LAST - 1)) 1 "$LOG")" -lt 3 ] || fail "test ran a round past the target"
 fi
 [ "$(output_count 'RBER: ')" -eq "$ROUNDS" ] || fail "expected one RBER line per round"
+# Each round's printed rate is the last-round rate of its line.
+grep '^RBER: ' "$LAST_OUTPUT" | cut -c7- > "$SCRATCH/printed.txt"
+awk -F, 'NR > 3 { sub(/\r$/, ""); print $27 }' "$LOG" > "$SCRATCH/logged.txt"
+cmp -s "$SCRATCH/printed.txt" "$SCRATCH/logged.txt" || fail "RBER lines differ from the log"
 output_has 'Copy Failed' && fail "copy to the shared folder failed"
 cmp -s "$LOG" "$COPY" || fail "shared copy differs from the log"
 
@@ -49,4 +53,16 @@ NEXT=$((LAST + 1))
 [ "$(field_of $NEXT 29 "$LOG")" -ge 77 ] || fail "uncorrectable bit error count not restored"
 [ "$(field_of $NEXT 30 "$LOG")" -ge 5 ] || fail "sector fail count not restored"
 cmp -s "$LOG" "$COPY" || fail "shared copy differs from the continued log"
+
+# A read-only run adds exactly one line, with no write speed.
+BEFORE=$(line_count "$LOG")
+# (No line end after the answer: a character left waiting would abandon the test.)
+run_lab '1\nY'
+output_has 'Interrupted' && fail "read-only run was interrupted"
+[ "$(line_count "$LOG")" -eq $((BEFORE + 1)) ] || fail "read-only run did not add one line"
+[ "$(field_of $((BEFORE + 1)) 32 "$LOG")" = 0 ] || fail "read-only line has a write speed"
+[ "$(field_of $((BEFORE + 1)) 29 "$LOG")" -ge 77 ] || fail "read-only run lost the counters"
+check_crlf "$LOG"
+check_data_lines "$LOG"
+cmp -s "$LOG" "$COPY" || fail "shared copy differs after the read-only run"
 echo "PASS"
