@@ -122,12 +122,16 @@ TEST(DriveRegistryLab, RefreshOfAnUnreadableDriveChangesNothing) {
 // scenarios run in a fresh process of their own.
 namespace {
 
-[[noreturn]] void FinishScenario(const std::ostringstream& mismatches) {
-    std::cerr << mismatches.str();
-    std::exit(mismatches.str().empty() ? 0 : 1);
+// Runs a scenario that returns its mismatches, reports them on the error
+// stream and ends the process: success only when there were none. The
+// scenario's bench folder is gone by then.
+[[noreturn]] void RunScenario(std::string (*scenario)()) {
+    const std::string mismatches = scenario();
+    std::cerr << mismatches;
+    std::exit(mismatches.empty() ? 0 : 1);
 }
 
-void BuildsOnceFromTheDiskList() {
+std::string BuildsOnceFromTheDiskList() {
     std::ostringstream mismatches;
     LabBenchScope bench(BenchJson({kPlainDrive, kKvtDrive}));
     CSSDSmart* first = nullptr;
@@ -151,27 +155,27 @@ void BuildsOnceFromTheDiskList() {
     TraceCapture trace;
     if (&GetSSDSmart() != first) mismatches << "second call built a new registry\n";
     if (!trace.Text().empty()) mismatches << "second call read SMART: [" << trace.Text() << "]\n";
-    FinishScenario(mismatches);
+    return mismatches.str();
 }
 
-void FailedDiskListLeavesTheRegistryEmpty() {
+std::string FailedDiskListLeavesTheRegistryEmpty() {
     std::ostringstream mismatches;
     LabBenchScope bench("this is not a bench");
     TraceCapture trace;
     CSSDSmart& registry = GetSSDSmart();
     if (trace.Text() != "InitWmi failed!\n\n") mismatches << "trace: [" << trace.Text() << "]\n";
     if (!registry.StatusList.empty() || !registry.DiskList.empty()) mismatches << "not empty\n";
-    FinishScenario(mismatches);
+    return mismatches.str();
 }
 
 }  // namespace
 
 TEST(DriveRegistryProcess, BuildsOnceFromTheDiskList) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(BuildsOnceFromTheDiskList(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(RunScenario(BuildsOnceFromTheDiskList), testing::ExitedWithCode(0), "");
 }
 
 TEST(DriveRegistryProcess, FailedDiskListLeavesTheRegistryEmpty) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(FailedDiskListLeavesTheRegistryEmpty(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(RunScenario(FailedDiskListLeavesTheRegistryEmpty), testing::ExitedWithCode(0), "");
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 class LabBenchScope {
@@ -15,7 +16,8 @@ public:
     explicit LabBenchScope(const std::string& benchJson) {
         char pattern[] = "/tmp/ssdtest-smart-XXXXXX";
         const char* made = mkdtemp(pattern);
-        if (made != nullptr) folder_ = made;
+        if (made == nullptr) throw std::runtime_error("cannot make a scratch bench folder");
+        folder_ = made;
         std::ofstream(folder_ + "/ssdlab.json", std::ios::binary) << benchJson;
         if (const char* old = getenv("SSDLAB_DIR")) saved_ = old;
         setenv("SSDLAB_DIR", folder_.c_str(), 1);
