@@ -1,0 +1,221 @@
+// The viewer's console on posix: a detached session of a private tmux server.
+// The pane's title is the viewer's path; key events become the bytes they type
+// into the pane, and the console's "select all, copy" puts the pane's visible
+// text on the clipboard file. Closing the window hangs up the pane's terminal.
+#include "platform/viewer_host.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "platform/posix/host/text.h"
+#include "platform/posix/host/viewer_clipboard.h"
+#include "platform/posix/host/viewer_keys.h"
+#include "platform/posix/host/viewer_tmux.h"
+
+extern char** environ;
+
+namespace platform {
+
+struct ViewerProcess {
+    pid_t pid = 0;
+    unsigned long long startTime = 0;  // tells the process from a later one with its pid
+};
+
+struct ConsoleWindow {
+    std::string paneId;  // tmux pane id, "%N"; unique for the server's life
+    posix::ConsoleKeyTranslator keys;
+};
+
+namespace {
+
+constexpr const char* kConsoleColumns = "100";
+constexpr const char* kConsoleRows = "30";
+constexpr auto kProcessPollInterval = std::chrono::milliseconds(20);
+
+// Windows found so far (owned here, like the system's window handles) and the
+// one that receives key events.
+std::vector<std::unique_ptr<ConsoleWindow>>& KnownWindows() {
+    static std::vector<std::unique_ptr<ConsoleWindow>> windows;
+    return windows;
+}
+ConsoleWindow* foregroundWindow = nullptr;
+
+ConsoleWindow* WindowForPane(const std::string& paneId) {
+    for (const auto& window : KnownWindows()) {
+        if (window->paneId == paneId) return window.get();
+    }
+    KnownWindows().push_back(std::make_unique<ConsoleWindow>());
+    KnownWindows().back()->paneId = paneId;
+    return KnownWindows().back().get();
+}
+
+enum class ProcessState { Running, Ended };
+
+/// Reads the state and start time of a process from /proc; a zombie counts
+/// as ended.
+ProcessState ReadProcessState(pid_t pid, unsigned long long* startTime) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return ProcessState::Ended;
+    // The command name (field 2) may hold blanks and parentheses; the fields
+    // after its last ')' are plain.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) return ProcessState::Ended;
+    std::istringstream fields(line.substr(close + 1));
+    std::string state;
+    fields >> state;
+    std::string skipped;
+    for (int field = 4; field < 22; ++field) fields >> skipped;
+    unsigned long long start = 0;
+    fields >> start;
+    if (startTime != nullptr) *startTime = start;
+    return (state == "Z" || state == "X") ? ProcessState::Ended : ProcessState::Running;
+}
+
+bool IsRunning(const ViewerProcess* process) {
+    unsigned long long start = 0;
+    return ReadProcessState(process->pid, &start) == ProcessState::Running &&
+           start == process->startTime;
+}
+
+/// `-e NAME=VALUE` for every variable of the tester's environment, so that the
+/// viewer sees it even when the tmux server was started by another process.
+void AddEnvironment(std::vector<std::string>* args) {
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string variable = *entry;
+        if (variable.find('=') == std::string::npos || variable.rfind("TMUX=", 0) == 0 ||
+            variable.rfind("TMUX_PANE=", 0) == 0)
+            continue;  // tmux sets its own
+        args->push_back("-e");
+        args->push_back(variable);
+    }
+}
+
+std::string CurrentFolder() {
+    std::string folder(4096, '\0');
+    while (getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return ".";
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(folder.find('\0'));
+    return folder;
+}
+
+void TypeIntoPane(const ConsoleWindow& window, const std::string& bytes) {
+    // Sent as hexadecimal byte values, so no byte is read as a key name.
+    std::vector<std::string> args = {"send-keys", "-t", window.paneId, "-H"};
+    for (const unsigned char byte : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02x", byte);
+        args.push_back(hex);
+    }
+    posix::RunTmux(args);
+}
+
+void CopyPaneScreen(const ConsoleWindow& window) {
+    std::string screen;
+    if (posix::RunTmux({"capture-pane", "-p", "-t", window.paneId}, &screen)) {
+        if (!screen.empty() && screen.back() == '\n') screen.pop_back();
+        posix::WriteClipboardText(posix::ConsoleCopyText(screen));
+    }
+}
+
+}  // namespace
+
+ViewerProcess* StartInNewConsole(const std::wstring& programPath) {
+    static unsigned sessionCount = 0;
+    const std::string path = posix::Narrow(programPath);
+    const std::string session =
+        "gaugelens-" + std::to_string(getpid()) + "-" + std::to_string(++sessionCount);
+
+    std::vector<std::string> args = {
+        "new-session",   "-d", "-P",         "-F", "#{pane_id} #{pane_pid}", "-s", session, "-x",
+        kConsoleColumns, "-y", kConsoleRows, "-c", CurrentFolder()};
+    AddEnvironment(&args);
+    // With more than one word tmux starts the command itself, not through a
+    // shell; nice with no change of priority just runs the viewer in its place.
+    for (const char* word : {"nice", "-n", "0", "--"}) args.push_back(word);
+    args.push_back(path);
+
+    std::string created;
+    if (!posix::RunTmux(args, &created)) return nullptr;
+    std::istringstream fields(created);
+    std::string paneId;
+    auto process = std::make_unique<ViewerProcess>();
+    if (!(fields >> paneId >> process->pid) || process->pid <= 0) return nullptr;
+    ReadProcessState(process->pid, &process->startTime);
+
+    // The pane's title is what FindConsoleWindow looks for; keep the pane's
+    // size even if someone attaches to the session.
+    posix::RunTmux({"select-pane", "-t", paneId, "-T", path});
+    posix::RunTmux({"set-option", "-t", "=" + session, "status", "off"});
+    return process.release();
+}
+
+ConsoleWindow* FindConsoleWindow(const std::wstring& title) {
+    std::string panes;
+    if (!posix::RunTmux({"list-panes", "-a", "-F", "#{pane_id}\t#{pane_title}"}, &panes))
+        return nullptr;
+    const std::string wanted = posix::Narrow(title);
+    std::istringstream lines(panes);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t tab = line.find('\t');
+        if (tab != std::string::npos && line.compare(tab + 1, std::string::npos, wanted) == 0)
+            return WindowForPane(line.substr(0, tab));
+    }
+    return nullptr;
+}
+
+void BringToForeground(ConsoleWindow* window) {
+    if (window != nullptr) foregroundWindow = window;
+}
+
+void SendKeyEvents(const std::vector<KeyEvent>& events) {
+    ConsoleWindow* window = foregroundWindow;
+    if (window == nullptr) return;
+    std::vector<posix::ConsoleInput> inputs;
+    for (const KeyEvent& event : events) window->keys.Feed(event, &inputs);
+    for (const posix::ConsoleInput& input : inputs) {
+        if (input.kind == posix::ConsoleInput::Kind::CopyScreen) {
+            CopyPaneScreen(*window);
+        } else {
+            TypeIntoPane(*window, input.bytes);
+        }
+    }
+}
+
+void PostClose(ConsoleWindow* window) {
+    // Killing the pane closes its terminal: the viewer gets a hang-up.
+    if (window != nullptr) posix::RunTmux({"kill-pane", "-t", window->paneId});
+}
+
+bool WaitProcessEnd(ViewerProcess* process, std::uint32_t timeoutMs) {
+    if (process == nullptr) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (!IsRunning(process)) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        const auto pause =
+            std::min<std::chrono::steady_clock::duration>(kProcessPollInterval, deadline - now);
+        usleep(static_cast<useconds_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(pause).count()));
+    }
+}
+
+void TerminateViewer(ViewerProcess* process) {
+    if (process != nullptr && IsRunning(process)) kill(process->pid, SIGKILL);
+}
+
+void CloseViewerProcess(ViewerProcess* process) { delete process; }
+
+}  // namespace platform

@@ -1,0 +1,145 @@
+// Filing a capture: the data file from the clipboard and the moves of the
+// viewer's two files to time-stamped names; the key batches and time stamp.
+#include <gtest/gtest.h>
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+
+#include "platform/posix/host/viewer_clipboard.h"
+#include "tests/viewer/viewer_test_support.h"
+
+namespace {
+
+using namespace viewer_test;
+using boost::posix_time::ptime;
+using boost::posix_time::time_from_string;
+
+/// The bytes of a string literal, embedded NULs included (its own end excluded).
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+class GaugeLensCapture : public ViewerFixture {
+protected:
+    /// Leaves the viewer's two files in the current folder, as the viewer does.
+    void WriteViewerFiles() {
+        WriteFile(Prefix() + serial_ + "_bank.csv", "bank\n");
+        WriteFile(Prefix() + serial_ + "_block.csv", "block\n");
+    }
+
+    std::string Filed(const std::string& stamp, const std::string& suffix) const {
+        return ProgramFolder() + "/" + Prefix() + stamp + suffix;
+    }
+
+    const ptime at_ = time_from_string("2010-08-23 14:05:09");
+};
+
+TEST_F(GaugeLensCapture, FilesTextAndBothViewerFilesUnderTheTimeStamp) {
+    UseDrive(2);
+    ASSERT_TRUE(platform::posix::WriteClipboardText("Drive 2\r\nline\nend"));
+    WriteViewerFiles();
+
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    // Every line feed is stored as CR LF, and the text's NUL comes along.
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), Bytes("Drive 2\r\r\nline\r\nend\0"));
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_bank.csv")), "bank\n");
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_block.csv")), "block\n");
+    EXPECT_FALSE(Exists(Prefix() + serial_ + "_bank.csv"));
+    EXPECT_FALSE(Exists(Prefix() + serial_ + "_block.csv"));
+}
+
+TEST_F(GaugeLensCapture, SecondCaptureInTheSameSecondOverwritesTextAndKeepsFiledFiles) {
+    UseDrive(41);
+    ASSERT_TRUE(platform::posix::WriteClipboardText("first"));
+    WriteViewerFiles();
+    ASSERT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+
+    ASSERT_TRUE(platform::posix::WriteClipboardText("second"));
+    WriteFile(Prefix() + serial_ + "_bank.csv", "new bank\n");
+    WriteFile(Prefix() + serial_ + "_block.csv", "new block\n");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    const std::string before = Prefix() + serial_ + "_bank.csv";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              before + " -> " + Filed("20100823T140509", "_bank.csv") + "\nMoveFile1 Failed!\n");
+
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), Bytes("second\0"));
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_bank.csv")), "bank\n");
+    EXPECT_EQ(ReadFile(before), "new bank\n");
+}
+
+TEST_F(GaugeLensCapture, MissingBlockFileFailsTheSecondMove) {
+    UseDrive(42);
+    ASSERT_TRUE(platform::posix::WriteClipboardText("text"));
+    WriteFile(Prefix() + serial_ + "_bank.csv", "bank\n");
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), Prefix() + serial_ + "_block.csv -> " +
+                                                          Filed("20100823T140509", "_block.csv") +
+                                                          "\nMoveFile2 Failed!\n");
+    EXPECT_TRUE(Exists(Filed("20100823T140509", "_bank.csv")));
+}
+
+TEST_F(GaugeLensCapture, EmptyClipboardTextGivesADataFileOfOneNulByte) {
+    UseDrive(43);
+    ASSERT_TRUE(platform::posix::WriteClipboardText(""));
+    WriteViewerFiles();
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), std::string(1, '\0'));
+}
+
+TEST_F(GaugeLensCapture, NoClipboardTextFailsBeforeWritingAnything) {
+    UseDrive(44);
+    WriteViewerFiles();
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ClipBoard Open Failed!\n");
+    EXPECT_TRUE(FiledCaptures().empty());
+    EXPECT_TRUE(Exists(Prefix() + serial_ + "_bank.csv"));
+}
+
+TEST(GaugeLensTimeStamp, IsTheBasicIsoFormToTheSecond) {
+    EXPECT_EQ(GaugeLensTimeStamp(time_from_string("2010-08-23 14:05:09.750")), L"20100823T140509");
+    EXPECT_EQ(GaugeLensTimeStamp(time_from_string("2009-01-02 03:04:05")), L"20090102T030405");
+}
+
+std::vector<platform::KeyEvent> Taps(const std::string& keys) {
+    std::vector<platform::KeyEvent> events;
+    for (const char key : keys) {
+        const std::uint16_t code = key == '\n' ? 13 : static_cast<std::uint16_t>(key);
+        events.push_back({code, false});
+        events.push_back({code, true});
+    }
+    return events;
+}
+
+bool Same(const std::vector<platform::KeyEvent>& a, const std::vector<platform::KeyEvent>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].virtualKey != b[i].virtualKey || a[i].release != b[i].release) return false;
+    }
+    return true;
+}
+
+TEST(GaugeLensKeyBatches, AnswerThePromptsAndCopyTheConsoleText) {
+    const auto batches = GaugeLensKeyBatches(2);
+    ASSERT_EQ(batches.size(), 4u);
+    EXPECT_TRUE(Same(batches[0], Taps("2\n2\n3\n")));
+    const std::vector<platform::KeyEvent> menu = {{18, false}, {32, false}, {32, true}, {18, true}};
+    EXPECT_TRUE(Same(batches[1], menu));
+    const std::vector<platform::KeyEvent> selectAll = {{'E', false}, {'S', false}};
+    EXPECT_TRUE(Same(batches[2], selectAll));
+    EXPECT_TRUE(Same(batches[3], Taps("\n4\n0\n")));
+}
+
+TEST(GaugeLensKeyBatches, TypeEveryDigitOfTheDriveNumber) {
+    EXPECT_TRUE(Same(GaugeLensKeyBatches(12)[0], Taps("12\n2\n3\n")));
+    EXPECT_TRUE(Same(GaugeLensKeyBatches(0)[0], Taps("0\n2\n3\n")));
+    EXPECT_TRUE(Same(GaugeLensKeyBatches(105)[0], Taps("105\n2\n3\n")));
+}
+
+}  // namespace

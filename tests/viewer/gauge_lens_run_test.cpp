@@ -1,0 +1,157 @@
+// Whole viewer runs against the stand-in viewer in a private tmux server.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+
+#include "platform/viewer_host.h"
+#include "tests/viewer/viewer_test_support.h"
+
+namespace {
+
+using namespace viewer_test;
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+class GaugeLensRun : public ViewerFixture {
+protected:
+    /// The captures filed for this drive, by kind.
+    std::vector<std::string> Filed(const std::string& suffix) const {
+        std::vector<std::string> names;
+        for (const std::string& name : FiledCaptures()) {
+            if (name.size() > suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                names.push_back(name);
+        }
+        return names;
+    }
+};
+
+TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
+    UseDrive(12);  // two digits: both must reach the viewer
+    testing::internal::CaptureStdout();
+    RunGaugeLens(test_);
+    const std::string out = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(out, "Waiting Viewer : " + ViewerPath() + "\n");
+    ASSERT_EQ(Filed("_data.txt").size(), 1u);
+    ASSERT_EQ(Filed("_bank.csv").size(), 1u);
+    ASSERT_EQ(Filed("_block.csv").size(), 1u);
+    const std::string stamp = Filed("_data.txt")[0].substr(Prefix().size(), 15);
+    EXPECT_EQ(Filed("_bank.csv")[0], Prefix() + stamp + "_bank.csv");
+    EXPECT_EQ(Filed("_block.csv")[0], Prefix() + stamp + "_block.csv");
+
+    // The data file holds the viewer's screen as the console copy gave it:
+    // lines joined by CR LF (stored as CR CR LF), ending in the text's NUL.
+    const std::string data = ReadFile(ProgramFolder() + "/" + Filed("_data.txt")[0]);
+    EXPECT_NE(data.find("Drive 12 : "), std::string::npos) << data;
+    EXPECT_NE(data.find("Serial Number : " + serial_ + "\r\r\n"), std::string::npos) << data;
+    EXPECT_EQ(data.back(), '\0');
+    EXPECT_TRUE(Filed("_bank.csv").size() == 1 && FilesLike(".", Prefix(), ".csv").empty());
+    EXPECT_EQ(ProcessesRunning(ViewerPath()), 0);
+}
+
+TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
+    UseDrive(45);
+    setenv("GAUGELENS_STANDIN_NO_BANK", "1", 1);
+    testing::internal::CaptureStdout();
+    RunGaugeLens(test_);
+    const std::string out = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(Occurrences(out, "Waiting Viewer : "), 3);
+    EXPECT_EQ(Occurrences(out, "\nMoveFile1 Failed!\n"), 3);
+    EXPECT_EQ(Occurrences(out, "MoveFile2"), 0);
+    EXPECT_NE(out.find("MoveFile1 Failed!\nRunGaugeLens Failed.\n"), std::string::npos) << out;
+    EXPECT_FALSE(Filed("_data.txt").empty());
+    EXPECT_TRUE(Filed("_bank.csv").empty());
+    EXPECT_TRUE(Filed("_block.csv").empty());
+    // The block file stays where the viewer wrote it.
+    EXPECT_TRUE(Exists(Prefix() + serial_ + "_block.csv"));
+}
+
+TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
+    UseDrive(46);
+    setenv("GAUGELENS_STANDIN_HANG", "1", 1);
+    GaugeLensTiming().endWaitMs = 300;
+    testing::internal::CaptureStdout();
+    const bool filed = RunGaugeLensOnce(test_);
+    const std::string out = testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(filed);
+    EXPECT_NE(out.find("GaugeLens Not Responding, Terminated.\n"), std::string::npos) << out;
+    EXPECT_EQ(Filed("_bank.csv").size(), 1u);
+    for (int wait = 0; wait < 100 && ProcessesRunning(ViewerPath()) > 0; ++wait) usleep(10000);
+    EXPECT_EQ(ProcessesRunning(ViewerPath()), 0);
+}
+
+TEST_F(GaugeLensRun, ViewerThatNeverStartsLeavesNoWindowAndNoCapture) {
+    UseDrive(47);
+    setenv("GAUGELENS_STANDIN_NO_START", "1", 1);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(RunGaugeLensOnce(test_));
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        "Waiting Viewer : " + ViewerPath() + "\nTarget Window Not Found\nClipBoard Open Failed!\n");
+}
+
+TEST_F(GaugeLensRun, BusyMutexWithoutViewerReportsItNotFound) {
+    UseDrive(48);
+    platform::NamedMutex* other = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
+    ASSERT_EQ(platform::WaitNamedMutex(other, 0), platform::MutexWait::Acquired);
+    GaugeLensTiming().mutexWaitMs = 200;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(RunGaugeLensOnce(test_));
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        "Waiting Viewer : " + ViewerPath() + "\nWait TimeOut! Retrying.\nGaugeLens Not Found\n");
+    platform::ReleaseAndCloseMutex(other);
+    EXPECT_TRUE(FiledCaptures().empty());
+}
+
+TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries) {
+    UseDrive(49);
+    // Another tester: holds the mutex for 31 s while its viewer waits at a prompt.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        platform::NamedMutex* mutex = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
+        const bool held = platform::WaitNamedMutex(mutex, 0) == platform::MutexWait::Acquired;
+        const char answer = held ? '1' : '0';
+        if (write(ready[1], &answer, 1) != 1 || !held) _exit(1);
+        sleep(31);
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    ASSERT_EQ(answer, '1');
+    close(ready[0]);
+    close(ready[1]);
+    platform::ViewerProcess* foreign = platform::StartInNewConsole(GaugeLensPath());
+    ASSERT_NE(foreign, nullptr);
+
+    const auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStdout();
+    RunGaugeLens(test_);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const auto waited = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(out.substr(0, out.find("Waiting Viewer", 1)),
+              "Waiting Viewer : " + ViewerPath() + "\nWait TimeOut! Retrying.\nQuit GaugeLens\n");
+    EXPECT_EQ(Occurrences(out, "Waiting Viewer : "), 2) << out;
+    EXPECT_EQ(out.find("Failed"), std::string::npos) << out;
+    EXPECT_GE(waited, std::chrono::seconds(30));
+    EXPECT_TRUE(platform::WaitProcessEnd(foreign, 0));  // it got the close
+    platform::CloseViewerProcess(foreign);
+    EXPECT_EQ(Filed("_bank.csv").size(), 1u);
+    int status = 0;
+    EXPECT_EQ(waitpid(holder, &status, 0), holder);
+}
+
+}  // namespace

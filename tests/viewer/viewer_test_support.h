@@ -1,0 +1,172 @@
+// Test helper for viewer runs: a scratch current folder, a private tmux server,
+// lock and clipboard files of its own, and the stand-in viewer placed in the
+// program's folder under the viewer's file name.
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "engine/ssd_test.h"
+#include "platform/posix/host/text.h"
+#include "platform/posix/host/viewer_tmux.h"
+#include "smart/process_utils.h"
+#include "viewer/gauge_lens.h"
+
+namespace viewer_test {
+
+inline std::string Narrow(const std::wstring& text) { return platform::posix::Narrow(text); }
+
+inline std::string ProgramFolder() { return Narrow(GetModuleFolder()); }
+
+/// The file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    try {
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+inline void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+inline bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+/// Names in `folder` that start with `prefix` and end with `suffix`.
+inline std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,
+                                          const std::string& suffix) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+/// Counts running processes whose first argument is `path`.
+inline int ProcessesRunning(const std::string& path) {
+    int count = 0;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string cmdline = ReadFile(entry.path().string() + "/cmdline");
+        const std::string stat = ReadFile(entry.path().string() + "/stat");
+        const std::size_t close = stat.rfind(')');
+        const bool zombie = close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0;
+        if (!zombie && cmdline.c_str() == path) ++count;
+    }
+    return count;
+}
+
+class ViewerFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ssdtest-viewer-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        scratch_ = pattern;
+        ASSERT_EQ(mkdir((scratch_ + "/shared").c_str(), 0700), 0);
+        char old[4096];
+        ASSERT_NE(getcwd(old, sizeof old), nullptr);
+        oldFolder_ = old;
+        ASSERT_EQ(chdir(scratch_.c_str()), 0);
+
+        const std::string socket = "ssdtest-viewer-test-" + std::to_string(getpid());
+        setenv("SSDTEST_VIEWER_TMUX_SOCKET", socket.c_str(), 1);
+        setenv("SSDTEST_VIEWER_DIR", (scratch_ + "/shared").c_str(), 1);
+        for (const char* option : {"GAUGELENS_STANDIN_NO_START", "GAUGELENS_STANDIN_HANG",
+                                   "GAUGELENS_STANDIN_NO_BANK", "GAUGELENS_STANDIN_NO_BLOCK"})
+            unsetenv(option);
+        setenv("GAUGELENS_STANDIN_SERIAL", serial_.c_str(), 1);
+        PlaceStandIn();
+
+        test_.currentStatus.SerialNumber = serial_;
+        GaugeLensTiming() = GaugeLensTimings();
+    }
+
+    void TearDown() override {
+        GaugeLensTiming() = GaugeLensTimings();
+        platform::posix::RunTmux({"kill-server"});
+        RemoveTmuxSocket();
+        if (!oldFolder_.empty()) {
+            EXPECT_EQ(chdir(oldFolder_.c_str()), 0);
+        }
+        std::error_code ignored;
+        if (!scratch_.empty()) std::filesystem::remove_all(scratch_, ignored);
+        RemoveFiledCaptures();
+    }
+
+    /// Each test uses its own drive number, so that tests running at the same
+    /// time never share the capture files in the program's folder.
+    void UseDrive(std::uint32_t driveNumber) {
+        test_.driveNumber = driveNumber;
+        RemoveFiledCaptures();
+    }
+
+    /// "drive<N>_", the start of every file a capture of this test files.
+    std::string Prefix() const { return "drive" + std::to_string(test_.driveNumber) + "_"; }
+
+    /// Capture files of this test's drive in the program's folder.
+    std::vector<std::string> FiledCaptures() const {
+        const std::regex filed(Prefix() + "[0-9]{8}T[0-9]{6}_(data\\.txt|bank\\.csv|block\\.csv)");
+        std::vector<std::string> names;
+        for (const std::string& name : FilesLike(ProgramFolder(), Prefix(), "")) {
+            if (std::regex_match(name, filed)) names.push_back(name);
+        }
+        return names;
+    }
+
+    std::string ViewerPath() const { return Narrow(GaugeLensPath()); }
+
+    CSSDTest test_;
+    const std::string serial_ = "SN" + std::to_string(getpid());
+    std::string scratch_;
+
+private:
+    /// Links the stand-in viewer, built next to the test folder, into the
+    /// program's folder; made under a temporary name and renamed, so tests
+    /// running at the same time never see half a link.
+    void PlaceStandIn() {
+        const std::string folder = ProgramFolder();
+        const std::string target = folder + "/../GaugeLens_2_21.exe";
+        ASSERT_TRUE(Exists(target)) << "stand-in viewer not built: " << target;
+        const std::string link = folder + "/GaugeLens_2_21.exe";
+        if (Exists(link)) return;
+        const std::string temporary = link + "." + std::to_string(getpid());
+        ASSERT_EQ(symlink("../GaugeLens_2_21.exe", temporary.c_str()), 0);
+        ASSERT_EQ(rename(temporary.c_str(), link.c_str()), 0);
+    }
+
+    /// tmux leaves its socket file behind when its server ends.
+    static void RemoveTmuxSocket() {
+        const char* tmpdir = getenv("TMUX_TMPDIR");
+        const std::string folder = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
+        const std::string socket = folder + "/tmux-" + std::to_string(getuid()) + "/" +
+                                   platform::posix::ViewerTmuxSocket();
+        std::remove(socket.c_str());
+    }
+
+    void RemoveFiledCaptures() const {
+        for (const std::string& name : FiledCaptures())
+            std::remove((ProgramFolder() + "/" + name).c_str());
+    }
+
+    std::string oldFolder_;
+};
+
+}  // namespace viewer_test
