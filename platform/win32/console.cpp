@@ -12,8 +12,10 @@
 #include <conio.h>
 #include <windows.h>
 
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <iostream>
 #include <mutex>
@@ -166,8 +168,18 @@ bool InputEnded() {
 void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void WriteWide(const std::wstring& text) {
+    // The runtime converts wide output with its current locale and puts the
+    // stream in a failed state at the first character it cannot convert, which
+    // would silence every later wide text. Such characters are shown as '?'.
+    std::wstring shown = text;
+    char bytes[MB_LEN_MAX];
+    for (wchar_t& character : shown) {
+        if (std::wctomb(bytes, character) < 0) character = L'?';
+    }
+    std::wctomb(nullptr, 0);  // back to the initial shift state
     std::cout.flush();
-    std::wcout << text << std::flush;
+    std::wcout << shown << std::flush;
+    std::wcout.clear();
 }
 
 }  // namespace platform
