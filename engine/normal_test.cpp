@@ -82,8 +82,8 @@ private:
             }
             writeRequest_.offset = offset_;
             buffers_.Submit(test_, writeRequest_);
-            roundWriteStarted_ = true;
             writeTicks_ += buffers_.Complete(test_);
+            blockWritten_ = true;
             offset_ += kBlockBytes;
             ++blocks_;
             if (EndOfDriveReached(offset_, test_.driveSize)) {
@@ -162,7 +162,9 @@ private:
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
             stop_ == kAbandoned) {
-            WriteDumpFiles(test_, current_->data(), previous_->data());
+            // A test abandoned before its first block left the drive and the
+            // dump files of an earlier test as they were.
+            if (blockWritten_) WriteDumpFiles(test_, current_->data(), previous_->data());
             return true;
         }
 
@@ -171,24 +173,17 @@ private:
         std::swap(current_, previous_);
         writeRequest_.buffer = current_->data();
         FillPattern(test_, current_->words());
-        roundWriteStarted_ = false;
-        roundFinished_ = true;
         offset_ = 0;
         std::cout << "Round Finished." << std::endl;
         return false;
     }
 
-    // A failure must not leave dump files that contradict the drive: blocks
-    // written in this round hold the current pattern, the rest the previous.
+    // After a failure the drive holds the current pattern in the blocks this
+    // round wrote and the previous one behind them, as after an abandoned
+    // round: the dump files say so, unless the test never wrote a block.
     void WriteDumpFilesAfterFailure() noexcept {
         try {
-            if (roundWriteStarted_) {
-                WriteDumpFiles(test_, current_->data(), previous_->data());
-            } else if (roundFinished_) {
-                // Nothing of the new round reached the drive: it still holds
-                // the previous round's pattern everywhere.
-                WriteDumpFiles(test_, previous_->data(), previous_->data());
-            }
+            if (blockWritten_) WriteDumpFiles(test_, current_->data(), previous_->data());
         } catch (...) {
             // The failure that is leaving matters more than the dump files.
         }
@@ -216,8 +211,7 @@ private:
     mmtimer batchTimer_;
     double lastAecChangeSeconds_ = 0;
 
-    bool roundWriteStarted_ = false;  // a block of this round may be on the drive
-    bool roundFinished_ = false;      // an earlier round covered the whole drive
+    bool blockWritten_ = false;  // the drive reported a block of this test written
 };
 
 }  // namespace

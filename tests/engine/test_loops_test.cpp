@@ -1,0 +1,383 @@
+// The normal and the read-only test loops on small lab drives, driven by a
+// scripted operator.
+#include <gtest/gtest.h>
+
+#include <boost/random/mersenne_twister.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/normal_test.h"
+#include "engine/pattern.h"
+#include "engine/read_only_test.h"
+#include "engine/ssd_test.h"
+#include "platform/disk_list.h"
+#include "platform/process.h"
+#include "tracking/result_log.h"
+
+namespace {
+
+constexpr std::uint32_t kDrive = 93;  // a number no other test uses
+constexpr std::uint32_t kSeed = 4711;
+using Block = std::vector<std::uint8_t>;
+
+// The pattern of round `round` (1-based) for a generator seeded with kSeed.
+Block ExpectedPattern(int round) {
+    boost::random::mt19937 generator(kSeed);
+    Block block(kBlockBytes);
+    for (int r = 1; r <= round; ++r) {
+        for (std::uint32_t i = 0; i < kBlockBytes; i += 4) {
+            std::uint32_t word = generator();
+            while (word == 0xFFFFFFFFu) word = generator();
+            std::memcpy(&block[i], &word, 4);
+        }
+    }
+    return block;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+class LabLoopTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/engine_loops_XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        folder_ = name;
+        SaveEnv("SSDLAB_DIR");
+        SaveEnv("HOME");
+        setenv("SSDLAB_DIR", folder_.c_str(), 1);
+        setenv("HOME", folder_.c_str(), 1);
+        RemoveDumpFiles();
+    }
+
+    void TearDown() override {
+        test_.reset();
+        RemoveDumpFiles();
+        std::filesystem::remove_all(folder_);
+        for (const auto& [name, value] : savedEnv_) {
+            if (value.first) {
+                setenv(name.c_str(), value.second.c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+    void SaveEnv(const char* name) {
+        const char* value = std::getenv(name);
+        savedEnv_[name] = {value != nullptr, value != nullptr ? value : ""};
+    }
+
+    // A bench of one supported-kind drive that makes no bit errors of its own.
+    void WriteBench(int sizeMib, const std::string& extra = "") {
+        sizeMib_ = sizeMib;
+        std::ofstream bench(folder_ + "/ssdlab.json");
+        bench << R"({"drives": [{"number": )" << kDrive << R"(, "kind": "kvt", "size_mib": )"
+              << sizeMib << R"(, "model": "Loop Lab", "serial": "LOOP93", "firmware": "L1",)"
+              << R"( "rber_start": 0, "rber_rated": 0, "rber_max": 0, "seed": 1)" << extra << "}]}";
+    }
+
+    // A context on the drive as the run driver leaves it before a loop.
+    CSSDTest& OpenTest() {
+        test_ = std::make_unique<CSSDTest>();
+        CSSDTest& test = *test_;
+        test.driveNumber = kDrive;
+        platform::DiskRecord disk;
+        disk.Index = kDrive;
+        disk.Size = static_cast<std::int64_t>(sizeMib_) << 20;
+        EXPECT_TRUE(test.currentStatus.Init(disk));
+        test.currentStatus.Refresh();
+        test.previousStatus = test.currentStatus;
+        testing::internal::CaptureStdout();
+        OpenDrive(test);
+        testing::internal::GetCapturedStdout();
+        const std::string logPath = LogPath();
+        test.resultLogPath = std::wstring(logPath.begin(), logPath.end());
+        OpenLogStream(test);
+        EXPECT_TRUE(test.resultLog.good());
+        test.patternGenerator.seed(kSeed);
+        test.interruptPoll = [this](CSSDTest& t) { return Poll(t); };
+        return test;
+    }
+
+    // The scripted operator: keys_[n] is pressed before the n-th block.
+    StopCode Poll(CSSDTest& test) {
+        ++polls_;
+        const auto key = keys_.find(polls_);
+        if (key == keys_.end()) return kGoOn;
+        if (key->second == 'e') {
+            test.aecTarget = static_cast<std::uint32_t>(test.currentStatus.AverageEraseCount);
+            return kGoOn;
+        }
+        return kAbandoned;
+    }
+
+    // Runs one loop; returns its console output and, after a failure, the message.
+    std::string Run(void (*loop)(CSSDTest&), std::string* failure = nullptr) {
+        testing::internal::CaptureStdout();
+        try {
+            loop(*test_);
+        } catch (const std::exception& error) {
+            if (failure != nullptr) *failure = error.what();
+        }
+        const std::string output = testing::internal::GetCapturedStdout();
+        test_.reset();  // closes the drive and the log
+        return output;
+    }
+
+    std::string ImagePath() const {
+        return folder_ + "/lab_drive" + std::to_string(kDrive) + ".img";
+    }
+    std::string LogPath() const { return folder_ + "/result.csv"; }
+    std::string DumpPath(int k) const {
+        CSSDTest probe;
+        probe.driveNumber = kDrive;
+        return platform::NativePath(DumpFileName(k, probe));
+    }
+    // Removes the dump files and the viewer captures of the drive number from
+    // the program's folder.
+    void RemoveDumpFiles() {
+        const std::string prefix = "drive" + std::to_string(kDrive) + "_";
+        const std::filesystem::path folder = platform::NativePath(platform::ProgramFolder());
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+                std::filesystem::remove(entry.path(), error);
+            }
+        }
+    }
+
+    Block ReadFileBlock(const std::string& path, std::int64_t index) const {
+        std::ifstream in(path, std::ios::binary);
+        in.seekg(index * kBlockBytes);
+        Block block(kBlockBytes, 0xAA);
+        in.read(reinterpret_cast<char*>(block.data()), kBlockBytes);
+        EXPECT_EQ(in.gcount(), static_cast<std::streamsize>(kBlockBytes)) << path;
+        return block;
+    }
+    Block ImageBlock(std::int64_t index) const { return ReadFileBlock(ImagePath(), index); }
+    Block Dump(int k) const { return ReadFileBlock(DumpPath(k), 0); }
+    bool DumpExists(int k) const { return std::filesystem::exists(DumpPath(k)); }
+
+    void WriteImageBlock(std::int64_t index, const Block& block) {
+        std::fstream io(ImagePath(), std::ios::binary | std::ios::in | std::ios::out);
+        if (!io.is_open()) io.open(ImagePath(), std::ios::binary | std::ios::out);
+        io.seekp(index * kBlockBytes);
+        io.write(reinterpret_cast<const char*>(block.data()), kBlockBytes);
+    }
+
+    std::string folder_;
+    int sizeMib_ = 0;
+    std::unique_ptr<CSSDTest> test_;
+    int polls_ = 0;
+    std::map<int, char> keys_;
+    std::map<std::string, std::pair<bool, std::string>> savedEnv_;
+};
+
+}  // namespace
+
+TEST_F(LabLoopTest, NormalRoundCoversTheDriveButItsLastBlock) {
+    WriteBench(6);
+    const Block marker(kBlockBytes, 0x5A);
+    WriteImageBlock(5, marker);
+    OpenTest();
+    const std::string output = Run(NormalTest);
+
+    EXPECT_EQ(Count(output, "Start Normal Test.\n"), 1u) << output;
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    EXPECT_EQ(Count(output, "Round Finished."), 0u) << output;
+    EXPECT_EQ(polls_, 5);
+    const Block pattern = ExpectedPattern(1);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == pattern) << "block " << i;
+    EXPECT_TRUE(ImageBlock(5) == marker) << "the last block is never written";
+    EXPECT_TRUE(Dump(1) == pattern);
+    EXPECT_TRUE(Dump(2) == Block(kBlockBytes, 0)) << "no previous round: zero-filled";
+    EXPECT_EQ(Lines(LogPath()).size(), 1u);
+}
+
+TEST_F(LabLoopTest, RoundsGoOnUntilTheEraseCountReachesTheTarget) {
+    // Each round writes 5 of 6 MiB, with amplification 1.5 one erase cycle and
+    // a quarter: the count is 1 after the first round and 2 after the second.
+    WriteBench(6, R"(, "write_amplification": 1.5)");
+    OpenTest().aecTarget = 2;
+    const std::string output = Run(NormalTest);
+
+    EXPECT_EQ(Count(output, "Round Finished.\n"), 1u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 2u) << output;
+    EXPECT_LT(output.find("RBER: "), output.find("Round Finished."));
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    const Block second = ExpectedPattern(2);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == second) << "block " << i;
+    EXPECT_TRUE(Dump(1) == second);
+    EXPECT_TRUE(Dump(2) == ExpectedPattern(1));
+    EXPECT_EQ(Lines(LogPath()).size(), 2u);
+}
+
+TEST_F(LabLoopTest, FinishKeyEndsTheTestAtTheEndOfTheRound) {
+    WriteBench(6);
+    OpenTest().aecTarget = 100;
+    keys_[2] = 'e';
+    const std::string output = Run(NormalTest);
+
+    EXPECT_EQ(polls_, 5);
+    EXPECT_EQ(Count(output, "Round Finished."), 0u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 1u) << output;
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << i;
+    EXPECT_TRUE(Dump(1) == ExpectedPattern(1));
+}
+
+TEST_F(LabLoopTest, AbandonedRoundLeavesBothPatternsOnTheDrive) {
+    WriteBench(6);
+    OpenTest().aecTarget = 100;
+    keys_[8] = 'q';  // round 1 polls 5 times; the 3rd block of round 2 is not written
+    const std::string output = Run(NormalTest);
+
+    EXPECT_EQ(Count(output, "Round Finished."), 1u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 1u) << "only the full round has a rate";
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    const Block first = ExpectedPattern(1);
+    const Block second = ExpectedPattern(2);
+    EXPECT_TRUE(ImageBlock(0) == second);
+    EXPECT_TRUE(ImageBlock(1) == second);
+    for (int i = 2; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == first) << i;
+    EXPECT_TRUE(Dump(1) == second);
+    EXPECT_TRUE(Dump(2) == first);
+}
+
+TEST_F(LabLoopTest, KeyBeforeTheFirstBlockWritesNothing) {
+    WriteBench(4);
+    const Block old(kBlockBytes, 0x33);
+    WriteImageBlock(0, old);
+    {
+        std::ofstream dump(DumpPath(1), std::ios::binary);
+        dump.write(reinterpret_cast<const char*>(old.data()), kBlockBytes);
+    }
+    OpenTest();
+    keys_[1] = 'q';
+    const std::string output = Run(NormalTest);
+
+    EXPECT_EQ(polls_, 1);
+    EXPECT_EQ(Count(output, "RBER: "), 0u) << output;
+    EXPECT_TRUE(ImageBlock(0) == old);
+    EXPECT_TRUE(Dump(1) == old) << "the dump of the earlier test still matches the drive";
+    const auto lines = Lines(LogPath());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(",0,0\r"), std::string::npos) << lines[0] << ": both speeds 0";
+}
+
+TEST_F(LabLoopTest, FailureAfterWritesStillWritesTheDumpFiles) {
+    WriteBench(8, R"(, "faults": {"io_error_at_mib": 3})");
+    OpenTest();
+    std::string failure;
+    Run(NormalTest, &failure);
+
+    EXPECT_FALSE(failure.empty());
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << i;
+    ASSERT_TRUE(DumpExists(1));
+    EXPECT_TRUE(Dump(1) == ExpectedPattern(1));
+    EXPECT_TRUE(Lines(LogPath()).empty()) << "no result line after a failure";
+}
+
+TEST_F(LabLoopTest, FailureOnTheFirstBlockLeavesNoDumpFiles) {
+    WriteBench(8, R"(, "faults": {"io_error_at_mib": 0})");
+    OpenTest();
+    std::string failure;
+    Run(NormalTest, &failure);
+
+    EXPECT_FALSE(failure.empty());
+    EXPECT_FALSE(DumpExists(1));
+    EXPECT_FALSE(DumpExists(2));
+}
+
+TEST_F(LabLoopTest, ReadOnlyTestAfterANormalTestFindsNoErrors) {
+    WriteBench(6);
+    WriteImageBlock(5, Block(kBlockBytes, 0x77));  // the tail is never read
+    OpenTest();
+    Run(NormalTest);
+    polls_ = 0;
+    OpenTest();
+    const std::string output = Run(ReadOnlyTest);
+
+    EXPECT_EQ(Count(output, "Start Read Only Test.\n"), 1u) << output;
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 1u) << output;
+    EXPECT_EQ(polls_, 5);
+    const auto lines = Lines(LogPath());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find(",0\r"), std::string::npos) << lines[1] << ": write speed 0";
+}
+
+TEST_F(LabLoopTest, ReadOnlyTestCountsCorruptedBlocks) {
+    WriteBench(6);
+    OpenTest();
+    Run(NormalTest);
+    Block oneBit = ExpectedPattern(1);
+    oneBit[kBlockBytes - 1] ^= 0x04;
+    WriteImageBlock(1, oneBit);
+    Block sector = ExpectedPattern(1);
+    for (int i = 512 * 3; i < 512 * 4; ++i) sector[i] ^= 0xFF;
+    WriteImageBlock(4, sector);
+
+    CSSDTest& test = OpenTest();
+    test.uncorrectableBitErrors = 10;
+    testing::internal::CaptureStdout();
+    ReadOnlyTest(test);
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(Count(output, "Verify : "), 2u) << output;
+    EXPECT_LT(output.find("Verify : 1 1\n"), output.find("Verify : 4096 1\n")) << output;
+    EXPECT_EQ(test.uncorrectableBitErrors, 10u + 4097u);
+    EXPECT_EQ(test.sectorFailCount, 2u);
+}
+
+TEST_F(LabLoopTest, ReadOnlyKeyStopsTheBatchAtOnce) {
+    WriteBench(6);
+    OpenTest();
+    Run(NormalTest);
+    Block damaged = ExpectedPattern(1);
+    damaged[0] ^= 1;
+    WriteImageBlock(2, damaged);
+
+    polls_ = 0;
+    OpenTest();
+    keys_[2] = 'e';  // only prints in the read-only test
+    keys_[3] = 'q';  // the third block is not read
+    const std::string output = Run(ReadOnlyTest);
+
+    EXPECT_EQ(polls_, 3);
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 0u) << output;
+    EXPECT_EQ(Lines(LogPath()).size(), 2u);
+}
+
+TEST_F(LabLoopTest, ReadOnlyTestWithoutDumpFileReadsNothing) {
+    WriteBench(4);
+    OpenTest();
+    std::string failure;
+    const std::string output = Run(ReadOnlyTest, &failure);
+
+    EXPECT_EQ(failure, "Dump File Open Failed:2");
+    EXPECT_EQ(polls_, 0);
+    EXPECT_EQ(Count(output, "Start Read Only Test."), 0u);
+    EXPECT_TRUE(Lines(LogPath()).empty());
+}
