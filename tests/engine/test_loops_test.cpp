@@ -2,6 +2,7 @@
 // scripted operator.
 #include <gtest/gtest.h>
 
+#include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/random/mersenne_twister.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "engine/ssd_test.h"
 #include "platform/disk_list.h"
 #include "platform/process.h"
+#include "status/cssd_status.h"
 #include "tracking/result_log.h"
 
 namespace {
@@ -380,4 +382,26 @@ TEST_F(LabLoopTest, ReadOnlyTestWithoutDumpFileReadsNothing) {
     EXPECT_EQ(polls_, 0);
     EXPECT_EQ(Count(output, "Start Read Only Test."), 0u);
     EXPECT_TRUE(Lines(LogPath()).empty());
+}
+
+TEST_F(LabLoopTest, EraseCountChangesInsideRoundsPrintTheEta) {
+    // 1025 blocks a round, two batches. With amplification 2 the count reaches
+    // 1 in the first batch of round 1 (first change: no estimate) and 3 in the
+    // first batch of round 2, which is the target: the estimate is now.
+    WriteBench(1026, R"(, "write_amplification": 2.0)");
+    OpenTest().aecTarget = 3;
+    const std::string output = Run(NormalTest);
+    const auto now = LocalTimeNow();
+
+    EXPECT_EQ(Count(output, "Round Finished.\n"), 1u) << output;
+    EXPECT_EQ(Count(output, "Addr: 1.07374[GB] Spd: "), 2u) << output;
+    ASSERT_EQ(Count(output, "Current AEC: 1\nRound Time: "), 1u) << output;
+    EXPECT_EQ(Count(output, "Current AEC: "), 1u) << output;
+    const auto etaAt = output.find("ETA : ");
+    ASSERT_NE(etaAt, std::string::npos) << output;
+    const std::string eta = output.substr(etaAt + 6, output.find('\n', etaAt) - etaAt - 6);
+    const auto etaTime = boost::posix_time::time_from_string(eta);
+    EXPECT_LE((now - etaTime).total_seconds(), 10) << eta;
+    EXPECT_GE((now - etaTime).total_seconds(), 0) << eta;
+    EXPECT_EQ(Lines(LogPath()).size(), 4u) << "a line per change and per round";
 }
