@@ -117,20 +117,22 @@ std::shared_ptr<LabDrive> LabDrive::Acquire(std::uint32_t number, std::uint32_t*
         return fail(EINVAL);
     }
 
-    PowerSession* session = nullptr;
+    // The first use in this process, or a drive just made, powers the drive up.
     auto found = Sessions().find(config->statePath);
-    const bool poweringUp = found == Sessions().end();
-    if (poweringUp) {
+    const bool poweringUp = found == Sessions().end() || freshStore;
+    if (found == Sessions().end())
         found = Sessions().emplace(config->statePath, PowerSession{}).first;
-        found->second.accountedUntil = std::chrono::steady_clock::now();
+    PowerSession* session = &found->second;
+    if (poweringUp) {
+        *session = PowerSession{};
+        session->accountedUntil = std::chrono::steady_clock::now();
         ++state.powerCycles;
     }
-    session = &found->second;
 
     const std::uint64_t seed = config->wear.seed != 0 ? config->wear.seed : FreshSeed(number);
     std::shared_ptr<LabDrive> drive(new LabDrive(*config, sizeBytes, session, seed));
     drive->controller_.State() = state;
-    if (poweringUp || freshStore) drive->Save();
+    if (poweringUp) drive->Save();
     slot = drive;
     return drive;
 }

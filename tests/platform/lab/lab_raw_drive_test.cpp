@@ -1,6 +1,7 @@
 // Transfers of a lab drive: data lands in the image byte for byte, the image is
 // what the host reads, and the bench's transfer faults behave as configured.
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 
 #include "tests/platform/lab/lab_test_support.h"
@@ -127,6 +128,62 @@ TEST_F(LabRawDrive, GeometryAndLayoutFaultsFailTheirRequests) {
     std::vector<std::uint8_t> types;
     EXPECT_FALSE(platform::GetDriveSizeBytes(drive.drive, &size));
     EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
+}
+
+/// A loop device over a file of the test's own, detached on every path.
+class LoopDevice {
+public:
+    explicit LoopDevice(const std::string& backingFile) {
+        const std::string command = "losetup --find --show '" + backingFile + "' 2>/dev/null";
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char line[256] = {};
+            if (std::fgets(line, sizeof line, pipe) != nullptr) path_ = line;
+            ::pclose(pipe);
+        }
+        while (!path_.empty() && (path_.back() == '\n' || path_.back() == ' ')) path_.pop_back();
+    }
+    ~LoopDevice() {
+        if (!path_.empty()) std::system(("losetup -d '" + path_ + "'").c_str());
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {
+    {
+        std::ofstream backing(Path("backing.bin"), std::ios::binary);
+        backing.seekp(6 * kMiB - 1);
+        backing.put('\0');
+    }
+    LoopDevice loop(Path("backing.bin"));
+    if (loop.path().empty()) GTEST_SKIP() << "no loop device available";
+    WriteOneDriveBench("kvt", 8, "\"device\": \"" + loop.path() + "\"");
+
+    {
+        OpenDrive drive(1);
+        ASSERT_TRUE(drive.ok()) << "error " << drive.error;
+        std::int64_t size = 0;
+        ASSERT_TRUE(platform::GetDriveSizeBytes(drive.drive, &size));
+        EXPECT_EQ(size, 6 * kMiB);        // the device is smaller than configured
+        EXPECT_FALSE(OpenDrive(1).ok());  // opened exclusively
+
+        AlignedBuffer block(kMiB);
+        Fill(block.get(), kMiB, 11);
+        ASSERT_TRUE(drive.Transfer(5 * kMiB, block.get(), kMiB, false));
+        AlignedBuffer back(kMiB);
+        ASSERT_TRUE(drive.Transfer(5 * kMiB, back.get(), kMiB, true));
+        EXPECT_EQ(std::memcmp(back.get(), block.get(), kMiB), 0);
+    }
+    EXPECT_TRUE(std::filesystem::exists(Path("lab_drive1.state")));
+    std::ifstream backing(Path("backing.bin"), std::ios::binary);
+    std::vector<char> stored(kMiB);
+    backing.seekg(5 * kMiB);
+    backing.read(stored.data(), kMiB);
+    AlignedBuffer expected(kMiB);
+    Fill(expected.get(), kMiB, 11);
+    EXPECT_EQ(std::memcmp(stored.data(), expected.get(), kMiB), 0);
 }
 
 }  // namespace
