@@ -108,4 +108,21 @@ lines=$(printf '%s\n' "$failure" | grep -c . || true)
 [[ $failure == "Drive Not Found" ]] || fail "unexpected failure message: $failure"
 echo "failure message: $failure"
 
+step "key from a pipe that stays open (wine)"
+# The final wait must take a key that arrives later through the pipe, without
+# waiting for the pipe to close.
+mkfifo "$scratch/keys"
+(printf '0\nN\n1\n'; sleep 8; printf 'q'; exec sleep 60) >"$scratch/keys" &
+writer=$!
+started=$SECONDS
+timeout 60 "${wine[@]}" ./ssdtest.exe <"$scratch/keys" >"$scratch/key.out" 2>&1 || true
+took=$((SECONDS - started))
+kill "$writer" 2>/dev/null || true  # still holding the pipe open
+wait "$writer" 2>/dev/null || true
+echo "ended after ${took}s"
+grep -qF 'Press Any Key To Finish.' "$scratch/key.out" || fail "no final wait"
+# Not before the key came (an open pipe is no end of input), not after the
+# writer would have closed it.
+[[ $took -ge 7 && $took -lt 30 ]] || fail "the key from the pipe was not taken (ended after ${took}s)"
+
 step "Windows build OK"
