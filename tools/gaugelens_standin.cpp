@@ -15,6 +15,7 @@
 //   GAUGELENS_STANDIN_NO_BANK   do not write the bank file
 //   GAUGELENS_STANDIN_NO_BLOCK  do not write the block file
 //   GAUGELENS_STANDIN_SERIAL    serial number to use instead of the bench's
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -103,11 +104,24 @@ std::uint32_t EraseCount(const std::string& serial, int block) {
     std::exit(0);
 }
 
+/// On a terminal, answers typed ahead of their prompt are echoed by the
+/// program after the prompt rather than by the terminal when they arrive, so
+/// the screen reads like a dialogue.
+bool EchoAnswersItself() {
+    termios mode{};
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &mode) != 0) return false;
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    return tcsetattr(STDIN_FILENO, TCSANOW, &mode) == 0;
+}
+
+bool echoAnswers = false;
+
 std::string Ask(const std::string& prompt) {
     std::cout << prompt << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) Finish();
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+    if (echoAnswers) std::cout << answer << std::endl;
     return Trimmed(answer);
 }
 
@@ -178,6 +192,7 @@ int main(int /*argc*/, char** argv) {
     if (Option("GAUGELENS_STANDIN_NO_START")) return 0;
     if (Option("GAUGELENS_STANDIN_HANG")) std::signal(SIGHUP, SIG_IGN);
 
+    echoAnswers = EchoAnswersItself();
     std::cout << "GaugeLens 2.21 (lab stand-in)" << std::endl;
     const unsigned driveNumber = AskDriveNumber();
     const DriveFacts facts = LookUpDrive(BenchFolder(argv[0]), driveNumber);

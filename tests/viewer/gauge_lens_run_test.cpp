@@ -53,7 +53,7 @@ TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
     EXPECT_NE(data.find("Serial Number : " + serial_ + "\r\r\n"), std::string::npos) << data;
     EXPECT_EQ(data.back(), '\0');
     EXPECT_TRUE(Filed("_bank.csv").size() == 1 && FilesLike(".", Prefix(), ".csv").empty());
-    EXPECT_EQ(ProcessesRunning(ViewerPath()), 0);
+    EXPECT_EQ(ViewersRunning(), 0);
 }
 
 TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
@@ -85,8 +85,8 @@ TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
     EXPECT_TRUE(filed);
     EXPECT_NE(out.find("GaugeLens Not Responding, Terminated.\n"), std::string::npos) << out;
     EXPECT_EQ(Filed("_bank.csv").size(), 1u);
-    for (int wait = 0; wait < 100 && ProcessesRunning(ViewerPath()) > 0; ++wait) usleep(10000);
-    EXPECT_EQ(ProcessesRunning(ViewerPath()), 0);
+    for (int wait = 0; wait < 100 && ViewersRunning() > 0; ++wait) usleep(10000);
+    EXPECT_EQ(ViewersRunning(), 0);
 }
 
 TEST_F(GaugeLensRun, ViewerThatNeverStartsLeavesNoWindowAndNoCapture) {
@@ -135,6 +135,8 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries
     close(ready[1]);
     platform::ViewerProcess* foreign = platform::StartInNewConsole(GaugeLensPath());
     ASSERT_NE(foreign, nullptr);
+    for (int wait = 0; wait < 100 && ViewersRunning() == 0; ++wait) usleep(10000);
+    EXPECT_EQ(ViewersRunning(), 1);
 
     const auto start = std::chrono::steady_clock::now();
     testing::internal::CaptureStdout();
@@ -148,6 +150,7 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries
     EXPECT_EQ(out.find("Failed"), std::string::npos) << out;
     EXPECT_GE(waited, std::chrono::seconds(30));
     EXPECT_TRUE(platform::WaitProcessEnd(foreign, 0));  // it got the close
+    EXPECT_EQ(ViewersRunning(), 0);
     platform::CloseViewerProcess(foreign);
     EXPECT_EQ(Filed("_bank.csv").size(), 1u);
     int status = 0;

@@ -58,8 +58,9 @@ inline std::vector<std::string> FilesLike(const std::string& folder, const std::
     return names;
 }
 
-/// Counts running processes whose first argument is `path`.
-inline int ProcessesRunning(const std::string& path) {
+/// Counts running processes whose first argument is `path` and whose
+/// environment holds `variable` ("NAME=value").
+inline int ProcessesRunning(const std::string& path, const std::string& variable) {
     int count = 0;
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
@@ -69,7 +70,10 @@ inline int ProcessesRunning(const std::string& path) {
         const std::string stat = ReadFile(entry.path().string() + "/stat");
         const std::size_t close = stat.rfind(')');
         const bool zombie = close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0;
-        if (!zombie && cmdline.c_str() == path) ++count;
+        const std::string environment = '\0' + ReadFile(entry.path().string() + "/environ");
+        if (!zombie && cmdline.c_str() == path &&
+            environment.find('\0' + variable + '\0') != std::string::npos)
+            ++count;
     }
     return count;
 }
@@ -132,6 +136,11 @@ protected:
     }
 
     std::string ViewerPath() const { return Narrow(GaugeLensPath()); }
+
+    /// Viewers of this test still running.
+    int ViewersRunning() const {
+        return ProcessesRunning(ViewerPath(), "GAUGELENS_STANDIN_SERIAL=" + serial_);
+    }
 
     CSSDTest test_;
     const std::string serial_ = "SN" + std::to_string(getpid());

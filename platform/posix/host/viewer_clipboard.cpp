@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -65,20 +66,17 @@ bool WriteClipboardText(const std::string& text) {
 std::string ConsoleCopyText(const std::string& screen) {
     std::string copy;
     std::size_t start = 0;
-    bool first = true;
-    while (start < screen.size()) {
-        std::size_t end = screen.find('\n', start);
-        if (end == std::string::npos) end = screen.size();
+    for (;;) {
+        const std::size_t end = std::min(screen.find('\n', start), screen.size());
         std::size_t last = end;
         while (last > start &&
                (screen[last - 1] == ' ' || screen[last - 1] == '\t' || screen[last - 1] == '\r'))
             --last;
-        if (!first) copy += "\r\n";
         copy.append(screen, start, last - start);
-        first = false;
+        if (end == screen.size()) return copy;
+        copy += "\r\n";
         start = end + 1;
     }
-    return copy;
 }
 
 }  // namespace platform::posix
