@@ -145,7 +145,7 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     if (!faults.is_object()) throw BenchError(where + ": \"faults\" must be an object");
     const EntryReader reader(faults, where + ": faults");
     reader.RejectUnknownKeys({"io_error_at_mib", "stall_at_mib", "complete_at_once",
-                              "smart_needs_enable", "smart_fails", "identify_fails", "missing",
+                              "smart_needs_enable", "smart_fails", "identify_fails", "missing", "open_fails",
                               "geometry_fails", "layout_fails"});
     DriveFaults result;
     result.ioErrorAtMib = reader.MibList("io_error_at_mib");
@@ -155,6 +155,7 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     result.smartFails = reader.Flag("smart_fails");
     result.identifyFails = reader.Flag("identify_fails");
     result.missing = reader.Flag("missing");
+    result.openFails = reader.Flag("open_fails");
     result.geometryFails = reader.Flag("geometry_fails");
     result.layoutFails = reader.Flag("layout_fails");
     return result;

@@ -24,6 +24,7 @@ struct DriveFaults {
     bool smartFails = false;        ///< SMART READ DATA short, SMART ENABLE OPERATIONS rejected
     bool identifyFails = false;     ///< IDENTIFY DEVICE rejected
     bool missing = false;           ///< listed, but neither data nor control handle opens
+    bool openFails = false;         ///< the data handle is refused (EACCES); SMART still answers
     bool geometryFails = false;     ///< the size request fails
     bool layoutFails = false;       ///< the partition table request fails
 };

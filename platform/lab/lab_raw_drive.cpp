@@ -74,6 +74,10 @@ RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
         return nullptr;
     }
     const lab::BenchDrive& config = drive->Config();
+    if (config.faults.openFails) {
+        if (errorCode != nullptr) *errorCode = EACCES;
+        return nullptr;
+    }
     int fd;
     if (config.devicePath.empty()) {
         fd = ::open(config.imagePath.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC);

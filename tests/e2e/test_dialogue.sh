@@ -9,7 +9,7 @@ write_bench '
   { "number": 1, "kind": "kvt", "size_mib": 8, "model": "Lab KVT 8M", "serial": "KVT1", "firmware": "2.0" },
   { "number": 3, "kind": "kvt", "size_mib": 8, "model": "Lab KVT Parted", "serial": "KVT3", "firmware": "2.0", "partitions": 1 },
   { "number": 4, "kind": "kvt", "size_mib": 8, "model": "Lab KVT Blank", "serial": "KVT4", "firmware": "2.0", "partition_entries": 4 },
-  { "number": 5, "kind": "kvt", "size_mib": 8, "model": "Lab KVT Gone", "serial": "KVT5", "firmware": "2.0", "image": "no_such_folder/drive5.img" }'
+  { "number": 5, "kind": "kvt", "size_mib": 8, "model": "Lab KVT Gone", "serial": "KVT5", "firmware": "2.0", "faults": { "open_fails": true } }'
 
 # Re-prompts: "x" at the drive prompt, "no" at the mode prompt.
 run_lab 'x\n3\nno\n1\n'
