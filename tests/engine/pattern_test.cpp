@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/random/mersenne_twister.hpp>
 #include <algorithm>
+#include <boost/random/mersenne_twister.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +15,7 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/ssd_test.h"
+#include "own_drive_number.h"
 #include "platform/process.h"
 
 namespace {
@@ -144,7 +145,7 @@ TEST_F(VerifyTest, AdjacentSectorsOneBitEach) {
 class DumpFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        test.driveNumber = 97;  // a number no other test uses
+        test.driveNumber = OwnDriveNumber(200);
         Cleanup();
     }
     void TearDown() override { Cleanup(); }
@@ -171,7 +172,8 @@ protected:
 TEST_F(DumpFileTest, NamesFollowTheDriveNumberInTheProgramFolder) {
     const std::wstring name = DumpFileName(2, test);
     const std::wstring expected =
-        platform::JoinPath(platform::ProgramFolder(), L"drive97_DumpFile2.dat");
+        platform::JoinPath(platform::ProgramFolder(),
+                           L"drive" + std::to_wstring(test.driveNumber) + L"_DumpFile2.dat");
     EXPECT_EQ(name, expected);
 }
 

@@ -20,6 +20,7 @@
 #include "engine/pattern.h"
 #include "engine/read_only_test.h"
 #include "engine/ssd_test.h"
+#include "own_drive_number.h"
 #include "platform/disk_list.h"
 #include "platform/process.h"
 #include "status/cssd_status.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr std::uint32_t kDrive = 93;  // a number no other test uses
 constexpr std::uint32_t kSeed = 4711;
 using Block = std::vector<std::uint8_t>;
 
@@ -65,6 +65,7 @@ protected:
         char name[] = "/tmp/engine_loops_XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         folder_ = name;
+        drive_ = OwnDriveNumber(100);
         SaveEnv("SSDLAB_DIR");
         SaveEnv("HOME");
         setenv("SSDLAB_DIR", folder_.c_str(), 1);
@@ -94,8 +95,8 @@ protected:
     void WriteBench(int sizeMib, const std::string& extra = "") {
         sizeMib_ = sizeMib;
         std::ofstream bench(folder_ + "/ssdlab.json");
-        bench << R"({"drives": [{"number": )" << kDrive << R"(, "kind": "kvt", "size_mib": )"
-              << sizeMib << R"(, "model": "Loop Lab", "serial": "LOOP93", "firmware": "L1",)"
+        bench << R"({"drives": [{"number": )" << drive_ << R"(, "kind": "kvt", "size_mib": )"
+              << sizeMib << R"(, "model": "Loop Lab", "serial": "LOOP", "firmware": "L1",)"
               << R"( "rber_start": 0, "rber_rated": 0, "rber_max": 0, "seed": 1)" << extra << "}]}";
     }
 
@@ -103,9 +104,9 @@ protected:
     CSSDTest& OpenTest() {
         test_ = std::make_unique<CSSDTest>();
         CSSDTest& test = *test_;
-        test.driveNumber = kDrive;
+        test.driveNumber = drive_;
         platform::DiskRecord disk;
-        disk.Index = kDrive;
+        disk.Index = drive_;
         disk.Size = static_cast<std::int64_t>(sizeMib_) << 20;
         EXPECT_TRUE(test.currentStatus.Init(disk));
         test.currentStatus.Refresh();
@@ -148,18 +149,18 @@ protected:
     }
 
     std::string ImagePath() const {
-        return folder_ + "/lab_drive" + std::to_string(kDrive) + ".img";
+        return folder_ + "/lab_drive" + std::to_string(drive_) + ".img";
     }
     std::string LogPath() const { return folder_ + "/result.csv"; }
     std::string DumpPath(int k) const {
         CSSDTest probe;
-        probe.driveNumber = kDrive;
+        probe.driveNumber = drive_;
         return platform::NativePath(DumpFileName(k, probe));
     }
     // Removes the dump files and the viewer captures of the drive number from
     // the program's folder.
     void RemoveDumpFiles() {
-        const std::string prefix = "drive" + std::to_string(kDrive) + "_";
+        const std::string prefix = "drive" + std::to_string(drive_) + "_";
         const std::filesystem::path folder = platform::NativePath(platform::ProgramFolder());
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
@@ -189,6 +190,7 @@ protected:
     }
 
     std::string folder_;
+    std::uint32_t drive_ = 0;
     int sizeMib_ = 0;
     std::unique_ptr<CSSDTest> test_;
     int polls_ = 0;
