@@ -74,6 +74,25 @@ TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
     EXPECT_TRUE(Exists(Prefix() + serial_ + "_block.csv"));
 }
 
+TEST_F(GaugeLensRun, ConsoleStartsAViewerPathWithBlanksAndShellCharactersAsItIs) {
+    const std::string folder = scratch_ + "/a b=c;$(false)'";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string path = folder + "/GaugeLens_2_21.exe";
+    ASSERT_EQ(symlink((ProgramFolder() + "/GaugeLens_2_21.exe").c_str(), path.c_str()), 0);
+    const std::wstring title = platform::posix::Widen(path);
+
+    platform::ViewerProcess* viewer = platform::StartInNewConsole(title);
+    ASSERT_NE(viewer, nullptr);
+    platform::ConsoleWindow* window = platform::FindConsoleWindow(title);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(platform::WaitProcessEnd(viewer, 300));  // waiting at its first prompt
+    EXPECT_EQ(ProcessesRunning(path, "GAUGELENS_STANDIN_SERIAL=" + serial_), 1);
+    platform::PostClose(window);
+    EXPECT_TRUE(platform::WaitProcessEnd(viewer, 5000));
+    EXPECT_EQ(platform::FindConsoleWindow(title), nullptr);
+    platform::CloseViewerProcess(viewer);
+}
+
 TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
     UseDrive(46);
     setenv("GAUGELENS_STANDIN_HANG", "1", 1);

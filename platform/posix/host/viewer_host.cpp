@@ -30,7 +30,9 @@ struct ViewerProcess {
 };
 
 struct ConsoleWindow {
-    std::string paneId;  // tmux pane id, "%N"; unique for the server's life
+    std::string pane;    // tmux pane id "%N" and the pane's pid: ids start again
+                         // with every new server, the pair does not repeat soon
+    std::string paneId;  // the pane id alone, the target of tmux commands
     posix::ConsoleKeyTranslator keys;
 };
 
@@ -48,12 +50,15 @@ std::vector<std::unique_ptr<ConsoleWindow>>& KnownWindows() {
 }
 ConsoleWindow* foregroundWindow = nullptr;
 
-ConsoleWindow* WindowForPane(const std::string& paneId) {
+/// The window of a pane given as "<pane id> <pane pid>".
+ConsoleWindow* WindowForPane(const std::string& pane) {
     for (const auto& window : KnownWindows()) {
-        if (window->paneId == paneId) return window.get();
+        if (window->pane == pane) return window.get();
     }
-    KnownWindows().push_back(std::make_unique<ConsoleWindow>());
-    KnownWindows().back()->paneId = paneId;
+    auto window = std::make_unique<ConsoleWindow>();
+    window->pane = pane;
+    window->paneId = pane.substr(0, pane.find(' '));
+    KnownWindows().push_back(std::move(window));
     return KnownWindows().back().get();
 }
 
@@ -86,17 +91,25 @@ bool IsRunning(const ViewerProcess* process) {
            start == process->startTime;
 }
 
-/// `-e NAME=VALUE` for every variable of the tester's environment, so that the
-/// viewer sees it even when the tmux server was started by another process.
-void AddEnvironment(std::vector<std::string>* args) {
+/// The command that runs the viewer in the pane: `env` with every variable of
+/// the tester's environment (so the viewer sees them even when the tmux server
+/// was started by another process), then `nice -n 0 -- <path>`, which runs the
+/// path in its place whatever characters it holds. With more than one word
+/// tmux starts the command itself, never through a shell.
+void AddViewerCommand(const std::string& path, std::vector<std::string>* args) {
+    args->push_back("env");
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         const std::string variable = *entry;
-        if (variable.find('=') == std::string::npos || variable.rfind("TMUX=", 0) == 0 ||
-            variable.rfind("TMUX_PANE=", 0) == 0)
-            continue;  // tmux sets its own
-        args->push_back("-e");
+        const std::string name = variable.substr(0, variable.find('='));
+        if (name.empty() || name == variable || name[0] == '-') continue;
+        // The pane's terminal variables are tmux's own.
+        if (name == "TERM" || name == "TMUX" || name == "TMUX_PANE" || name == "COLUMNS" ||
+            name == "LINES")
+            continue;
         args->push_back(variable);
     }
+    for (const char* word : {"nice", "-n", "0", "--"}) args->push_back(word);
+    args->push_back(path);
 }
 
 std::string CurrentFolder() {
@@ -139,11 +152,7 @@ ViewerProcess* StartInNewConsole(const std::wstring& programPath) {
     std::vector<std::string> args = {
         "new-session",   "-d", "-P",         "-F", "#{pane_id} #{pane_pid}", "-s", session, "-x",
         kConsoleColumns, "-y", kConsoleRows, "-c", CurrentFolder()};
-    AddEnvironment(&args);
-    // With more than one word tmux starts the command itself, not through a
-    // shell; nice with no change of priority just runs the viewer in its place.
-    for (const char* word : {"nice", "-n", "0", "--"}) args.push_back(word);
-    args.push_back(path);
+    AddViewerCommand(path, &args);
 
     std::string created;
     if (!posix::RunTmux(args, &created)) return nullptr;
@@ -162,7 +171,8 @@ ViewerProcess* StartInNewConsole(const std::wstring& programPath) {
 
 ConsoleWindow* FindConsoleWindow(const std::wstring& title) {
     std::string panes;
-    if (!posix::RunTmux({"list-panes", "-a", "-F", "#{pane_id}\t#{pane_title}"}, &panes))
+    if (!posix::RunTmux({"list-panes", "-a", "-F", "#{pane_id} #{pane_pid}\t#{pane_title}"},
+                        &panes))
         return nullptr;
     const std::string wanted = posix::Narrow(title);
     std::istringstream lines(panes);
