@@ -111,6 +111,7 @@ TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
 TEST_F(GaugeLensRun, ViewerThatNeverStartsLeavesNoWindowAndNoCapture) {
     UseDrive(47);
     setenv("GAUGELENS_STANDIN_NO_START", "1", 1);
+    GaugeLensTiming().startDelayMs = 1000;  // time enough for its console to close, even when busy
     testing::internal::CaptureStdout();
     EXPECT_FALSE(RunGaugeLensOnce(test_));
     EXPECT_EQ(
