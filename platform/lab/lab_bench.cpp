@@ -297,7 +297,7 @@ std::string DefaultBenchText() {
       "serial": "BKV2560000001",
       "firmware": "KV2.10",
       "initial_aec": 0,
-      "write_amplification": 1.0,
+      "write_amplification": 1.02,
       "rated_cycles": 30,
       "rber_start": 1e-08,
       "rber_rated": 0.0001,
