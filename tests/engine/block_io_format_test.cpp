@@ -40,7 +40,8 @@ TEST(CrlfFileStream, StoresLineFeedsAsCrLfAndAppends) {
         out << "d\n";
     }
     std::ifstream in(path, std::ios::binary);
-    const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string stored((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
     EXPECT_EQ(stored, "a,b\r\nc\r\nd\r\n");
 
     std::istringstream mixed("one\r\ntwo\nthree");
