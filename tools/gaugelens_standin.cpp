@@ -3,8 +3,9 @@
 // drive number and two menu answers ("2", then "3" exports), shows a screen
 // about the drive, writes drive<N>_<serial>_bank.csv and
 // drive<N>_<serial>_block.csv into its current folder, then asks twice more
-// ("4" goes back, "0" ends). It ends after "0", at the end of its input, or
-// when its terminal hangs up.
+// ("4" goes back, "0" ends). It ends after "0", at the end of its input, when
+// its terminal hangs up, or after waiting 120 s at a prompt without an answer
+// (so that a viewer whose tester died does not stay for ever).
 //
 // The drive's model, serial number and size come from the lab bench file
 // ssdlab.json in $SSDLAB_DIR, else in the folder the stand-in was started from.
@@ -15,9 +16,12 @@
 //   GAUGELENS_STANDIN_NO_BANK   do not write the bank file
 //   GAUGELENS_STANDIN_NO_BLOCK  do not write the block file
 //   GAUGELENS_STANDIN_SERIAL    serial number to use instead of the bench's
+//   GAUGELENS_STANDIN_IDLE_SECONDS  wait at a prompt this long (default 120, 0: for ever)
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -116,9 +120,25 @@ bool EchoAnswersItself() {
 
 bool echoAnswers = false;
 
+/// Waits until an answer line can be read; false when none came in time.
+bool AnswerArrives() {
+    const char* setting = std::getenv("GAUGELENS_STANDIN_IDLE_SECONDS");
+    const long seconds = setting != nullptr && *setting != '\0' ? std::atol(setting) : 120;
+    if (seconds <= 0 || std::cin.rdbuf()->in_avail() > 0) return true;
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&input, 1, static_cast<int>(seconds * 1000))) < 0 && errno == EINTR) {
+    }
+    return ready != 0;  // an error shows up as the end of the input
+}
+
 std::string Ask(const std::string& prompt) {
     std::cout << prompt << std::flush;
     std::string answer;
+    if (!AnswerArrives()) {
+        std::cout << std::endl << "No answer, giving up." << std::endl;
+        std::exit(0);
+    }
     if (!std::getline(std::cin, answer)) Finish();
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
     if (echoAnswers) std::cout << answer << std::endl;
