@@ -1,7 +1,9 @@
 // Whole viewer runs against the stand-in viewer in a private tmux server.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/viewer_host.h"
@@ -90,6 +92,28 @@ TEST_F(GaugeLensRun, ConsoleStartsAViewerPathWithBlanksAndShellCharactersAsItIs)
     platform::PostClose(window);
     EXPECT_TRUE(platform::WaitProcessEnd(viewer, 5000));
     EXPECT_EQ(platform::FindConsoleWindow(title), nullptr);
+    platform::CloseViewerProcess(viewer);
+}
+
+TEST_F(GaugeLensRun, ConsoleServerKeepsNoFileOfTheTesterOpen) {
+    // A file the tester holds open (as it holds its result log and the drive).
+    const std::string held = scratch_ + "/held.csv";
+    const int fd = open(held.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    platform::ViewerProcess* viewer = platform::StartInNewConsole(GaugeLensPath());
+    ASSERT_NE(viewer, nullptr);
+    std::string server;
+    ASSERT_TRUE(platform::posix::RunTmux({"display-message", "-p", "#{pid}"}, &server));
+    server.erase(server.find_last_not_of("\n") + 1);
+
+    std::vector<std::string> open;
+    std::error_code ignored;
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + server + "/fd", ignored))
+        open.push_back(std::filesystem::read_symlink(entry.path(), ignored).string());
+    EXPECT_FALSE(open.empty()) << "no descriptors seen for tmux server " << server;
+    EXPECT_EQ(std::count(open.begin(), open.end(), held), 0);
+    close(fd);
     platform::CloseViewerProcess(viewer);
 }
 

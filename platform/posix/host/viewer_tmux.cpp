@@ -3,15 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-
-extern char** environ;
 
 namespace platform::posix {
 
@@ -20,35 +18,41 @@ namespace {
 // A tmux client answers within milliseconds; one that hangs is ended.
 constexpr auto kTmuxDeadline = std::chrono::seconds(10);
 
-/// Spawns tmux with stdin and stderr on /dev/null and stdout on `outputFd`
-/// (or /dev/null when negative). Returns the pid or -1.
-pid_t SpawnTmux(const std::vector<std::string>& args, int outputFd, int unusedFd) {
+/// Closes every descriptor from `first` on; in a forked child, so only
+/// async-signal-safe calls.
+void CloseDescriptorsFrom(int first) {
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, first, ~0U, 0) == 0) return;
+#endif
+    const long limit = sysconf(_SC_OPEN_MAX);
+    for (int fd = first; fd < (limit > 0 && limit < 65536 ? limit : 65536); ++fd) close(fd);
+}
+
+/// Starts tmux with stdin and stderr on /dev/null and stdout on `outputFd`
+/// (or /dev/null when negative). Nothing else of the tester is passed on: the
+/// tmux server outlives the tester and must not keep its files (the result
+/// log, the drive, a test runner's pipes) open. Returns the pid or -1.
+pid_t SpawnTmux(const std::vector<std::string>& args, int outputFd) {
+    std::vector<std::string> words = {"tmux", "-L", ViewerTmuxSocket()};
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    std::string program = "tmux";
-    std::string socketFlag = "-L";
-    std::string socket = ViewerTmuxSocket();
-    argv.push_back(program.data());
-    argv.push_back(socketFlag.data());
-    argv.push_back(socket.data());
-    std::vector<std::string> copies(args);
-    for (std::string& arg : copies) argv.push_back(arg.data());
+    for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (outputFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (dup2(null, STDIN_FILENO) < 0 ||
+            dup2(outputFd >= 0 ? outputFd : null, STDOUT_FILENO) < 0 ||
+            dup2(null, STDERR_FILENO) < 0)
+            _exit(127);
+        CloseDescriptorsFrom(STDERR_FILENO + 1);
+        execvp(argv[0], argv.data());
+        _exit(127);
     }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (unusedFd >= 0) posix_spawn_file_actions_addclose(&actions, unusedFd);
-
-    pid_t pid = -1;
-    const int error = posix_spawnp(&pid, "tmux", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
+    close(null);
+    return pid;
 }
 
 /// Reads the pipe until its end or the deadline.
@@ -96,12 +100,12 @@ std::string ViewerTmuxSocket() {
 bool RunTmux(const std::vector<std::string>& args, std::string* output) {
     const auto deadline = std::chrono::steady_clock::now() + kTmuxDeadline;
     if (output == nullptr) {
-        const pid_t pid = SpawnTmux(args, -1, -1);
+        const pid_t pid = SpawnTmux(args, -1);
         return pid > 0 && WaitForSuccess(pid, deadline);
     }
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    const pid_t pid = SpawnTmux(args, fds[1], fds[0]);
+    const pid_t pid = SpawnTmux(args, fds[1]);
     close(fds[1]);
     if (pid <= 0) {
         close(fds[0]);
