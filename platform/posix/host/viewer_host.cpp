@@ -204,8 +204,16 @@ void SendKeyEvents(const std::vector<KeyEvent>& events) {
 }
 
 void PostClose(ConsoleWindow* window) {
+    if (window == nullptr) return;
+    // Only the same pane: once a pane is gone, a new server may give its id to
+    // another viewer.
+    std::string pane;
+    if (!posix::RunTmux({"display-message", "-p", "-t", window->paneId, "#{pane_id} #{pane_pid}"},
+                        &pane))
+        return;
+    if (!pane.empty() && pane.back() == '\n') pane.pop_back();
     // Killing the pane closes its terminal: the viewer gets a hang-up.
-    if (window != nullptr) posix::RunTmux({"kill-pane", "-t", window->paneId});
+    if (pane == window->pane) posix::RunTmux({"kill-pane", "-t", window->paneId});
 }
 
 bool WaitProcessEnd(ViewerProcess* process, std::uint32_t timeoutMs) {
