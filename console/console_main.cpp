@@ -27,6 +27,7 @@ void RunDialogue(std::unique_ptr<CSSDTest>& test) {
     const bool readOnly = AskReadOnly(std::cin, std::cout);
     std::uint32_t aecTarget = 0;
     if (!readOnly) aecTarget = AskNumber(std::cin, std::cout, "Input Average Erase Count Target: ");
+    DiscardRestOfAnswerLine(std::cin);
 
     test = std::make_unique<CSSDTest>();
     platform::EnterKeyMode();

@@ -56,3 +56,7 @@ bool AskReadOnly(std::istream& in, std::ostream& out) {
         out << "Invalid Value." << std::endl;  // only this one character is consumed
     }
 }
+
+void DiscardRestOfAnswerLine(std::istream& in) {
+    if (in.good()) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+}

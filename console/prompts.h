@@ -20,6 +20,10 @@ std::uint32_t AskNumber(std::istream& in, std::ostream& out, const std::string& 
 /// until it is Y/y (true) or N/n (false). Throws InputEndedError.
 bool AskReadOnly(std::istream& in, std::ostream& out);
 
+/// Discards what is left of the last answer's line: it was typed with the
+/// answer, so it must not reach the test as a key press.
+void DiscardRestOfAnswerLine(std::istream& in);
+
 /// Reads an unsigned decimal number of at most 32 bits after leading blanks.
 /// False (input in a failed state) on no digits, a sign or an overflow.
 bool ReadUnsigned32(std::istream& in, std::uint32_t* value);

@@ -59,4 +59,17 @@ TEST(ModePrompt, LeavesTheRestOfAnAnswerForTheNextPrompt) {
     EXPECT_THROW(AskReadOnly(ended.in, ended.out), InputEndedError);
 }
 
+TEST(LastAnswer, ItsLineEndIsNoKeyButTheNextLineIs) {
+    Dialogue d("1\nY  \nq");
+    EXPECT_EQ(AskNumber(d.in, d.out, "N: "), 1u);
+    EXPECT_TRUE(AskReadOnly(d.in, d.out));
+    DiscardRestOfAnswerLine(d.in);
+    EXPECT_EQ(d.in.get(), 'q');
+    Dialogue target("N\n3\n");
+    EXPECT_FALSE(AskReadOnly(target.in, target.out));
+    EXPECT_EQ(AskNumber(target.in, target.out, "T: "), 3u);
+    DiscardRestOfAnswerLine(target.in);
+    EXPECT_EQ(target.in.peek(), std::char_traits<char>::eof());
+}
+
 }  // namespace
