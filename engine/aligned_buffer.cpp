@@ -17,4 +17,6 @@ BlockBuffer::BlockBuffer()
 
 void BlockBuffer::zero() { std::memset(data_.get(), 0, kBlockBytes); }
 
-void BlockBuffer::Free::operator()(std::uint8_t* p) const { ::operator delete(p, kBufferAlignment); }
+void BlockBuffer::Free::operator()(std::uint8_t* p) const {
+    ::operator delete(p, kBufferAlignment);
+}

@@ -11,7 +11,9 @@ public:
     std::uint8_t* data() { return data_.get(); }
     const std::uint8_t* data() const { return data_.get(); }
     std::uint32_t* words() { return reinterpret_cast<std::uint32_t*>(data_.get()); }
-    const std::uint32_t* words() const { return reinterpret_cast<const std::uint32_t*>(data_.get()); }
+    const std::uint32_t* words() const {
+        return reinterpret_cast<const std::uint32_t*>(data_.get());
+    }
     void zero();
 
 private:

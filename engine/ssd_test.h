@@ -4,10 +4,10 @@
 #include <boost/random/mersenne_twister.hpp>
 #include <boost/random/uniform_int_distribution.hpp>
 #include <cstdint>
-#include "engine/crlf_file_stream.h"
 #include <functional>
 #include <string>
 
+#include "engine/crlf_file_stream.h"
 #include "platform/raw_drive.h"
 #include "status/ckvt_status.h"
 

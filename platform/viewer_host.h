@@ -56,9 +56,9 @@ void TerminateViewer(ViewerProcess* process);
 void CloseViewerProcess(ViewerProcess* process);
 
 enum class ClipboardRead {
-    Text,          ///< *text holds the clipboard's text (without terminator)
-    Unavailable,   ///< no text on the clipboard, or the clipboard cannot be opened
-    NoHandle,      ///< text is announced but no data could be had
+    Text,         ///< *text holds the clipboard's text (without terminator)
+    Unavailable,  ///< no text on the clipboard, or the clipboard cannot be opened
+    NoHandle,     ///< text is announced but no data could be had
 };
 
 /// Reads the clipboard's text in the system's narrow text format.

@@ -145,8 +145,8 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     if (!faults.is_object()) throw BenchError(where + ": \"faults\" must be an object");
     const EntryReader reader(faults, where + ": faults");
     reader.RejectUnknownKeys({"io_error_at_mib", "stall_at_mib", "complete_at_once",
-                              "smart_needs_enable", "smart_fails", "identify_fails", "missing", "open_fails",
-                              "geometry_fails", "layout_fails"});
+                              "smart_needs_enable", "smart_fails", "identify_fails", "missing",
+                              "open_fails", "geometry_fails", "layout_fails"});
     DriveFaults result;
     result.ioErrorAtMib = reader.MibList("io_error_at_mib");
     result.stallAtMib = reader.MibList("stall_at_mib");

@@ -14,7 +14,8 @@ std::wstring Widen(const std::string& text) {
         std::uint32_t code = lead & (0x3F >> extra);
         bool valid = extra > 0 && i + static_cast<std::size_t>(extra) < text.size();
         for (int k = 1; valid && k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            const unsigned char next =
+                static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
             valid = (next & 0xC0) == 0x80;
             code = (code << 6) | (next & 0x3F);
         }
