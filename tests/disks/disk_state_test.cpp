@@ -25,21 +25,18 @@ std::vector<int> Indexes(const std::vector<DiskRecord>& disks) {
 
 }  // namespace
 
-TEST(ParseDeviceIdIndex, TakesTheWholeTrailingNumber) {
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE3"), 3);
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE12"), 12);
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE123"), 123);
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE0"), 0);
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE"), 0);
-    EXPECT_EQ(ParseDeviceIdIndex(L""), 0);
-    EXPECT_EQ(ParseDeviceIdIndex(L"\\\\.\\PHYSICALDRIVE99999999999"), 0);
-}
+TEST(DiskRecordHelpers, DeviceIdIndexIsTheWholeTrailingNumberSerialPairsAreSwapped) {
+    const std::pair<const wchar_t*, int> ids[] = {{L"\\\\.\\PHYSICALDRIVE3", 3},
+                                                  {L"\\\\.\\PHYSICALDRIVE12", 12},
+                                                  {L"\\\\.\\PHYSICALDRIVE123", 123},
+                                                  {L"\\\\.\\PHYSICALDRIVE", 0},
+                                                  {L"", 0},
+                                                  {L"\\\\.\\PHYSICALDRIVE99999999999", 0}};
+    for (const auto& [id, index] : ids) EXPECT_EQ(ParseDeviceIdIndex(id), index);
 
-TEST(SwapSerialPairs, SwapsNeighboursLeavingAnOddLastCharacter) {
-    EXPECT_EQ(SwapSerialPairs(L"1A2B3C"), L"A1B2C3");
-    EXPECT_EQ(SwapSerialPairs(L"12345"), L"21435");
-    EXPECT_EQ(SwapSerialPairs(L""), L"");
-    EXPECT_EQ(SwapSerialPairs(L"7"), L"7");
+    const std::pair<const wchar_t*, const wchar_t*> serials[] = {
+        {L"1A2B3C", L"A1B2C3"}, {L"12345", L"21435"}, {L"", L""}, {L"7", L"7"}};
+    for (const auto& [raw, swapped] : serials) EXPECT_EQ(SwapSerialPairs(raw), swapped);
 }
 
 TEST(KeptDiskList, SortsByIndexAndEnumeratesOnlyOnce) {
@@ -63,7 +60,7 @@ TEST(KeptDiskList, SortsByIndexAndEnumeratesOnlyOnce) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST(KeptDiskList, FailureKeepsNothingAndTheNextCallTriesAgain) {
+TEST(KeptDiskList, FailureKeepsNothingAndTheNextCallTriesAgainEmptyIsSuccess) {
     int calls = 0;
     KeptDiskList kept([&](std::vector<DiskRecord>* disks) {
         ++calls;
@@ -78,11 +75,9 @@ TEST(KeptDiskList, FailureKeepsNothingAndTheNextCallTriesAgain) {
     EXPECT_TRUE(kept.CopyTo(&disks));
     EXPECT_EQ(Indexes(disks), std::vector<int>{2});
     EXPECT_EQ(calls, 2);
-}
 
-TEST(KeptDiskList, AnEmptyMachineIsASuccess) {
-    KeptDiskList kept([](std::vector<DiskRecord>*) { return true; });
-    std::vector<DiskRecord> disks = {Disk(1, L"old")};
-    EXPECT_TRUE(kept.CopyTo(&disks));
+    // An empty machine is a success that leaves an empty list.
+    KeptDiskList none([](std::vector<DiskRecord>*) { return true; });
+    EXPECT_TRUE(none.CopyTo(&disks));
     EXPECT_TRUE(disks.empty());
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 #include "smart/smart_data_block.h"
 
@@ -24,7 +25,7 @@ public:
     }
 
     /// Appends each attribute of `ids` with zero values.
-    SmartPage& AddIds(std::initializer_list<int> ids) {
+    SmartPage& AddIds(const std::vector<int>& ids) {
         for (int id : ids) Add(static_cast<std::uint8_t>(id));
         return *this;
     }

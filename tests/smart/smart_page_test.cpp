@@ -18,9 +18,8 @@ std::vector<int> WalkedIds(const SmartDataBlock& block) {
     return ids;
 }
 
-const std::initializer_list<int> kKvtIds = {1,   9,   12,  184, 195, 196, 197, 198, 199, 200,
-                                            201, 202, 203, 204, 205, 206, 207, 208, 209};
-const std::initializer_list<int> kRzbIds = {12, 229, 232, 233, 234, 235};
+const std::vector<int> kKvtIds = {1,   9,   12,  184, 195, 196, 197, 198, 199, 200,
+                                  201, 202, 203, 204, 205, 206, 207, 208, 209};
 
 }  // namespace
 
@@ -57,57 +56,44 @@ TEST(SmartDataBlock, BuildForgetsThePreviousPageAndClearEmptiesAll) {
     for (std::uint8_t byte : block.page) ASSERT_EQ(byte, 0);
 }
 
-TEST(ClassifyDrive, RecognisesEachKindBySetOfIds) {
-    SmartDataBlock block;
-    SmartPage().AddIds(kKvtIds).BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveKVT);
-
-    SmartPage().AddIds(kRzbIds).AddIds({1, 9}).BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveRZB);
-
-    SmartPage().AddIds({5, 9, 12, 194}).BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveUnknown);
-
-    block.Clear();
-    EXPECT_EQ(ClassifyDrive(block), kDriveUnknown);
+TEST(ClassifyDrive, RecognisesEachKindBySetOfIdsWithTheSecondKindWinning) {
+    const struct {
+        std::vector<int> ids;
+        int kind;
+    } cases[] = {
+        {kKvtIds, kDriveKVT},
+        {{12, 229, 232, 233, 234, 235, 1, 9}, kDriveRZB},
+        {{5, 9, 12, 194}, kDriveUnknown},
+        {{}, kDriveUnknown},
+        // Both sets present: the second kind wins.
+        {{229, 232, 233, 234, 235, 1,   9,   12,  184, 195, 196, 197,
+          198, 199, 200, 201, 202, 203, 204, 205, 206, 207, 208, 209},
+         kDriveRZB},
+        // Only attribute 209 missing.
+        {{1, 9, 12, 184, 195, 196, 197, 198, 199, 200, 201, 202, 203, 204, 205, 206, 207, 208},
+         kDriveUnknown},
+        // Order and repetition do not matter.
+        {{235, 12, 234, 12, 233, 232, 229, 235}, kDriveRZB},
+    };
+    for (const auto& c : cases) {
+        SmartDataBlock block;
+        SmartPage().AddIds(c.ids).BuildInto(&block);
+        EXPECT_EQ(ClassifyDrive(block), c.kind) << testing::PrintToString(c.ids);
+    }
 }
 
-TEST(ClassifyDrive, SecondKindWinsWhenBothSetsArePresent) {
-    SmartDataBlock block;
-    SmartPage().AddIds({229, 232, 233, 234, 235}).AddIds(kKvtIds).BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveRZB);
-}
-
-TEST(ClassifyDrive, MissingOnlyAttribute209IsNotRecognised) {
-    SmartDataBlock block;
-    SmartPage()
-        .AddIds(
-            {1, 9, 12, 184, 195, 196, 197, 198, 199, 200, 201, 202, 203, 204, 205, 206, 207, 208})
-        .BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveUnknown);
-}
-
-TEST(ClassifyDrive, OrderAndRepetitionDoNotMatter) {
-    SmartDataBlock block;
-    SmartPage().AddIds({235, 12, 234, 12, 233, 232, 229, 235}).BuildInto(&block);
-    EXPECT_EQ(ClassifyDrive(block), kDriveRZB);
-}
-
-TEST(FixAtaString, SwapsPairsAndCutsAtTheRightHandPadding) {
-    // "ABC DEF GHI" padded to 40 bytes, stored with the characters of each pair swapped.
-    std::string text = "ABC DEF GHI" + std::string(29, ' ');
-    std::string field = text;
-    for (std::size_t i = 0; i + 1 < field.size(); i += 2) std::swap(field[i], field[i + 1]);
-    FixAtaString(&field[0], 40);
-    EXPECT_STREQ(field.c_str(), "ABC DEF GHI");
-}
-
-TEST(FixAtaString, LeavesAllSpacesAndUnpaddedFieldsWhole) {
-    char spaces[9] = "        ";
-    FixAtaString(spaces, 8);
-    EXPECT_STREQ(spaces, "        ");
-
-    char full[9] = "BADC1032";
-    FixAtaString(full, 8);
-    EXPECT_STREQ(full, "ABCD0123");
+TEST(FixAtaString, SwapsPairsAndCutsOnlyAtRightHandPadding) {
+    const struct {
+        std::string text, fixed;
+    } cases[] = {
+        {"ABC DEF GHI" + std::string(29, ' '), "ABC DEF GHI"},
+        {"        ", "        "},  // all spaces stay whole
+        {"ABCD0123", "ABCD0123"},  // no padding to cut
+    };
+    for (const auto& c : cases) {
+        std::string field = c.text;  // stored with the characters of each pair swapped
+        for (std::size_t i = 0; i + 1 < field.size(); i += 2) std::swap(field[i], field[i + 1]);
+        FixAtaString(&field[0], static_cast<int>(field.size()));
+        EXPECT_STREQ(field.c_str(), c.fixed.c_str());
+    }
 }

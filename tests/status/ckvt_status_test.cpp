@@ -71,27 +71,23 @@ void ExpectSameRecord(const CKVTStatus& a, const CKVTStatus& b) {
 
 }  // namespace
 
-TEST(CKVTStatusDecode, ValueSpansEntryBytes3To10LittleEndian) {
-    SmartDataBlock block;
-    SmartPage().Add(1, {0x64, 0x64, 0x10, 0, 0, 0, 0, 0}).BuildInto(&block);
-    CKVTStatus record;
-    EXPECT_TRUE(record.UpdateFromSmartData(block));
-    EXPECT_EQ(record.RawReadErrorRate, 1074276u);
-}
-
-TEST(CKVTStatusDecode, EraseCountsTakeOnlyTheLow32Bits) {
+TEST(CKVTStatusDecode, ValuesSpanBytes3To10LittleEndianEraseCountsTheLow32Bits) {
     SmartDataBlock block;
     SmartPage()
-        .Add(208, {0, 0, 0, 0, 1, 0, 0, 0})
-        .Add(207, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0})
-        .Add(206, {0x10, 0x27, 0, 0, 0, 0, 0, 0})
+        .Entry(0, 1, {0x64, 0x64, 0x10, 0, 0, 0, 0, 0})
+        .Entry(1, 208, {0, 0, 0, 0, 1, 0, 0, 0})
+        .Entry(2, 207, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0})
+        .Entry(3, 206, {0x10, 0x27, 0, 0, 0, 0, 0, 0})
+        .Entry(5, 9, {7})  // after a gap in the page: the index is compact
         .BuildInto(&block);
     CKVTStatus record;
     record.AverageEraseCount = 77;
-    record.UpdateFromSmartData(block);
+    EXPECT_TRUE(record.UpdateFromSmartData(block));
+    EXPECT_EQ(record.RawReadErrorRate, 1074276u);
     EXPECT_EQ(record.AverageEraseCount, 0);
     EXPECT_EQ(record.MaximumEraseCount, -1);
     EXPECT_EQ(record.MinimumEraseCount, 10000);
+    EXPECT_EQ(record.PowerOnHours, 7u);
 }
 
 TEST(CKVTStatusDecode, MissingAttributesKeepTheirValuesAndOthersGoToTheMap) {
@@ -109,23 +105,9 @@ TEST(CKVTStatusDecode, MissingAttributesKeepTheirValuesAndOthersGoToTheMap) {
     EXPECT_EQ(record.OtherAttributes, expected);
 }
 
-TEST(CKVTStatusDecode, EntriesAfterAGapInThePageAreStillDecoded) {
-    SmartDataBlock block;
-    SmartPage().Entry(0, 12, {1}).Entry(2, 9, {7}).BuildInto(&block);
-    // Build compacts the index, so entry 2 is still reached.
-    CKVTStatus record;
-    record.UpdateFromSmartData(block);
-    EXPECT_EQ(record.PowerCycleCount, 1u);
-    EXPECT_EQ(record.PowerOnHours, 7u);
-}
-
 TEST(CKVTStatusCsv, HeaderIsTitleLineFeedAnd23Names) {
-    const std::string header = CKVTStatus().GetCSVHeader();
-    EXPECT_EQ(std::count(header.begin(), header.end(), '\n'), 1);
-    EXPECT_EQ(header.find('\r'), std::string::npos);
-    const auto lineFeed = header.find('\n');
-    EXPECT_EQ(header.substr(0, lineFeed), "Pinewade Tallymark Log v1.1");
-    EXPECT_EQ(header.substr(lineFeed + 1),
+    EXPECT_EQ(CKVTStatus().GetCSVHeader(),
+              "Pinewade Tallymark Log v1.1\n"
               "Date-Time,Average Erase Count,Maximum Erase Count,Minimum Erase Count"
               ",Power Cycle Count,Power on Hours,Raw Read Error Rate"
               ",Initial Bad Block Count,Program Failure Block Count"
@@ -137,20 +119,14 @@ TEST(CKVTStatusCsv, HeaderIsTitleLineFeedAnd23Names) {
               ",Total Count of Write Sectors,Total Count of Write Commands"
               ",BBM Error Log,SATA Error Count CRC,SATA Error Count HANDSHAKE"
               ",SATA Link Status1");
-    EXPECT_EQ(SplitAtCommas(header.substr(lineFeed + 1)).size(), 23u);
 }
 
 TEST(CKVTStatusCsv, RowWritesColumnsInHeaderOrderWithAbsentOptionalsAsMinusOne) {
-    const std::string row = FilledRecord().GetCSVRow();
-    EXPECT_EQ(row,
+    EXPECT_EQ(FilledRecord().GetCSVRow(),
               "2010-Aug-23 14:05:09,1500,-2,1200,5,6,7,8,9,10,11,12345678901234,13,3000,1,"
               "18446744073709551615,17,18,19,20,-1,22,-1");
-}
-
-TEST(CKVTStatusCsv, FreshRecordWritesNotADateTime) {
-    const std::string row = CKVTStatus().GetCSVRow();
-    EXPECT_EQ(row.substr(0, row.find(',')), "not-a-date-time");
-    EXPECT_EQ(SplitAtCommas(row).size(), 23u);
+    EXPECT_EQ(CKVTStatus().GetCSVRow(),
+              "not-a-date-time,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,-1,-1,-1,-1");
 }
 
 TEST(CKVTStatusCsv, RowReadsBackIntoARecordHoldingTheSameOptionalIds) {
@@ -162,13 +138,12 @@ TEST(CKVTStatusCsv, RowReadsBackIntoARecordHoldingTheSameOptionalIds) {
     EXPECT_TRUE(read.ReadFromCSV(written.GetCSVRow() + ",0.5,12,abc"));
     ExpectSameRecord(written, read);
     EXPECT_EQ(trace.Text(), "");
-}
 
-TEST(CKVTStatusCsv, OptionalColumnsForIdsNotHeldAreSkippedUnconverted) {
-    CKVTStatus read;
-    EXPECT_TRUE(read.ReadFromCSV(FilledRecord().GetCSVRow()));
-    EXPECT_TRUE(read.OtherAttributes.empty());
-    EXPECT_EQ(read.TotalWriteCommands, 19u);
+    // Optional columns for ids the record does not hold are skipped unconverted.
+    CKVTStatus bare;
+    EXPECT_TRUE(bare.ReadFromCSV(written.GetCSVRow()));
+    EXPECT_TRUE(bare.OtherAttributes.empty());
+    EXPECT_EQ(bare.TotalWriteCommands, 19u);
 }
 
 TEST(CKVTStatusCsv, ShortRowReturnsFalseKeepingThePresentColumns) {
@@ -221,14 +196,12 @@ TEST(CKVTStatusCopy, AssignmentCopiesEveryFieldAndSelfAssignmentChangesNothing) 
     source.SerialNumber = "SN1";
     source.FirmwareRevision = "FW1";
     source.DiskSize = 256u << 20;
-
     CKVTStatus target;
     target.OtherAttributes = {{211, 4}, {250, 1}};
     target = source;
     ExpectSameRecord(source, target);
 
-    const CKVTStatus before = source;
-    CKVTStatus& alias = source;
-    source = alias;
-    ExpectSameRecord(before, source);
+    CKVTStatus& alias = target;
+    target = alias;
+    ExpectSameRecord(source, target);
 }
