@@ -22,4 +22,8 @@ struct DiskRecord {
 /// without disks gives true and nothing appended.
 bool EnumerateDisks(std::vector<DiskRecord>* disks);
 
+/// Why the last EnumerateDisks call failed, in words for the operator; empty
+/// when the system gave no reason.
+std::wstring DiskListFailureReason();
+
 }  // namespace platform

@@ -28,6 +28,8 @@ std::int64_t ListedSize(const lab::BenchDrive& drive) {
 
 }  // namespace
 
+std::wstring DiskListFailureReason() { return posix::Widen(lab::LastLabError()); }
+
 bool EnumerateDisks(std::vector<DiskRecord>* disks) {
     if (disks == nullptr) return false;
     lab::Bench bench;

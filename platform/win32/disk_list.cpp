@@ -177,6 +177,9 @@ bool ReadDisksFromWmi(std::vector<DiskRecord>* disks) {
 
 }  // namespace
 
+// The instrumentation gives no reason worth showing beyond the failure itself.
+std::wstring DiskListFailureReason() { return L""; }
+
 bool EnumerateDisks(std::vector<DiskRecord>* disks) {
     if (!win32::EnsureWmiServiceRunning()) return false;
     // COM lives only for this enumeration. The results of both set-up calls

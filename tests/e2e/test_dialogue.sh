@@ -48,4 +48,10 @@ expect "gives up" "Console input ended; no answer to the prompt."
 expect "final wait still printed" "Press Any Key To Finish."
 check "exit code 0 when input ends" test "$RC" = 0
 
+# A bench file the lab cannot use names its fault before the failure line.
+write_bench '{ "number": 1, "kind": "kvx" }'
+run_lab '1\nN\n1\n'
+expect "reason for the empty menu" 'ssdlab.json: drives[0]: "kind" must be'
+expect "menu failure" "GetDiskState Failed"
+
 finish

@@ -19,6 +19,8 @@ std::wstring Widen(const std::string& text) {
 
 }  // namespace
 
+std::wstring DiskListFailureReason() { return L"The disk list /sys/block cannot be read."; }
+
 bool EnumerateDisks(std::vector<DiskRecord>* disks) {
     const std::optional<std::vector<posix::NumberedDisk>> numbered = posix::RefreshDiskNumbering();
     if (!numbered) return false;
