@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "engine/block_io.h"
 #include "engine/crlf_file_stream.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
-TEST(DeviceSpeed, IsZeroWithoutDeviceTime) { EXPECT_EQ(DeviceSpeed(0, 0, 1e9), 0.0); }
-
-TEST(DeviceSpeed, CountsDecimalMegabytesPerSecond) {
-    const double frequency = 1e9;
-    const std::uint64_t fiveSeconds = 5000000000ULL;
+TEST(DeviceSpeed, CountsDecimalMegabytesPerSecondAndZeroWithoutDeviceTime) {
+    EXPECT_EQ(DeviceSpeed(0, 0, 1e9), 0.0);
     std::ostringstream printed;
-    printed << DeviceSpeed(1024, fiveSeconds, frequency);
+    printed << DeviceSpeed(1024, 5000000000ULL, 1e9);  // 1 GiB in 5 s of 1 GHz ticks
     EXPECT_EQ(printed.str(), "214.748");
 }
 
@@ -24,34 +20,25 @@ TEST(ProgressLine, ShowsDecimalGigabytesAndWallClockSpeed) {
     EXPECT_EQ(ProgressLine(2000000000, 1, 0.5), "Addr: 2[GB] Spd: 2.09715[MB/s]");
 }
 
-TEST(CrlfFileStream, StoresLineFeedsAsCrLfAndAppends) {
-    const std::string path = ::testing::TempDir() + "crlf_stream_test.txt";
-    {
+TEST(CrlfFileStream, StoresLineFeedsAsCrLfAppendsAndReadsBothLineEnds) {
+    test_support::ScratchFolder scratch;
+    const std::string path = (scratch.path() / "crlf.txt").string();
+    for (const char* text : {"a,b\nc\n", "d\n"}) {
         CrlfFileStream out;
-        out.open(path, false);
+        out.open(path, text[0] == 'd');  // the second pass appends
         ASSERT_TRUE(out.good());
-        out << "a,b\nc" << '\n' << std::flush;
+        out << text << std::flush;
         out.close();
         EXPECT_TRUE(out.good());
     }
-    {
-        CrlfFileStream out;
-        out.open(path, true);
-        out << "d\n";
-    }
-    std::ifstream in(path, std::ios::binary);
-    const std::string stored((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-    EXPECT_EQ(stored, "a,b\r\nc\r\nd\r\n");
+    EXPECT_EQ(test_support::ReadBytes(path), "a,b\r\nc\r\nd\r\n");
 
     std::istringstream mixed("one\r\ntwo\nthree");
     std::string line;
-    ASSERT_TRUE(ReadTextLine(mixed, &line));
-    EXPECT_EQ(line, "one");
-    ASSERT_TRUE(ReadTextLine(mixed, &line));
-    EXPECT_EQ(line, "two");
-    ASSERT_TRUE(ReadTextLine(mixed, &line));
-    EXPECT_EQ(line, "three");
+    for (const char* expected : {"one", "two", "three"}) {
+        ASSERT_TRUE(ReadTextLine(mixed, &line));
+        EXPECT_EQ(line, expected);
+    }
     EXPECT_FALSE(ReadTextLine(mixed, &line));
 }
 

@@ -4,33 +4,35 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "../smart/lab_bench_scope.h"
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
 #include "engine/ssd_test.h"
+#include "tests/support/lab_bench_scope.h"
 
 namespace {
 
 std::string Bench(const std::string& extra) {
-    return "{\"drives\": [" + BenchDriveJson(1, "kvt", "Lab Block IO", "BIO1", "1.0", extra) + "]}";
+    return BenchJson({BenchDriveJson(1, "kvt", "Lab Block IO", "BIO1", "1.0", extra)});
 }
 
-std::string FailureOf(void (*step)(CSSDTest&), CSSDTest& test) {
+// Opens `driveNumber`; returns the failure message, or "" when it opened.
+std::string Open(CSSDTest& test, std::uint32_t driveNumber = 1, std::string* printed = nullptr) {
+    test.driveNumber = driveNumber;
+    testing::internal::CaptureStdout();
+    std::string failure;
     try {
-        step(test);
-    } catch (const std::exception& failure) {
-        return failure.what();
+        OpenDrive(test);
+    } catch (const std::exception& error) {
+        failure = error.what();
     }
-    return "";
+    const std::string output = testing::internal::GetCapturedStdout();
+    if (printed != nullptr) *printed = output;
+    return failure;
 }
 
-void OpenDriveOne(CSSDTest& test) {
-    test.driveNumber = 1;
-    OpenDrive(test);
-}
-
-// Writes then reads block `mib` once; returns the failure message, if any.
+// Moves block `mib` once; returns the failure message, if any.
 std::string TransferBlock(CSSDTest& test, int mib, bool isRead) {
     BlockBuffer buffer;
     IoRequest request{};
@@ -52,10 +54,8 @@ std::string TransferBlock(CSSDTest& test, int mib, bool isRead) {
 TEST(OpenDrive, ReportsPathSizeAndPartitionsAndRefusesPartitionedDrives) {
     LabBenchScope bench(Bench("\"partitions\": 1"));
     CSSDTest test;
-    testing::internal::CaptureStdout();
-    const std::string failure = FailureOf(OpenDriveOne, test);
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(failure, "Drive contains partitions");
+    std::string printed;
+    EXPECT_EQ(Open(test, 1, &printed), "Drive contains partitions");
     EXPECT_NE(printed.find(" Open OK\nSize = 0.00104858[GB]\nPartition Num = 1\n"),
               std::string::npos)
         << printed;
@@ -63,63 +63,51 @@ TEST(OpenDrive, ReportsPathSizeAndPartitionsAndRefusesPartitionedDrives) {
 }
 
 TEST(OpenDrive, NamesTheStepThatFailed) {
-    {
-        LabBenchScope bench(Bench("\"faults\": {\"open_fails\": true}"));
+    const std::vector<std::pair<std::string, std::string>> faults = {
+        {"open_fails", "CreateFile failed"},
+        {"geometry_fails", "IOCTL_DISK_GET_DRIVE_GEOMETRY_EX failed"},
+        {"layout_fails", "DRIVE_LAYOUT_INFORMATION failed"},
+    };
+    for (const auto& [fault, message] : faults) {
+        LabBenchScope bench(Bench("\"faults\": {\"" + fault + "\": true}"));
         CSSDTest test;
-        EXPECT_EQ(FailureOf(OpenDriveOne, test), "CreateFile failed");
-        test.driveNumber = 7;  // no such drive
-        EXPECT_EQ(FailureOf(OpenDrive, test), "CreateFile failed");
+        EXPECT_EQ(Open(test), message);
+        if (fault == "layout_fails") {
+            EXPECT_EQ(test.driveHandle, nullptr) << "closed once, by the step";
+        }
+        CloseDrive(test);  // and again is harmless
     }
-    {
-        LabBenchScope bench(Bench("\"faults\": {\"geometry_fails\": true}"));
-        CSSDTest test;
-        EXPECT_EQ(FailureOf(OpenDriveOne, test), "IOCTL_DISK_GET_DRIVE_GEOMETRY_EX failed");
-    }
-    {
-        LabBenchScope bench(Bench("\"faults\": {\"layout_fails\": true}"));
-        CSSDTest test;
-        EXPECT_EQ(FailureOf(OpenDriveOne, test), "DRIVE_LAYOUT_INFORMATION failed");
-        EXPECT_EQ(test.driveHandle, nullptr);  // closed once, by the failing step
-        CloseDrive(test);                      // and again is harmless
-    }
+    CSSDTest test;
+    EXPECT_EQ(Open(test, 7), "CreateFile failed") << "no such drive";
 }
 
-TEST(BlockIo, TransfersCompleteThroughThePort) {
-    LabBenchScope bench(Bench("\"size_mib\": 4"));
-    CSSDTest test;
-    testing::internal::CaptureStdout();
-    OpenDriveOne(test);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(TransferBlock(test, 2, false), "");
-    EXPECT_EQ(TransferBlock(test, 2, true), "");
-}
-
-TEST(BlockIo, ATransferThatFinishesAtOnceIsCollectedLikeAnyOther) {
-    LabBenchScope bench(Bench("\"faults\": {\"complete_at_once\": true}"));
-    CSSDTest test;
-    testing::internal::CaptureStdout();
-    OpenDriveOne(test);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(TransferBlock(test, 0, false), "");
-    EXPECT_EQ(TransferBlock(test, 0, true), "");
-}
-
-TEST(BlockIo, ADriveErrorEndsTheTest) {
-    LabBenchScope bench(Bench("\"size_mib\": 4, \"faults\": {\"io_error_at_mib\": 1}"));
-    CSSDTest test;
-    testing::internal::CaptureStdout();
-    OpenDriveOne(test);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(TransferBlock(test, 0, false), "");
-    EXPECT_EQ(TransferBlock(test, 1, false), "GetQueuedCompletionStatus Failed1");
+TEST(BlockIo, TransfersCompleteThroughThePortAndADriveErrorEndsTheTest) {
+    struct Transfer {
+        int mib;
+        bool isRead;
+        std::string failure;
+    };
+    const std::vector<std::pair<std::string, std::vector<Transfer>>> cases = {
+        {"\"size_mib\": 4", {{2, false, ""}, {2, true, ""}}},
+        {"\"faults\": {\"complete_at_once\": true}", {{0, false, ""}, {0, true, ""}}},
+        {"\"size_mib\": 4, \"faults\": {\"io_error_at_mib\": 1}",
+         {{0, false, ""}, {1, false, "GetQueuedCompletionStatus Failed1"}}},
+    };
+    for (const auto& [extra, transfers] : cases) {
+        LabBenchScope bench(Bench(extra));
+        CSSDTest test;
+        ASSERT_EQ(Open(test), "") << extra;
+        for (const Transfer& transfer : transfers) {
+            EXPECT_EQ(TransferBlock(test, transfer.mib, transfer.isRead), transfer.failure)
+                << extra << " block " << transfer.mib;
+        }
+    }
 }
 
 TEST(BlockIo, ATransferThatNeverCompletesTimesOutAfterTenSeconds) {
     LabBenchScope bench(Bench("\"size_mib\": 4, \"faults\": {\"stall_at_mib\": 2}"));
     CSSDTest test;
-    testing::internal::CaptureStdout();
-    OpenDriveOne(test);
-    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(Open(test), "");
     const mmtimer waited;
     EXPECT_EQ(TransferBlock(test, 2, true), "GetQueuedCompletionStatus Failed1");
     EXPECT_GE(waited.elapsed_seconds(), 9.5);

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <boost/random/mersenne_twister.hpp>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -15,10 +15,13 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/ssd_test.h"
-#include "own_drive_number.h"
 #include "platform/process.h"
+#include "tests/support/scratch.h"
 
 namespace {
+
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 // Inverse of the twister's output tempering, to place a chosen output.
 std::uint32_t Untemper(std::uint32_t y) {
@@ -43,26 +46,13 @@ std::string StateWithMaxOutputFirst(std::uint32_t second) {
     return text.str();
 }
 
-std::string CaptureVerify(CSSDTest& test, const BlockBuffer& data, const BlockBuffer& pattern) {
-    testing::internal::CaptureStdout();
-    VerifyBlock(test, data.data(), pattern.data());
-    return testing::internal::GetCapturedStdout();
+bool SameBlock(const BlockBuffer& a, const BlockBuffer& b) {
+    return std::equal(a.data(), a.data() + kBlockBytes, b.data());
 }
-
-class VerifyTest : public testing::Test {
-protected:
-    void SetUp() override {
-        FillPattern(test, pattern.words());
-        std::copy(pattern.data(), pattern.data() + kBlockBytes, data.data());
-    }
-    CSSDTest test;
-    BlockBuffer pattern;
-    BlockBuffer data;
-};
 
 }  // namespace
 
-TEST(PatternGenerator, DrawsAreTheTwistersOutputs) {
+TEST(PatternGenerator, DrawsAndSuccessivePatternsFollowTheTwistersOutputs) {
     CSSDTest test;
     test.patternGenerator.seed(5489u);
     EXPECT_EQ(test.NextPatternWord(), 3499211612u);  // the twister's first output
@@ -70,6 +60,17 @@ TEST(PatternGenerator, DrawsAreTheTwistersOutputs) {
     reference();
     for (int i = 2; i < 10000; ++i) ASSERT_EQ(test.NextPatternWord(), reference()) << i;
     EXPECT_EQ(test.NextPatternWord(), 4123659995u);  // its 10000th output
+
+    test.patternGenerator.seed(7u);
+    reference.seed(7u);
+    BlockBuffer first;
+    BlockBuffer second;
+    FillPattern(test, first.words());
+    FillPattern(test, second.words());
+    for (const BlockBuffer* block : {&first, &second}) {
+        for (std::uint32_t i = 0; i < kBlockBytes / 4; ++i)
+            ASSERT_EQ(block->words()[i], reference());
+    }
 }
 
 TEST(PatternGenerator, SkipsTheOutputAllOnes) {
@@ -84,76 +85,74 @@ TEST(PatternGenerator, SkipsTheOutputAllOnes) {
     BlockBuffer block;
     FillPattern(test, block.words());
     EXPECT_EQ(block.words()[0], 0x12345678u);
-    boost::random::mt19937 rest;
-    std::istringstream(state) >> rest;
-    rest();
-    rest();
-    EXPECT_EQ(block.words()[1], rest());
+    EXPECT_EQ(block.words()[1], raw());
 }
 
-TEST(PatternGenerator, SuccessivePatternsContinueTheSequence) {
+TEST(VerifyBlock, CountsBitsOncePerDamagedSectorAndAddsThemToTheTotals) {
+    struct Case {
+        const char* damage;
+        std::function<void(std::uint8_t*)> apply;
+        std::uint32_t bits;
+        std::uint32_t sectors;
+    };
+    const std::vector<Case> cases = {
+        {"none", [](std::uint8_t*) {}, 0, 0},
+        {"one bit in the last byte", [](std::uint8_t* d) { d[kBlockBytes - 1] ^= 0x80; }, 1, 1},
+        {"every byte inverted",
+         [](std::uint8_t* d) {
+             std::for_each(d, d + kBlockBytes, [](std::uint8_t& b) { b = ~b; });
+         },
+         8388608, 2048},
+        {"two bits in one byte", [](std::uint8_t* d) { d[1000] ^= 0x11; }, 2, 1},
+        {"adjacent sectors, one bit each",
+         [](std::uint8_t* d) {
+             d[511] ^= 0x40;
+             d[512] ^= 0x02;
+         },
+         2, 2},
+        {"three bits in sector 1, one in sector 2",
+         [](std::uint8_t* d) {
+             d[1000] ^= 0x11;
+             d[1023] ^= 0x01;
+             d[1024] ^= 0x01;
+         },
+         4, 2},
+    };
     CSSDTest test;
-    test.patternGenerator.seed(7u);
-    BlockBuffer first;
-    BlockBuffer second;
-    FillPattern(test, first.words());
-    FillPattern(test, second.words());
-    boost::random::mt19937 reference(7u);
-    for (std::uint32_t i = 0; i < kBlockBytes / 4; ++i) ASSERT_EQ(first.words()[i], reference());
-    for (std::uint32_t i = 0; i < kBlockBytes / 4; ++i) ASSERT_EQ(second.words()[i], reference());
-}
+    BlockBuffer pattern;
+    FillPattern(test, pattern.words());
+    for (const Case& c : cases) {
+        BlockBuffer data;
+        std::copy(pattern.data(), pattern.data() + kBlockBytes, data.data());
+        c.apply(data.data());
+        EXPECT_EQ(CountBitErrors(data.data(), pattern.data()), std::make_pair(c.bits, c.sectors))
+            << c.damage;
 
-TEST_F(VerifyTest, IdenticalBlockPrintsAndAddsNothing) {
-    test.uncorrectableBitErrors = 5;
-    test.sectorFailCount = 3;
-    EXPECT_EQ(CaptureVerify(test, data, pattern), "");
-    EXPECT_EQ(test.uncorrectableBitErrors, 5u);
-    EXPECT_EQ(test.sectorFailCount, 3u);
-}
-
-TEST_F(VerifyTest, OneBitInTheLastByte) {
-    data.data()[kBlockBytes - 1] ^= 0x80;
-    EXPECT_EQ(CaptureVerify(test, data, pattern), "Verify : 1 1\n");
-    EXPECT_EQ(test.uncorrectableBitErrors, 1u);
-    EXPECT_EQ(test.sectorFailCount, 1u);
-}
-
-TEST_F(VerifyTest, EveryByteInvertedAddsToTheTotals) {
-    for (std::uint32_t i = 0; i < kBlockBytes; ++i) data.data()[i] = ~data.data()[i];
-    test.uncorrectableBitErrors = 10;
-    test.sectorFailCount = 1;
-    EXPECT_EQ(CaptureVerify(test, data, pattern), "Verify : 8388608 2048\n");
-    EXPECT_EQ(test.uncorrectableBitErrors, 8388618u);
-    EXPECT_EQ(test.sectorFailCount, 2049u);
-}
-
-TEST_F(VerifyTest, SectorsAreCountedOncePerDamagedSector) {
-    data.data()[1000] ^= 0x11;  // two bits in one byte of sector 1
-    EXPECT_EQ(CountBitErrors(data.data(), pattern.data()), std::make_pair(2u, 1u));
-    data.data()[1023] ^= 0x01;  // last byte of sector 1
-    data.data()[1024] ^= 0x01;  // first byte of sector 2
-    EXPECT_EQ(CountBitErrors(data.data(), pattern.data()), std::make_pair(4u, 2u));
-    EXPECT_EQ(CaptureVerify(test, data, pattern), "Verify : 4 2\n");
-}
-
-TEST_F(VerifyTest, AdjacentSectorsOneBitEach) {
-    data.data()[511] ^= 0x40;
-    data.data()[512] ^= 0x02;
-    EXPECT_EQ(CaptureVerify(test, data, pattern), "Verify : 2 2\n");
+        test.uncorrectableBitErrors = 10;
+        test.sectorFailCount = 1;
+        testing::internal::CaptureStdout();
+        VerifyBlock(test, data.data(), pattern.data());
+        const std::string printed = testing::internal::GetCapturedStdout();
+        const std::string expected =
+            "Verify : " + std::to_string(c.bits) + " " + std::to_string(c.sectors) + "\n";
+        EXPECT_EQ(printed, c.bits == 0 ? "" : expected) << c.damage;
+        EXPECT_EQ(test.uncorrectableBitErrors, 10u + c.bits) << c.damage;
+        EXPECT_EQ(test.sectorFailCount, 1u + c.sectors) << c.damage;
+    }
 }
 
 class DumpFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        test.driveNumber = OwnDriveNumber(200);
+        test.driveNumber = test_support::OwnDriveNumber(200);
         Cleanup();
     }
     void TearDown() override { Cleanup(); }
     void Cleanup() {
         for (int k = 1; k <= 2; ++k) {
-            const std::string path = platform::NativePath(DumpFileName(k, test));
-            std::remove(path.c_str());
-            std::remove((path + ".tmp").c_str());
+            std::error_code ignored;
+            std::filesystem::remove_all(Path(k) + ".tmp", ignored);
+            std::filesystem::remove(Path(k), ignored);
         }
     }
     std::string Path(int k) { return platform::NativePath(DumpFileName(k, test)); }
@@ -169,62 +168,34 @@ protected:
     CSSDTest test;
 };
 
-TEST_F(DumpFileTest, NamesFollowTheDriveNumberInTheProgramFolder) {
-    const std::wstring name = DumpFileName(2, test);
-    const std::wstring expected =
-        platform::JoinPath(platform::ProgramFolder(),
-                           L"drive" + std::to_wstring(test.driveNumber) + L"_DumpFile2.dat");
-    EXPECT_EQ(name, expected);
-}
-
-TEST_F(DumpFileTest, WrittenPatternsReadBackExactly) {
+TEST_F(DumpFileTest, WrittenPatternsReadBackExactlyAndARewriteReplacesThem) {
+    EXPECT_EQ(DumpFileName(2, test),
+              platform::JoinPath(platform::ProgramFolder(),
+                                 L"drive" + std::to_wstring(test.driveNumber) + L"_DumpFile2.dat"));
     BlockBuffer current;
     BlockBuffer previous;  // zero-filled, as after a first round
     FillPattern(test, current.words());
     WriteDumpFiles(test, current.data(), previous.data());
-
     for (int k = 1; k <= 2; ++k) {
-        std::ifstream file(Path(k), std::ios::binary | std::ios::ate);
-        EXPECT_EQ(file.tellg(), std::streampos(kBlockBytes)) << k;
-        std::ifstream tmp(Path(k) + ".tmp");
-        EXPECT_FALSE(tmp.is_open()) << "temporary file left behind";
+        EXPECT_EQ(std::filesystem::file_size(Path(k)), kBlockBytes) << k;
+        EXPECT_FALSE(std::filesystem::exists(Path(k) + ".tmp")) << "temporary file left behind";
     }
     BlockBuffer loaded;
     ReadDumpFile(test, loaded.data());
-    EXPECT_TRUE(std::equal(loaded.data(), loaded.data() + kBlockBytes, current.data()));
+    EXPECT_TRUE(SameBlock(loaded, current));
+    EXPECT_EQ(ReadBytes(Path(2)), std::string(kBlockBytes, '\0'));
 
-    std::ifstream second(Path(2), std::ios::binary);
-    std::vector<char> bytes(kBlockBytes, 1);
-    second.read(bytes.data(), kBlockBytes);
-    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; }));
-}
-
-TEST_F(DumpFileTest, RewritingReplacesTheOldDump) {
-    BlockBuffer first;
-    BlockBuffer second;
-    FillPattern(test, first.words());
-    FillPattern(test, second.words());
-    WriteDumpFiles(test, first.data(), second.data());
-    WriteDumpFiles(test, second.data(), first.data());
-    BlockBuffer loaded;
+    FillPattern(test, previous.words());
+    WriteDumpFiles(test, previous.data(), current.data());
     ReadDumpFile(test, loaded.data());
-    EXPECT_TRUE(std::equal(loaded.data(), loaded.data() + kBlockBytes, second.data()));
+    EXPECT_TRUE(SameBlock(loaded, previous));
 }
 
-TEST_F(DumpFileTest, MissingDumpFileFailsWithErrno) {
+TEST_F(DumpFileTest, AMissingOrShortDumpFileFailsWithErrnoOrItsLength) {
     EXPECT_EQ(ReadFailure(), "Dump File Open Failed:2");
-}
-
-TEST_F(DumpFileTest, ShortDumpFileFailsWithItsLength) {
-    {
-        std::ofstream file(Path(1), std::ios::binary);
-        file << std::string(1000, 'x');
-    }
+    WriteBytes(Path(1), std::string(1000, 'x'));
     EXPECT_EQ(ReadFailure(), "Dump File Read Failed:1000");
-    {
-        std::ofstream file(Path(1), std::ios::binary | std::ios::trunc);
-        file << std::string(kBlockBytes - 1, 'x');
-    }
+    WriteBytes(Path(1), std::string(kBlockBytes - 1, 'x'));
     EXPECT_EQ(ReadFailure(), "Dump File Read Failed:1048575");
 }
 
@@ -233,24 +204,14 @@ TEST_F(DumpFileTest, UnwritableDumpFileIsReportedAndTheOtherStillWritten) {
     BlockBuffer previous;
     FillPattern(test, current.words());
     FillPattern(test, previous.words());
-    {
-        std::ofstream old(Path(1), std::ios::binary);
-        old << "old dump";
-    }
+    WriteBytes(Path(1), "old dump");
     // A folder where the temporary file should go makes dump file 1 unwritable.
-    const std::string blocker = Path(1) + ".tmp";
-    ASSERT_EQ(std::system(("mkdir '" + blocker + "'").c_str()), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(Path(1) + ".tmp"));
 
     testing::internal::CaptureStdout();
     WriteDumpFiles(test, current.data(), previous.data());
-    const std::string output = testing::internal::GetCapturedStdout();
-    std::system(("rmdir '" + blocker + "'").c_str());
-
-    EXPECT_EQ(output, "Dump File Write Failed: " + Path(1) + ": Is a directory\n");
-    std::ifstream old(Path(1), std::ios::binary);
-    std::string oldContent;
-    std::getline(old, oldContent);
-    EXPECT_EQ(oldContent, "old dump");
-    std::ifstream second(Path(2), std::ios::binary | std::ios::ate);
-    EXPECT_EQ(second.tellg(), std::streampos(kBlockBytes));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Dump File Write Failed: " + Path(1) + ": Is a directory\n");
+    EXPECT_EQ(ReadBytes(Path(1)), "old dump");
+    EXPECT_EQ(std::filesystem::file_size(Path(2)), kBlockBytes);
 }

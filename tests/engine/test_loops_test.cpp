@@ -4,15 +4,11 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/random/mersenne_twister.hpp>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,10 +16,10 @@
 #include "engine/pattern.h"
 #include "engine/read_only_test.h"
 #include "engine/ssd_test.h"
-#include "own_drive_number.h"
 #include "platform/disk_list.h"
 #include "platform/process.h"
 #include "status/cssd_status.h"
+#include "tests/support/scratch.h"
 #include "tracking/result_log.h"
 
 namespace {
@@ -62,39 +58,19 @@ std::vector<std::string> Lines(const std::string& path) {
 class LabLoopTest : public testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/engine_loops_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        folder_ = name;
-        drive_ = OwnDriveNumber(100);
-        SaveEnv("SSDLAB_DIR");
-        SaveEnv("HOME");
-        setenv("SSDLAB_DIR", folder_.c_str(), 1);
-        setenv("HOME", folder_.c_str(), 1);
+        drive_ = test_support::OwnDriveNumber(100);
         RemoveDumpFiles();
     }
 
     void TearDown() override {
         test_.reset();
         RemoveDumpFiles();
-        std::filesystem::remove_all(folder_);
-        for (const auto& [name, value] : savedEnv_) {
-            if (value.first) {
-                setenv(name.c_str(), value.second.c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-    }
-
-    void SaveEnv(const char* name) {
-        const char* value = std::getenv(name);
-        savedEnv_[name] = {value != nullptr, value != nullptr ? value : ""};
     }
 
     // A bench of one supported-kind drive that makes no bit errors of its own.
     void WriteBench(int sizeMib, const std::string& extra = "") {
         sizeMib_ = sizeMib;
-        std::ofstream bench(folder_ + "/ssdlab.json");
+        std::ofstream bench(Folder() + "/ssdlab.json");
         bench << R"({"drives": [{"number": )" << drive_ << R"(, "kind": "kvt", "size_mib": )"
               << sizeMib << R"(, "model": "Loop Lab", "serial": "LOOP", "firmware": "L1",)"
               << R"( "rber_start": 0, "rber_rated": 0, "rber_max": 0, "seed": 1)" << extra << "}]}";
@@ -149,9 +125,10 @@ protected:
     }
 
     std::string ImagePath() const {
-        return folder_ + "/lab_drive" + std::to_string(drive_) + ".img";
+        return Folder() + "/lab_drive" + std::to_string(drive_) + ".img";
     }
-    std::string LogPath() const { return folder_ + "/result.csv"; }
+    std::string Folder() const { return scratch_.path().string(); }
+    std::string LogPath() const { return Folder() + "/result.csv"; }
     std::string DumpPath(int k) const {
         CSSDTest probe;
         probe.driveNumber = drive_;
@@ -189,13 +166,14 @@ protected:
         io.write(reinterpret_cast<const char*>(block.data()), kBlockBytes);
     }
 
-    std::string folder_;
+    test_support::ScratchFolder scratch_;
+    test_support::EnvOverride labDir_{"SSDLAB_DIR", Folder()};
+    test_support::EnvOverride home_{"HOME", Folder()};
     std::uint32_t drive_ = 0;
     int sizeMib_ = 0;
     std::unique_ptr<CSSDTest> test_;
     int polls_ = 0;
     std::map<int, char> keys_;
-    std::map<std::string, std::pair<bool, std::string>> savedEnv_;
 };
 
 }  // namespace
@@ -289,89 +267,72 @@ TEST_F(LabLoopTest, KeyBeforeTheFirstBlockWritesNothing) {
     EXPECT_NE(lines[0].find(",0,0\r"), std::string::npos) << lines[0] << ": both speeds 0";
 }
 
-TEST_F(LabLoopTest, FailureAfterWritesStillWritesTheDumpFiles) {
-    WriteBench(8, R"(, "faults": {"io_error_at_mib": 3})");
-    OpenTest();
-    std::string failure;
-    Run(NormalTest, &failure);
+TEST_F(LabLoopTest, FailureAfterWritesStillWritesTheDumpFilesButNotOnTheFirstBlock) {
+    for (int failingMib : {3, 0}) {
+        RemoveDumpFiles();
+        std::filesystem::remove(LogPath());
+        WriteBench(8, R"(, "faults": {"io_error_at_mib": )" + std::to_string(failingMib) + "}");
+        OpenTest();
+        std::string failure;
+        Run(NormalTest, &failure);
 
-    EXPECT_FALSE(failure.empty());
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << i;
-    ASSERT_TRUE(DumpExists(1));
-    EXPECT_TRUE(Dump(1) == ExpectedPattern(1));
-    EXPECT_TRUE(Lines(LogPath()).empty()) << "no result line after a failure";
+        EXPECT_FALSE(failure.empty()) << failingMib;
+        EXPECT_EQ(DumpExists(1), failingMib > 0) << failingMib;
+        EXPECT_EQ(DumpExists(2), failingMib > 0) << failingMib;
+        for (int i = 0; i < failingMib; ++i) EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << i;
+        if (failingMib > 0) {
+            EXPECT_TRUE(Dump(1) == ExpectedPattern(1));
+        }
+        EXPECT_TRUE(Lines(LogPath()).empty()) << "no result line after a failure";
+    }
 }
 
-TEST_F(LabLoopTest, FailureOnTheFirstBlockLeavesNoDumpFiles) {
-    WriteBench(8, R"(, "faults": {"io_error_at_mib": 0})");
-    OpenTest();
-    std::string failure;
-    Run(NormalTest, &failure);
-
-    EXPECT_FALSE(failure.empty());
-    EXPECT_FALSE(DumpExists(1));
-    EXPECT_FALSE(DumpExists(2));
-}
-
-TEST_F(LabLoopTest, ReadOnlyTestAfterANormalTestFindsNoErrors) {
+TEST_F(LabLoopTest, ReadOnlyTestVerifiesTheDriveAgainstTheLastPattern) {
     WriteBench(6);
     WriteImageBlock(5, Block(kBlockBytes, 0x77));  // the tail is never read
     OpenTest();
     Run(NormalTest);
+
+    // A clean drive: silent, one rate, a result line with write speed 0.
     polls_ = 0;
     OpenTest();
-    const std::string output = Run(ReadOnlyTest);
-
+    std::string output = Run(ReadOnlyTest);
     EXPECT_EQ(Count(output, "Start Read Only Test.\n"), 1u) << output;
     EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
     EXPECT_EQ(Count(output, "RBER: "), 1u) << output;
     EXPECT_EQ(polls_, 5);
-    const auto lines = Lines(LogPath());
+    auto lines = Lines(LogPath());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[1].find(",0\r"), std::string::npos) << lines[1] << ": write speed 0";
-}
 
-TEST_F(LabLoopTest, ReadOnlyTestCountsCorruptedBlocks) {
-    WriteBench(6);
-    OpenTest();
-    Run(NormalTest);
+    // One bit of block 1 and a whole sector of block 4 corrupted.
     Block oneBit = ExpectedPattern(1);
     oneBit[kBlockBytes - 1] ^= 0x04;
     WriteImageBlock(1, oneBit);
     Block sector = ExpectedPattern(1);
     for (int i = 512 * 3; i < 512 * 4; ++i) sector[i] ^= 0xFF;
     WriteImageBlock(4, sector);
-
     CSSDTest& test = OpenTest();
     test.uncorrectableBitErrors = 10;
     testing::internal::CaptureStdout();
     ReadOnlyTest(test);
-    const std::string output = testing::internal::GetCapturedStdout();
-
+    output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(Count(output, "Verify : "), 2u) << output;
     EXPECT_LT(output.find("Verify : 1 1\n"), output.find("Verify : 4096 1\n")) << output;
     EXPECT_EQ(test.uncorrectableBitErrors, 10u + 4097u);
     EXPECT_EQ(test.sectorFailCount, 2u);
-}
 
-TEST_F(LabLoopTest, ReadOnlyKeyStopsTheBatchAtOnce) {
-    WriteBench(6);
-    OpenTest();
-    Run(NormalTest);
-    Block damaged = ExpectedPattern(1);
-    damaged[0] ^= 1;
-    WriteImageBlock(2, damaged);
-
+    // "e" only prints in a read-only test; any other key stops it at once:
+    // block 1 is read, block 4 is not; a result line follows, but no rate.
     polls_ = 0;
     OpenTest();
-    keys_[2] = 'e';  // only prints in the read-only test
-    keys_[3] = 'q';  // the third block is not read
-    const std::string output = Run(ReadOnlyTest);
-
+    keys_[2] = 'e';
+    keys_[3] = 'q';
+    output = Run(ReadOnlyTest);
     EXPECT_EQ(polls_, 3);
-    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    EXPECT_EQ(Count(output, "Verify : "), 1u) << output;
     EXPECT_EQ(Count(output, "RBER: "), 0u) << output;
-    EXPECT_EQ(Lines(LogPath()).size(), 2u);
+    EXPECT_EQ(Lines(LogPath()).size(), 4u);
 }
 
 TEST_F(LabLoopTest, ReadOnlyTestWithoutDumpFileReadsNothing) {

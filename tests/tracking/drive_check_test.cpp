@@ -12,7 +12,7 @@
 
 #include "smart/drive_registry.h"
 #include "status/crzb_status.h"
-#include "tests/smart/lab_bench_scope.h"
+#include "tests/support/lab_bench_scope.h"
 
 namespace {
 

@@ -4,39 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <optional>
 #include <string>
 
-#include "platform/process.h"
-#include "tests/tracking/tracking_test_support.h"
+#include "tests/support/scratch.h"
 #include "tracking/result_log.h"
 
 namespace {
 
-using tracking_test::ReadBytes;
-using tracking_test::ScratchFolder;
-
-// Points HOME, and with it the shared folder, at a scratch folder for the
-// life of the object.
-class ScratchHome {
-public:
-    ScratchHome() {
-        if (const char* old = std::getenv("HOME")) oldHome_ = old;
-        setenv("HOME", home_.path().c_str(), 1);
-    }
-    ~ScratchHome() {
-        if (oldHome_)
-            setenv("HOME", oldHome_->c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-    std::filesystem::path SharedFolder() const { return home_.path() / "My Dropbox" / "Public"; }
-
-private:
-    ScratchFolder home_;
-    std::optional<std::string> oldHome_;
-};
+using test_support::ReadBytes;
+using test_support::ScratchFolder;
 
 class PublishResultLogTest : public ::testing::Test {
 protected:
@@ -47,8 +23,9 @@ protected:
         OpenLogStream(test);
         ASSERT_TRUE(test.resultLog.good());
     }
+    std::filesystem::path SharedFolder() const { return home.path() / "My Dropbox" / "Public"; }
     std::filesystem::path LogFile() const { return logs.path() / "drive4_KVT 32.csv"; }
-    std::filesystem::path CopyFile() const { return home.SharedFolder() / "drive4_KVT 32.csv"; }
+    std::filesystem::path CopyFile() const { return SharedFolder() / "drive4_KVT 32.csv"; }
 
     std::string PublishCapturingOutput() {
         ::testing::internal::CaptureStdout();
@@ -56,13 +33,14 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
 
-    ScratchHome home;
+    ScratchFolder home;
+    test_support::EnvOverride homeVariable{"HOME", home.path().string()};
     ScratchFolder logs;
     CSSDTest test;
 };
 
 TEST_F(PublishResultLogTest, CopyFollowsTheLogAfterEveryRound) {
-    std::filesystem::create_directories(home.SharedFolder());
+    std::filesystem::create_directories(SharedFolder());
     for (int round = 0; round < 3; ++round) {
         AppendResult(test, round, round, 0);
         EXPECT_EQ(PublishCapturingOutput(), "");
@@ -75,8 +53,7 @@ TEST_F(PublishResultLogTest, CopyFollowsTheLogAfterEveryRound) {
 
 TEST_F(PublishResultLogTest, MissingSharedFolderIsReportedAndTheLogGoesOn) {
     AppendResult(test, 1, 1, 0);
-    const std::string expected = "Copy Failed: " + CopyFile().string() + "\n";
-    EXPECT_EQ(PublishCapturingOutput(), expected);
+    EXPECT_EQ(PublishCapturingOutput(), "Copy Failed: " + CopyFile().string() + "\n");
     EXPECT_FALSE(std::filesystem::exists(CopyFile()));
     ASSERT_TRUE(test.resultLog.good());
 
@@ -85,15 +62,12 @@ TEST_F(PublishResultLogTest, MissingSharedFolderIsReportedAndTheLogGoesOn) {
     EXPECT_GT(std::filesystem::file_size(LogFile()), sizeBefore);
 }
 
-TEST_F(PublishResultLogTest, AFailedWriteIsForgottenWhenTheLogReopens) {
-    std::filesystem::create_directories(home.SharedFolder());
+TEST_F(PublishResultLogTest, TheReopenForgetsAFailedWriteButAFailedReopenLeavesTheStreamFailed) {
+    std::filesystem::create_directories(SharedFolder());
     test.resultLog.setstate(std::ios_base::badbit);
     PublishCapturingOutput();
     EXPECT_TRUE(test.resultLog.good());
-}
 
-TEST_F(PublishResultLogTest, FailedReopenLeavesTheStreamFailed) {
-    std::filesystem::create_directories(home.SharedFolder());
     std::filesystem::remove_all(logs.path());  // the log's folder is gone
     PublishCapturingOutput();
     EXPECT_TRUE(test.resultLog.fail());
