@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "tests/platform/lab/lab_test_support.h"
+#include "tests/platform/posix/loop_device.h"
 
 namespace {
 
@@ -130,36 +131,15 @@ TEST_F(LabRawDrive, GeometryAndLayoutFaultsFailTheirRequests) {
     EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
 }
 
-/// A loop device over a file of the test's own, detached on every path.
-class LoopDevice {
-public:
-    explicit LoopDevice(const std::string& backingFile) {
-        const std::string command = "losetup --find --show '" + backingFile + "' 2>/dev/null";
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char line[256] = {};
-            if (std::fgets(line, sizeof line, pipe) != nullptr) path_ = line;
-            ::pclose(pipe);
-        }
-        while (!path_.empty() && (path_.back() == '\n' || path_.back() == ' ')) path_.pop_back();
-    }
-    ~LoopDevice() {
-        if (!path_.empty()) std::system(("losetup -d '" + path_ + "'").c_str());
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {
     {
         std::ofstream backing(Path("backing.bin"), std::ios::binary);
         backing.seekp(6 * kMiB - 1);
         backing.put('\0');
     }
-    LoopDevice loop(Path("backing.bin"));
-    if (loop.path().empty()) GTEST_SKIP() << "no loop device available";
-    WriteOneDriveBench("kvt", 8, "\"device\": \"" + loop.path() + "\"");
+    const auto loop = test_support::LoopDevice::Attach(Path("backing.bin"));
+    if (!loop) GTEST_SKIP() << "no loop device available";
+    WriteOneDriveBench("kvt", 8, "\"device\": \"" + loop->node() + "\"");
 
     {
         OpenDrive drive(1);

@@ -30,37 +30,42 @@ WireSendCmdIn Identify(std::uint8_t drive) {
 }
 
 using Cdb = std::array<std::uint8_t, 16>;
+const Cdb kIdentifyCdb = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0};
 
-TEST(SatCommand, SmartReadDataIsPioDataInOfOneBlock) {
-    const WireSendCmdIn in = SmartReadData();
-    SatCommand command;
-    ASSERT_TRUE(BuildSatCommand(kSmartRcvDriveData, &in, 33, 528, &command));
-    const Cdb expected = {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0};
-    EXPECT_EQ(command.cdb, expected);
-    EXPECT_EQ(command.direction, AtaDirection::DataIn);
-    EXPECT_EQ(command.dataBytes, 512u);
-}
-
-TEST(SatCommand, SmartEnableIsNonDataAndTakesTheShortInputBlock) {
-    const WireSendCmdIn in = SmartEnable();
-    SatCommand command;
-    ASSERT_TRUE(BuildSatCommand(kSmartSendDriveCommand, &in, 32, 16, &command));
-    const Cdb expected = {0x85, 0x06, 0x00, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0};
-    EXPECT_EQ(command.cdb, expected);
-    EXPECT_EQ(command.direction, AtaDirection::NonData);
-    EXPECT_EQ(command.dataBytes, 0u);
-}
-
-TEST(SatCommand, IdentifyAsksForOneBlockWhateverTheDriveNumber) {
-    // The device is the node behind the handle: the master/slave bit of odd
-    // drive numbers must not reach the drive.
-    for (std::uint8_t drive : {0, 1, 2, 7}) {
-        const WireSendCmdIn in = Identify(drive);
+TEST(SatCommand, SmartReadEnableAndIdentifyBecomeTheirPassThroughCdbs) {
+    const struct {
+        WireSendCmdIn in;
+        std::uint32_t code, inSize, outSize;
+        Cdb cdb;
+        AtaDirection direction;
+        std::uint32_t dataBytes;
+    } cases[] = {
+        {SmartReadData(),
+         kSmartRcvDriveData,
+         33,
+         528,
+         {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0},
+         AtaDirection::DataIn,
+         512},
+        {SmartEnable(),
+         kSmartSendDriveCommand,
+         32,
+         16,
+         {0x85, 0x06, 0x00, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0},
+         AtaDirection::NonData,
+         0},
+        // The device is the node behind the handle: the master/slave bit of odd
+        // drive numbers must not reach the drive.
+        {Identify(0), kSmartRcvDriveData, 33, 528, kIdentifyCdb, AtaDirection::DataIn, 512},
+        {Identify(1), kSmartRcvDriveData, 33, 528, kIdentifyCdb, AtaDirection::DataIn, 512},
+        {Identify(7), kSmartRcvDriveData, 33, 528, kIdentifyCdb, AtaDirection::DataIn, 512},
+    };
+    for (const auto& c : cases) {
         SatCommand command;
-        ASSERT_TRUE(BuildSatCommand(kSmartRcvDriveData, &in, 33, 528, &command));
-        const Cdb expected = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0};
-        EXPECT_EQ(command.cdb, expected) << "drive " << int(drive);
-        EXPECT_EQ(command.dataBytes, 512u);
+        ASSERT_TRUE(BuildSatCommand(c.code, &c.in, c.inSize, c.outSize, &command));
+        EXPECT_EQ(command.cdb, c.cdb);
+        EXPECT_EQ(command.direction, c.direction);
+        EXPECT_EQ(command.dataBytes, c.dataBytes);
     }
 }
 
@@ -150,100 +155,74 @@ SatCommand ReadCommand() {
     return command;
 }
 
-TEST(SatOutcome, GoodStatusWithAllDataSucceeds) {
+/// An outcome: bytes moved, SCSI/host/driver status and sense data.
+SgOutcome Outcome(std::uint32_t bytes, std::uint8_t scsi, std::uint16_t host, std::uint16_t driver,
+                  const std::vector<std::uint8_t>& sense = {}) {
     SgOutcome outcome;
-    outcome.transferredBytes = 512;
-    EXPECT_TRUE(SatCommandSucceeded(ReadCommand(), outcome));
+    outcome.transferredBytes = bytes;
+    outcome.scsiStatus = scsi;
+    outcome.hostStatus = host;
+    outcome.driverStatus = driver;
+    outcome.sense = sense.empty() ? nullptr : sense.data();
+    outcome.senseLength = sense.size();
+    return outcome;
 }
 
-TEST(SatOutcome, ShortDataTransportErrorsAndRejectionsFail) {
+TEST(SatOutcome, OnlyGoodStatusWithAllDataSucceeds) {
     const SatCommand command = ReadCommand();
-    SgOutcome shortRead;
-    shortRead.transferredBytes = 256;
-    EXPECT_FALSE(SatCommandSucceeded(command, shortRead));
-
-    SgOutcome hostError;
-    hostError.transferredBytes = 512;
-    hostError.hostStatus = 0x01;  // no connect
-    EXPECT_FALSE(SatCommandSucceeded(command, hostError));
-
-    SgOutcome driverError;
-    driverError.transferredBytes = 512;
-    driverError.driverStatus = 0x06;  // timeout
-    EXPECT_FALSE(SatCommandSucceeded(command, driverError));
+    EXPECT_TRUE(SatCommandSucceeded(command, Outcome(512, 0, 0, 0)));
 
     // Not an ATA device: the pass-through opcode is an illegal request.
     std::vector<std::uint8_t> illegal(18, 0);
     illegal[0] = 0x70;
     illegal[2] = 0x05;
     illegal[12] = 0x20;
-    SgOutcome rejected;
-    rejected.scsiStatus = 0x02;
-    rejected.driverStatus = 0x08;
-    rejected.sense = illegal.data();
-    rejected.senseLength = illegal.size();
-    EXPECT_FALSE(SatCommandSucceeded(command, rejected));
-
     // The drive aborted the command (SMART switched off).
     const std::vector<std::uint8_t> aborted = DescriptorSense(0x0B, 0, 0, 0x04, 0x51);
-    SgOutcome abortedOutcome = rejected;
-    abortedOutcome.sense = aborted.data();
-    abortedOutcome.senseLength = aborted.size();
-    EXPECT_FALSE(SatCommandSucceeded(command, abortedOutcome));
-
-    // CHECK CONDITION without any sense data.
-    SgOutcome noSense;
-    noSense.scsiStatus = 0x02;
-    noSense.transferredBytes = 512;
-    EXPECT_FALSE(SatCommandSucceeded(command, noSense));
+    const SgOutcome failures[] = {
+        Outcome(256, 0, 0, 0),     // short data
+        Outcome(512, 0, 0x01, 0),  // no connect
+        Outcome(512, 0, 0, 0x06),  // timeout
+        Outcome(0, 0x02, 0, 0x08, illegal),
+        Outcome(0, 0x02, 0, 0x08, aborted),
+        Outcome(512, 0x02, 0, 0),  // CHECK CONDITION without sense data
+    };
+    for (const SgOutcome& outcome : failures) EXPECT_FALSE(SatCommandSucceeded(command, outcome));
 }
 
 TEST(SatOutcome, PassThroughInformationPassesOnlyWithACleanAtaStatus) {
     const WireSendCmdIn in = SmartEnable();
     SatCommand enable;
     ASSERT_TRUE(BuildSatCommand(kSmartSendDriveCommand, &in, 32, 16, &enable));
-
-    const std::vector<std::uint8_t> clean = DescriptorSense(0x01, 0x00, 0x1D, 0, 0x50);
-    SgOutcome outcome;
-    outcome.scsiStatus = 0x02;
-    outcome.driverStatus = 0x08;
-    outcome.sense = clean.data();
-    outcome.senseLength = clean.size();
-    EXPECT_TRUE(SatCommandSucceeded(enable, outcome));
-
-    const std::vector<std::uint8_t> error = DescriptorSense(0x01, 0x00, 0x1D, 0x04, 0x51);
-    outcome.sense = error.data();
-    outcome.senseLength = error.size();
-    EXPECT_FALSE(SatCommandSucceeded(enable, outcome));
-
+    const auto clean = DescriptorSense(0x01, 0x00, 0x1D, 0, 0x50);
+    const auto error = DescriptorSense(0x01, 0x00, 0x1D, 0x04, 0x51);
+    EXPECT_TRUE(SatCommandSucceeded(enable, Outcome(0, 0x02, 0, 0x08, clean)));
+    EXPECT_FALSE(SatCommandSucceeded(enable, Outcome(0, 0x02, 0, 0x08, error)));
     // An ATA error reported next to a GOOD status still fails.
-    outcome.scsiStatus = 0x00;
-    EXPECT_FALSE(SatCommandSucceeded(enable, outcome));
+    EXPECT_FALSE(SatCommandSucceeded(enable, Outcome(0, 0x00, 0, 0x08, error)));
 }
 
 // ---- answer block ------------------------------------------------------------
 
-TEST(SmartAnswer, DataInAnswerIsHeaderThenTheSector) {
+TEST(SmartAnswer, DataInIsHeaderThenTheSectorNonDataTheHeaderOnly) {
     std::array<std::uint8_t, 512> page{};
     for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 1);
     WireSendCmdOut out;
     std::memset(&out, 0xEE, sizeof(out));
     EXPECT_EQ(BuildSmartAnswer(ReadCommand(), page.data(), &out, sizeof(out)), 528u);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&out);
-    const std::uint8_t header[16] = {0x00, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t header[16] = {0x00, 0x02};
     EXPECT_EQ(0, std::memcmp(bytes, header, 16));
     EXPECT_EQ(0, std::memcmp(bytes + 16, page.data(), 512));
-}
 
-TEST(SmartAnswer, NonDataAnswerIsTheHeaderOnly) {
     const WireSendCmdIn in = SmartEnable();
     SatCommand enable;
     ASSERT_TRUE(BuildSatCommand(kSmartSendDriveCommand, &in, 32, 16, &enable));
-    std::array<std::uint8_t, 20> out;
-    out.fill(0xEE);
-    EXPECT_EQ(BuildSmartAnswer(enable, nullptr, out.data(), 16), 16u);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], 0) << i;
-    EXPECT_EQ(out[16], 0xEE);  // nothing written past the header
+    std::memset(&out, 0xEE, sizeof(out));
+    EXPECT_EQ(BuildSmartAnswer(enable, nullptr, &out, 16), 16u);
+    const std::uint8_t zeros[16] = {};
+    EXPECT_EQ(0, std::memcmp(bytes, zeros, 16));
+    EXPECT_EQ(bytes[16], 0xEE);  // nothing written past the header
 }
 
 }  // namespace

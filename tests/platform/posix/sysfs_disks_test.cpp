@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DiskNameOrder, SortsLikeTheKernelCountsDisks) {
+TEST(DiskNameOrder, IsAStrictOrderSortingLikeTheKernelCountsDisks) {
     const std::vector<std::string> expected = {
         "loop0", "loop1", "loop2", "loop10", "mmcblk0", "nvme0n1", "nvme0n2", "nvme1n1", "nvme10n1",
         "sda",   "sdb",   "sdz",   "sdaa",   "sdab",    "sdba",    "vda",     "vdb",     "xvda"};
@@ -31,22 +31,18 @@ TEST(DiskNameOrder, SortsLikeTheKernelCountsDisks) {
         std::sort(shuffled.begin(), shuffled.end(), DiskNameLess);
         ASSERT_EQ(shuffled, expected);
     }
-}
-
-TEST(DiskNameOrder, IsAStrictOrder) {
+    // A strict order.
     EXPECT_FALSE(DiskNameLess("sda", "sda"));
     // Equal as numbers but different texts: still ordered one way only.
     EXPECT_NE(DiskNameLess("loop01", "loop1"), DiskNameLess("loop1", "loop01"));
 }
 
-TEST(DiskSelection, SplitsAtCommasAndBlanksAndDropsTheDevPrefix) {
+TEST(DiskSelection, SplitsAtCommasAndBlanksDropsTheDevPrefixAndEmptiesEscapes) {
     EXPECT_EQ(ParseDiskSelection("loop3,sdb"), (std::vector<std::string>{"loop3", "sdb"}));
     EXPECT_EQ(ParseDiskSelection(" /dev/loop3 ,  sdb\t"),
               (std::vector<std::string>{"loop3", "sdb"}));
     EXPECT_TRUE(ParseDiskSelection("  ").empty());
-}
-
-TEST(DiskSelection, NamesThatCouldLeaveTheDiskFolderKeepTheirPlaceEmpty) {
+    // Names that could leave the disk folder keep their place, empty.
     EXPECT_EQ(ParseDiskSelection("../sda,loop1,sda/sda1,.."),
               (std::vector<std::string>{"", "loop1", "", ""}));
 }
@@ -64,17 +60,13 @@ std::vector<std::pair<int, std::string>> Numbers(const std::vector<NumberedDisk>
     return numbers;
 }
 
-TEST(DiskNumbering, WithoutASelectionNumbersAllDisksInNaturalOrder) {
-    const std::vector<SysfsDisk> found = {Disk("sdaa"), Disk("loop1"), Disk("sdb"), Disk("sda")};
+TEST(DiskNumbering, AllDisksInNaturalOrderOrPinnedBySelectionNeverShifted) {
+    const std::vector<SysfsDisk> found = {Disk("sdaa"), Disk("loop3"), Disk("sdb"), Disk("sda")};
     const std::vector<std::string> none;
-    const auto expected =
-        std::vector<std::pair<int, std::string>>{{0, "loop1"}, {1, "sda"}, {2, "sdb"}, {3, "sdaa"}};
-    EXPECT_EQ(Numbers(NumberDisks(found, nullptr)), expected);
-    EXPECT_EQ(Numbers(NumberDisks(found, &none)), expected);
-}
-
-TEST(DiskNumbering, ASelectionPinsNumbersAndNeverShiftsThem) {
-    const std::vector<SysfsDisk> found = {Disk("sda"), Disk("sdb"), Disk("loop3")};
+    const auto all =
+        std::vector<std::pair<int, std::string>>{{0, "loop3"}, {1, "sda"}, {2, "sdb"}, {3, "sdaa"}};
+    EXPECT_EQ(Numbers(NumberDisks(found, nullptr)), all);
+    EXPECT_EQ(Numbers(NumberDisks(found, &none)), all);
     // "sdq" is absent, "loop3" repeats and ".." was refused: their numbers
     // stay unused so that sdb keeps number 3.
     const std::vector<std::string> selection = {"loop3", "sdq", "", "sdb", "loop3"};
