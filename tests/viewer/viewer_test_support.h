@@ -19,6 +19,7 @@
 #include "engine/ssd_test.h"
 #include "platform/posix/host/text.h"
 #include "platform/posix/host/viewer_tmux.h"
+#include "platform/viewer_host.h"
 #include "smart/process_utils.h"
 #include "viewer/gauge_lens.h"
 
@@ -43,6 +44,25 @@ inline void WriteFile(const std::string& path, const std::string& content) {
 }
 
 inline bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+/// Press and release of each key; a line feed is the Enter key.
+inline std::vector<platform::KeyEvent> Taps(const std::string& keys) {
+    std::vector<platform::KeyEvent> events;
+    for (const char key : keys) {
+        const std::uint16_t code = key == '\n' ? 13 : static_cast<std::uint16_t>(key);
+        events.push_back({code, false});
+        events.push_back({code, true});
+    }
+    return events;
+}
+
+/// The events as (key, released) pairs, to compare in one expectation.
+inline std::vector<std::pair<int, bool>> Keys(const std::vector<platform::KeyEvent>& events) {
+    std::vector<std::pair<int, bool>> keys;
+    for (const platform::KeyEvent& event : events)
+        keys.emplace_back(event.virtualKey, event.release);
+    return keys;
+}
 
 /// Names in `folder` that start with `prefix` and end with `suffix`.
 inline std::vector<std::string> FilesLike(const std::string& folder, const std::string& prefix,

@@ -13,6 +13,7 @@
 
 #include "platform/posix/host/viewer_clipboard.h"
 #include "platform/posix/host/viewer_keys.h"
+#include "tests/viewer/viewer_test_support.h"
 
 namespace {
 
@@ -31,15 +32,7 @@ std::string Effects(ConsoleKeyTranslator* keys, const std::vector<KeyEvent>& eve
     return text;
 }
 
-std::vector<KeyEvent> Taps(const std::string& keys) {
-    std::vector<KeyEvent> events;
-    for (const char key : keys) {
-        const std::uint16_t code = key == '\n' ? 13 : static_cast<std::uint16_t>(key);
-        events.push_back({code, false});
-        events.push_back({code, true});
-    }
-    return events;
-}
+using viewer_test::Taps;
 
 TEST(ConsoleKeys, SystemMenuSelectAllAndEnterCopyInsteadOfTyping) {
     ConsoleKeyTranslator keys;
@@ -49,24 +42,15 @@ TEST(ConsoleKeys, SystemMenuSelectAllAndEnterCopyInsteadOfTyping) {
     EXPECT_EQ(Effects(&keys, Taps("\n4\n0\n")), "<copy>[4\r0\r]");
 }
 
-TEST(ConsoleKeys, EscapeLeavesTheMenuWithoutCopying) {
+TEST(ConsoleKeys, EscapeLeavesTheMenuWithoutCopyingLettersFollowShiftControlAndAlt) {
     ConsoleKeyTranslator keys;
     EXPECT_EQ(Effects(&keys, {{18, false}, {32, false}, {18, true}, {27, false}}), "");
     EXPECT_EQ(Effects(&keys, Taps("E\n")), "[e\r]");
-}
-
-TEST(ConsoleKeys, LettersFollowShiftControlAndAlt) {
-    ConsoleKeyTranslator keys;
-    EXPECT_EQ(Effects(&keys, {{'A', false},
-                              {16, false},
-                              {'B', false},
-                              {16, true},
-                              {17, false},
-                              {'C', false},
-                              {17, true},
-                              {18, false},
-                              {'D', false},
-                              {18, true}}),
+    // A, shift B, control C, alt D.
+    const std::vector<KeyEvent> modified = {{'A', false}, {16, false},  {'B', false}, {16, true},
+                                            {17, false},  {'C', false}, {17, true},   {18, false},
+                                            {'D', false}, {18, true}};
+    EXPECT_EQ(Effects(&keys, modified),
               "[aB\x03\x1b"
               "d]");
 }

@@ -89,12 +89,13 @@ TEST_F(LabController, EachKindReportsItsAttributeSet) {
     EXPECT_EQ(WideValue(kvtPage, 12), 1u);    // powered up once in this process
 }
 
-TEST_F(LabController, CountersMoveWithWritesAndReads) {
-    WriteOneDriveBench("kvt", 4);
+TEST_F(LabController, CountersMoveWithUseAndEraseCountGrowsByAboutOnePerFullWrite) {
+    WriteOneDriveBench("kvt", 4, "\"initial_aec\": 5");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
     AlignedBuffer block(kMiB);
     const auto before = SmartPage(1);
+    EXPECT_EQ(WideValue(before, 208), 5u);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, false));
     ASSERT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
     ASSERT_TRUE(drive.Transfer(0, block.get(), kMiB / 2, true));
@@ -104,18 +105,11 @@ TEST_F(LabController, CountersMoveWithWritesAndReads) {
     EXPECT_EQ(WideValue(after, 198) - WideValue(before, 198), 3072u);      // read sectors
     EXPECT_EQ(WideValue(after, 201) - WideValue(before, 201), 3u);         // write commands
     EXPECT_EQ(WideValue(after, 200) - WideValue(before, 200), 2u);         // read commands
-}
 
-TEST_F(LabController, AverageEraseCountGrowsByAboutOnePerFullWrite) {
-    WriteOneDriveBench("kvt", 4, "\"initial_aec\": 5");
-    OpenDrive drive(1);
-    ASSERT_TRUE(drive.ok());
-    AlignedBuffer block(kMiB);
-    EXPECT_EQ(WideValue(SmartPage(1), 208), 5u);
     for (int round = 1; round <= 3; ++round) {
         ASSERT_TRUE(drive.WriteAll(block.get(), kMiB, 4 * kMiB));
         const auto page = SmartPage(1);
-        EXPECT_EQ(WideValue(page, 208), 5u + round);
+        EXPECT_EQ(WideValue(page, 208), 5u + round);  // average, minimum and maximum
         EXPECT_LE(WideValue(page, 206), WideValue(page, 208));
         EXPECT_GT(WideValue(page, 207), WideValue(page, 208));
     }
@@ -211,30 +205,22 @@ TEST_F(LabController, SectorsBeyondTheEccReachTheHostCorruptedOthersDoNot) {
     EXPECT_EQ(uncorrected.hostSectors, uncorrected.uncorrectable);
 }
 
-TEST_F(LabController, SmartThatNeedsEnablingAnswersAfterTheEnable) {
-    WriteOneDriveBench("kvt", 4, "\"faults\": {\"smart_needs_enable\": true}");
+TEST_F(LabController, SmartNeedingAnEnableAnswersAfterItFailingSmartAndIdentifyNever) {
     std::vector<unsigned char> out;
     std::uint32_t returned = 0;
-    Request(1, labtest::kSmartReceive, CommandBlock(0xD0, 0xB0), &out, &returned);
-    EXPECT_NE(returned, 528u);
-
-    ASSERT_TRUE(Request(1, labtest::kSmartSend, CommandBlock(0xD8, 0xB0), &out, &returned, 32, 16));
-    EXPECT_EQ(returned, 16u);
-    EXPECT_FALSE(SmartPage(1).empty());
-}
-
-TEST_F(LabController, FailingSmartAndIdentifyAreRejected) {
-    WriteOneDriveBench("kvt", 4, "\"faults\": {\"smart_fails\": true, \"identify_fails\": true}");
-    std::vector<unsigned char> out;
-    std::uint32_t returned = 0;
-    Request(1, labtest::kSmartReceive, CommandBlock(0xD0, 0xB0), &out, &returned);
-    EXPECT_NE(returned, 528u);
-    EXPECT_FALSE(
-        Request(1, labtest::kSmartSend, CommandBlock(0xD8, 0xB0), &out, &returned, 32, 16));
-    EXPECT_EQ(returned, 0u);
-    EXPECT_TRUE(SmartPage(1).empty());
+    for (const bool fails : {false, true}) {
+        WriteOneDriveBench("kvt", 4,
+                           fails ? "\"faults\": {\"smart_fails\": true, \"identify_fails\": true}"
+                                 : "\"faults\": {\"smart_needs_enable\": true}");
+        EXPECT_TRUE(SmartPage(1).empty());
+        EXPECT_EQ(
+            Request(1, labtest::kSmartSend, CommandBlock(0xD8, 0xB0), &out, &returned, 32, 16),
+            !fails);
+        EXPECT_EQ(returned, fails ? 0u : 16u);
+        EXPECT_EQ(SmartPage(1).empty(), fails);
+    }
     Request(1, labtest::kSmartReceive, CommandBlock(0, 0xEC, 0, 0), &out, &returned);
-    EXPECT_NE(returned, 528u);
+    EXPECT_NE(returned, 528u);  // IDENTIFY fails too
 }
 
 TEST_F(LabController, UnknownRequestsAndShortBuffersAreRefused) {
@@ -249,7 +235,7 @@ TEST_F(LabController, UnknownRequestsAndShortBuffersAreRefused) {
     EXPECT_EQ(returned, 0u);
 }
 
-TEST_F(LabController, ControllerStateCarriesOverToTheNextRun) {
+TEST_F(LabController, StateCarriesOverToTheNextRunUnlessTheImageIsNew) {
     WriteOneDriveBench("kvt", 4);
     AlignedBuffer block(kMiB);
     {
@@ -270,27 +256,22 @@ TEST_F(LabController, ControllerStateCarriesOverToTheNextRun) {
     EXPECT_EQ(WideValue(page, 200), 1u);
     EXPECT_EQ(WideValue(page, 199), 12u * 2048);
 
-    // A state file edited into nonsense refuses the drive instead of starting over.
+    // A new image starts a fresh controller.
     platform::CloseRawDrive(drive.drive);
     drive.drive = nullptr;
+    std::filesystem::remove(Path("lab_drive1.img"));
+    {
+        OpenDrive fresh(1);
+        ASSERT_TRUE(fresh.ok());
+        EXPECT_EQ(WideValue(SmartPage(1), 201), 0u);
+        EXPECT_EQ(WideValue(SmartPage(1), 208), 0u);
+    }
+
+    // A state file edited into nonsense refuses the drive instead of starting over.
     WriteFile("lab_drive1.state", "{ not json");
     std::uint32_t error = 0;
     EXPECT_EQ(platform::OpenRawDrive(1, &error), nullptr);
     EXPECT_NE(platform::lab::LastLabError().find("lab_drive1.state"), std::string::npos);
-}
-
-TEST_F(LabController, NewImageStartsAFreshController) {
-    WriteOneDriveBench("kvt", 4);
-    AlignedBuffer block(kMiB);
-    {
-        OpenDrive drive(1);
-        ASSERT_TRUE(drive.WriteAll(block.get(), kMiB, 4 * kMiB));
-    }
-    std::filesystem::remove(Path("lab_drive1.img"));
-    OpenDrive drive(1);
-    ASSERT_TRUE(drive.ok());
-    EXPECT_EQ(WideValue(SmartPage(1), 201), 0u);
-    EXPECT_EQ(WideValue(SmartPage(1), 208), 0u);
 }
 
 }  // namespace
