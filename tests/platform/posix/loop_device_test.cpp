@@ -2,18 +2,18 @@
 // the test makes and attaches itself. Needs root and loop support; skipped
 // otherwise. No disk of the machine is ever opened: SSDTEST_DISKS pins the
 // numbering to the test's own loop device.
+#include "tests/platform/posix/loop_device.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +22,7 @@
 #include "platform/posix/drive/sat_translate.h"
 #include "platform/raw_drive.h"
 #include "smart/smart_channel.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -31,71 +32,8 @@ using platform::posix::WireSendCmdIn;
 constexpr std::int64_t kImageBytes = 64ll << 20;
 constexpr std::uint32_t kBlockBytes = 1u << 20;
 
-std::string RunCapture(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char chunk[256];
-    while (std::fgets(chunk, sizeof(chunk), pipe) != nullptr) output += chunk;
-    ::pclose(pipe);
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
-    return output;
-}
-
-// A scratch folder, removed on every path.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        char pattern[] = "/tmp/ssdtest-loop-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// A loop device attached over a file; detached when the guard goes.
-class LoopDevice {
-public:
-    static std::unique_ptr<LoopDevice> Attach(const fs::path& image, bool scanPartitions) {
-        const std::string flags = scanPartitions ? "--partscan " : "";
-        const std::string node =
-            RunCapture("losetup --find --show " + flags + "'" + image.string() + "' 2>/dev/null");
-        if (node.compare(0, 9, "/dev/loop") != 0) return nullptr;
-        return std::unique_ptr<LoopDevice>(new LoopDevice(node));
-    }
-    ~LoopDevice() { RunCapture("losetup -d '" + node_ + "' 2>/dev/null"); }
-    const std::string& node() const { return node_; }
-    std::string name() const { return node_.substr(5); }
-
-private:
-    explicit LoopDevice(std::string node) : node_(std::move(node)) {}
-    std::string node_;
-};
-
-// Sets an environment variable for the test's lifetime, then restores it.
-class EnvironmentGuard {
-public:
-    EnvironmentGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvironmentGuard() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test_support::EnvOverride;
+using test_support::LoopDevice;
 
 struct AlignedBlock {
     AlignedBlock() {
@@ -136,35 +74,31 @@ protected:
     // Attaches a loop device over a fresh 64 MiB image and pins it as drive 0.
     void Prepare(const std::string& firstSector = {}, bool scanPartitions = false) {
         if (::geteuid() != 0) GTEST_SKIP() << "needs root to attach a loop device";
-        ASSERT_FALSE(scratch_.path().empty());
         image_ = scratch_.path() / "drive.img";
         ASSERT_TRUE(MakeImage(image_, firstSector));
-        loop_ = LoopDevice::Attach(image_, scanPartitions);
+        loop_ = LoopDevice::Attach(image_.string(), scanPartitions);
         if (!loop_) GTEST_SKIP() << "no loop device support";
-        disks_ = std::make_unique<EnvironmentGuard>("SSDTEST_DISKS", loop_->name());
-        trace_ = std::make_unique<EnvironmentGuard>("SSDTEST_TRACE",
-                                                    (scratch_.path() / "trace.txt").string());
+        disks_ = std::make_unique<EnvOverride>("SSDTEST_DISKS", loop_->name());
+        trace_ = std::make_unique<EnvOverride>("SSDTEST_TRACE",
+                                               (scratch_.path() / "trace.txt").string());
         std::vector<platform::DiskRecord> records;
         ASSERT_TRUE(platform::EnumerateDisks(&records));
         ASSERT_EQ(records.size(), 1u);
         record_ = records[0];
     }
 
-    std::string TraceText() {
-        std::ifstream file(scratch_.path() / "trace.txt");
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    std::string TraceText() { return test_support::ReadBytes(scratch_.path() / "trace.txt"); }
 
     // Members go in reverse: environment back, loop detached, folder removed.
-    ScratchFolder scratch_;
+    test_support::ScratchFolder scratch_;
     fs::path image_;
     std::unique_ptr<LoopDevice> loop_;
-    std::unique_ptr<EnvironmentGuard> disks_;
-    std::unique_ptr<EnvironmentGuard> trace_;
+    std::unique_ptr<EnvOverride> disks_;
+    std::unique_ptr<EnvOverride> trace_;
     platform::DiskRecord record_;
 };
 
-TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueue) {
+TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot) {
     Prepare();
     if (IsSkipped()) return;
     EXPECT_EQ(record_.Index, 0);
@@ -234,6 +168,11 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueue) {
 
     platform::CloseCompletionPort(port);
     platform::CloseRawDrive(drive);
+
+    // A number without a disk is not opened.
+    EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
+    EXPECT_EQ(platform::DrivePath(7), L"/dev/ssdtest-drive7");
 }
 
 TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
@@ -286,15 +225,6 @@ TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartition) {
     EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
     EXPECT_EQ(partitions, (std::vector<std::uint8_t>{0x83, 0, 0, 0}));
     platform::CloseRawDrive(drive);
-}
-
-TEST_F(LoopDeviceDrive, ANumberWithoutADiskIsNotOpened) {
-    Prepare();
-    if (IsSkipped()) return;
-    std::uint32_t error = 0;
-    EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
-    EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
-    EXPECT_EQ(platform::DrivePath(7), L"/dev/ssdtest-drive7");
 }
 
 }  // namespace
