@@ -15,6 +15,10 @@ using labtest::AlignedBuffer;
 using labtest::kMiB;
 using labtest::OpenDrive;
 
+std::string Text(const AlignedBuffer& buffer, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(buffer.get()), size);
+}
+
 void Fill(unsigned char* data, std::size_t size, unsigned seed) {
     for (std::size_t i = 0; i < size; ++i)
         data[i] = static_cast<unsigned char>((i * 2654435761u + seed) >> 13);
@@ -28,11 +32,7 @@ TEST_F(LabRawDrive, WrittenDataLandsInTheImageAndTheImageIsWhatTheHostReads) {
     Fill(block.get(), kMiB, 7);
     ASSERT_TRUE(drive.Transfer(2 * kMiB, block.get(), kMiB, false));
 
-    std::ifstream image(Path("lab_drive1.img"), std::ios::binary);
-    std::vector<char> stored(kMiB);
-    image.seekg(2 * kMiB);
-    image.read(stored.data(), kMiB);
-    EXPECT_EQ(std::memcmp(stored.data(), block.get(), kMiB), 0);
+    EXPECT_EQ(ReadFile("lab_drive1.img").substr(2 * kMiB, kMiB), Text(block, kMiB));
 
     // Changing the file changes what the host reads.
     {
@@ -157,13 +157,9 @@ TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {
         EXPECT_EQ(std::memcmp(back.get(), block.get(), kMiB), 0);
     }
     EXPECT_TRUE(std::filesystem::exists(Path("lab_drive1.state")));
-    std::ifstream backing(Path("backing.bin"), std::ios::binary);
-    std::vector<char> stored(kMiB);
-    backing.seekg(5 * kMiB);
-    backing.read(stored.data(), kMiB);
     AlignedBuffer expected(kMiB);
     Fill(expected.get(), kMiB, 11);
-    EXPECT_EQ(std::memcmp(stored.data(), expected.get(), kMiB), 0);
+    EXPECT_EQ(ReadFile("backing.bin").substr(5 * kMiB, kMiB), Text(expected, kMiB));
 }
 
 }  // namespace

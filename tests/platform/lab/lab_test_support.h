@@ -7,14 +7,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/device_control.h"
 #include "platform/raw_drive.h"
+#include "tests/support/scratch.h"
 
 namespace labtest {
 
@@ -25,28 +24,14 @@ constexpr std::uint32_t kMiB = 1048576;
 /// A folder of its own for every test, named by SSDLAB_DIR while the test runs.
 class LabFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "labtest.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        ::setenv("SSDLAB_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("SSDLAB_DIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
     std::string Path(const std::string& name) const { return folder_ + "/" + name; }
 
     void WriteFile(const std::string& name, const std::string& text) const {
-        std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
-        out << text;
+        test_support::WriteBytes(Path(name), text);
     }
 
     std::string ReadFile(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return test_support::ReadBytes(Path(name));
     }
 
     /// A bench holding one drive: number 1, kind, size, and extra JSON members.
@@ -58,7 +43,9 @@ protected:
                                      (extra.empty() ? "" : ", " + extra) + "}]}");
     }
 
-    std::string folder_;
+    test_support::ScratchFolder scratch_;
+    const std::string folder_ = scratch_.path().string();
+    test_support::EnvOverride labDir_{"SSDLAB_DIR", folder_};
 };
 
 /// The 33-byte command input block of a SMART request.
