@@ -23,8 +23,8 @@ class GaugeLensCapture : public ViewerFixture {
 protected:
     /// Leaves the viewer's two files in the current folder, as the viewer does.
     void WriteViewerFiles() {
-        WriteFile(Prefix() + serial_ + "_bank.csv", "bank\n");
-        WriteFile(Prefix() + serial_ + "_block.csv", "block\n");
+        WriteBytes(Prefix() + serial_ + "_bank.csv", "bank\n");
+        WriteBytes(Prefix() + serial_ + "_block.csv", "block\n");
     }
 
     std::string Filed(const std::string& stamp, const std::string& suffix) const {
@@ -44,9 +44,10 @@ TEST_F(GaugeLensCapture, FilesTextAndBothViewerFilesUnderTheTimeStamp) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
     // Every line feed is stored as CR LF, and the text's NUL comes along.
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), Bytes("Drive 2\r\r\nline\r\nend\0"));
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_bank.csv")), "bank\n");
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_block.csv")), "block\n");
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")),
+              Bytes("Drive 2\r\r\nline\r\nend\0"));
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_bank.csv")), "bank\n");
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_block.csv")), "block\n");
     EXPECT_FALSE(Exists(Prefix() + serial_ + "_bank.csv"));
     EXPECT_FALSE(Exists(Prefix() + serial_ + "_block.csv"));
 }
@@ -58,23 +59,23 @@ TEST_F(GaugeLensCapture, SecondCaptureInTheSameSecondOverwritesTextAndKeepsFiled
     ASSERT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
 
     ASSERT_TRUE(platform::posix::WriteClipboardText("second"));
-    WriteFile(Prefix() + serial_ + "_bank.csv", "new bank\n");
-    WriteFile(Prefix() + serial_ + "_block.csv", "new block\n");
+    WriteBytes(Prefix() + serial_ + "_bank.csv", "new bank\n");
+    WriteBytes(Prefix() + serial_ + "_block.csv", "new block\n");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
     const std::string before = Prefix() + serial_ + "_bank.csv";
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               before + " -> " + Filed("20100823T140509", "_bank.csv") + "\nMoveFile1 Failed!\n");
 
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), Bytes("second\0"));
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_bank.csv")), "bank\n");
-    EXPECT_EQ(ReadFile(before), "new bank\n");
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")), Bytes("second\0"));
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_bank.csv")), "bank\n");
+    EXPECT_EQ(ReadBytes(before), "new bank\n");
 }
 
 TEST_F(GaugeLensCapture, MissingBlockFileFailsTheSecondMove) {
     UseDrive(42);
     ASSERT_TRUE(platform::posix::WriteClipboardText("text"));
-    WriteFile(Prefix() + serial_ + "_bank.csv", "bank\n");
+    WriteBytes(Prefix() + serial_ + "_bank.csv", "bank\n");
 
     testing::internal::CaptureStdout();
     EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
@@ -95,7 +96,7 @@ TEST_F(GaugeLensCapture, NoClipboardTextFilesNothingEmptyTextFilesOneNulByte) {
 
     ASSERT_TRUE(platform::posix::WriteClipboardText(""));
     EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
-    EXPECT_EQ(ReadFile(Filed("20100823T140509", "_data.txt")), std::string(1, '\0'));
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")), std::string(1, '\0'));
 }
 
 TEST(GaugeLensTimeStamp, IsTheBasicIsoFormToTheSecond) {

@@ -50,7 +50,7 @@ TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
 
     // The data file holds the viewer's screen as the console copy gave it:
     // lines joined by CR LF (stored as CR CR LF), ending in the text's NUL.
-    const std::string data = ReadFile(ProgramFolder() + "/" + Filed("_data.txt")[0]);
+    const std::string data = ReadBytes(ProgramFolder() + "/" + Filed("_data.txt")[0]);
     EXPECT_NE(data.find("Drive 12 : "), std::string::npos) << data;
     EXPECT_NE(data.find("Serial Number : " + serial_ + "\r\r\n"), std::string::npos) << data;
     EXPECT_EQ(data.back(), '\0');

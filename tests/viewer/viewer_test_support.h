@@ -3,15 +3,12 @@
 // program's folder under the viewer's file name.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -21,6 +18,7 @@
 #include "platform/posix/host/viewer_tmux.h"
 #include "platform/viewer_host.h"
 #include "smart/process_utils.h"
+#include "tests/support/scratch.h"
 #include "viewer/gauge_lens.h"
 
 namespace viewer_test {
@@ -29,19 +27,8 @@ inline std::string Narrow(const std::wstring& text) { return platform::posix::Na
 
 inline std::string ProgramFolder() { return Narrow(GetModuleFolder()); }
 
-/// The file's bytes; empty when it cannot be read.
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    try {
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        return "";
-    }
-}
-
-inline void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 inline bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
@@ -86,11 +73,11 @@ inline int ProcessesRunning(const std::string& path, const std::string& variable
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string cmdline = ReadFile(entry.path().string() + "/cmdline");
-        const std::string stat = ReadFile(entry.path().string() + "/stat");
+        const std::string cmdline = ReadBytes(entry.path().string() + "/cmdline");
+        const std::string stat = ReadBytes(entry.path().string() + "/stat");
         const std::size_t close = stat.rfind(')');
         const bool zombie = close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0;
-        const std::string environment = '\0' + ReadFile(entry.path().string() + "/environ");
+        const std::string environment = '\0' + ReadBytes(entry.path().string() + "/environ");
         if (!zombie && cmdline.c_str() == path &&
             environment.find('\0' + variable + '\0') != std::string::npos)
             ++count;
@@ -101,9 +88,6 @@ inline int ProcessesRunning(const std::string& path, const std::string& variable
 class ViewerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ssdtest-viewer-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch_ = pattern;
         ASSERT_EQ(mkdir((scratch_ + "/shared").c_str(), 0700), 0);
         char old[4096];
         ASSERT_NE(getcwd(old, sizeof old), nullptr);
@@ -130,8 +114,6 @@ protected:
         if (!oldFolder_.empty()) {
             EXPECT_EQ(chdir(oldFolder_.c_str()), 0);
         }
-        std::error_code ignored;
-        if (!scratch_.empty()) std::filesystem::remove_all(scratch_, ignored);
         RemoveFiledCaptures();
     }
 
@@ -164,7 +146,8 @@ protected:
 
     CSSDTest test_;
     const std::string serial_ = "SN" + std::to_string(getpid());
-    std::string scratch_;
+    test_support::ScratchFolder scratchFolder_;  // the current folder while the test runs
+    const std::string scratch_ = scratchFolder_.path().string();
 
 private:
     /// Links the stand-in viewer, built next to the test folder, into the

@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 
 #include "platform/posix/host/viewer_clipboard.h"
 #include "platform/posix/host/viewer_keys.h"
@@ -63,18 +61,9 @@ TEST(ConsoleCopy, TrimsTrailingBlanksAndJoinsLinesWithCrLf) {
 
 class ViewerHostFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ssdtest-viewer-host-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        setenv("SSDTEST_VIEWER_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("SSDTEST_VIEWER_DIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    std::string folder_;
+    test_support::ScratchFolder scratch_;
+    const std::string folder_ = scratch_.path().string();
+    test_support::EnvOverride viewerDir_{"SSDTEST_VIEWER_DIR", folder_};
 };
 
 TEST_F(ViewerHostFiles, ClipboardHoldsTextUpToItsFirstNul) {
@@ -83,7 +72,7 @@ TEST_F(ViewerHostFiles, ClipboardHoldsTextUpToItsFirstNul) {
     ASSERT_TRUE(platform::posix::WriteClipboardText("a\r\nb"));
     EXPECT_EQ(platform::ReadClipboardText(&text), platform::ClipboardRead::Text);
     EXPECT_EQ(text, "a\r\nb");
-    std::ofstream(platform::posix::ClipboardFilePath(), std::ios::binary) << std::string("x\0y", 3);
+    test_support::WriteBytes(platform::posix::ClipboardFilePath(), std::string("x\0y", 3));
     EXPECT_EQ(platform::ReadClipboardText(&text), platform::ClipboardRead::Text);
     EXPECT_EQ(text, "x");
 }
@@ -121,12 +110,9 @@ TEST_F(ViewerHostFiles, MutexOfAnEndedOwnerCanBeTaken) {
 }
 
 TEST(ViewerConsole, NoConsoleWithoutTmux) {
-    const char* saved = getenv("PATH");
-    const std::string path = saved != nullptr ? saved : "";
-    setenv("PATH", "/nonexistent", 1);
+    test_support::EnvOverride path("PATH", "/nonexistent");
     EXPECT_EQ(platform::StartInNewConsole(L"/bin/true"), nullptr);
     EXPECT_EQ(platform::FindConsoleWindow(L"/bin/true"), nullptr);
-    setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace
