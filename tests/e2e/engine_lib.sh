@@ -6,13 +6,6 @@ source "$(dirname "$0")/lib.sh" "$@"
 
 BLOCK=1048576
 
-# engine_scratch NAME: a fresh scratch program folder, removed when the script
-# passes (kept for a look after a failure).
-engine_scratch() {
-  make_scratch "$1"
-  trap '[ "$FAILURES" -eq 0 ] && rm -rf "$SCRATCH"' EXIT
-}
-
 # kvt_drive NUMBER SIZE_MIB [EXTRA_JSON]: a supported-kind drive entry.
 kvt_drive() {
   printf '{"number": %s, "kind": "kvt", "size_mib": %s, "model": "Engine Lab", ' "$1" "$2"
@@ -47,9 +40,6 @@ block_of() { dd if="$1" bs=$BLOCK skip="$2" count=1 status=none; }
 
 # same_block FILE INDEX OTHER: block INDEX of FILE equals the 1 MiB file OTHER.
 same_block() { cmp -s <(block_of "$1" "$2") "$3"; }
-
-# zero_block FILE INDEX: block INDEX of FILE is all zero bytes.
-zero_block() { cmp -s <(block_of "$1" "$2") <(head -c $BLOCK /dev/zero); }
 
 file_size() { stat -c %s "$1"; }
 

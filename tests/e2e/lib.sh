@@ -7,7 +7,8 @@ POSIX_EXE=$2
 BUILD_DIR=$3
 FAILURES=0
 
-# make_scratch NAME: a fresh program folder in $SCRATCH with the executables.
+# make_scratch NAME: a fresh program folder in $SCRATCH with the executables,
+# removed when the script passes (kept for a look after a failure).
 make_scratch() {
   SCRATCH="$BUILD_DIR/e2e-scratch/$1"
   rm -rf "$SCRATCH"
@@ -19,11 +20,13 @@ make_scratch() {
   export HOME="$SCRATCH/home"
   export SSDTEST_TRACE="$SCRATCH/trace.log"
   unset SSDLAB_DIR
+  trap '[ $? -eq 0 ] && rm -rf "$SCRATCH"' EXIT
 }
 
-# write_bench JSON-DRIVES: writes ssdlab.json with the given drive entries.
+# write_bench DRIVE...: writes ssdlab.json with the given JSON drive entries.
 write_bench() {
-  printf '{ "drives": [ %s ] }\n' "$1" >"$SCRATCH/ssdlab.json"
+  local IFS=,
+  printf '{ "drives": [ %s ] }\n' "$*" >"$SCRATCH/ssdlab.json"
 }
 
 # run_lab INPUT: runs the lab executable in its folder with INPUT on stdin;

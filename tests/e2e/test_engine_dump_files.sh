@@ -2,7 +2,7 @@
 # written block; read-only tests verify the drive against dump file 1, count
 # corrupted blocks, and refuse a missing or short dump file.
 source "$(dirname "$0")/engine_lib.sh" "$@"
-engine_scratch engine_dump_files
+make_scratch engine_dump_files
 
 IMAGE="$SCRATCH/lab_drive1.img"
 DUMP1="$SCRATCH/drive1_DumpFile1.dat"

@@ -2,7 +2,7 @@
 # abandons after the batch, and a key waiting before the first block gives an
 # empty batch that writes nothing.
 source "$(dirname "$0")/engine_lib.sh" "$@"
-engine_scratch engine_keys
+make_scratch engine_keys
 
 IMAGE="$SCRATCH/lab_drive1.img"
 DUMP1="$SCRATCH/drive1_DumpFile1.dat"

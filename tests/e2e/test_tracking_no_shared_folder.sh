@@ -1,13 +1,12 @@
 # Without the shared folder every round reports the failed copy and the test
 # goes on to its AEC target.
-source "$(dirname "$0")/tracking_lib.sh"
-tracking_setup "$@"
+source "$(dirname "$0")/tracking_lib.sh" "$@"
 
 MODEL="KVT Lab 16"
 LOG="$SCRATCH/drive1_$MODEL.csv"
 write_bench "$(lab_drive 1 kvt 16 "$MODEL")"
 
-run_lab '1\nN\n2\n'
+run_lab_ok '1\nN\n2\n'
 ROUNDS=$(($(output_count 'Round Finished.') + 1))
 [ "$ROUNDS" -ge 2 ] || fail "the test ended after $ROUNDS round(s)"
 [ "$(grep -cxF "Copy Failed: $SHARED_FOLDER/drive1_$MODEL.csv" "$LAST_OUTPUT")" -eq "$ROUNDS" ] ||

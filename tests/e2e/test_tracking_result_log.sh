@@ -1,7 +1,6 @@
 # A new result log on a first run, its data lines over a normal test to an AEC
 # target, its copy in the shared folder, and its continuation by a second run.
-source "$(dirname "$0")/tracking_lib.sh"
-tracking_setup "$@"
+source "$(dirname "$0")/tracking_lib.sh" "$@"
 
 MODEL="KVT Lab  SSD 24"
 LOG="$SCRATCH/drive1_$MODEL.csv"
@@ -10,7 +9,7 @@ write_bench "$(lab_drive 0 plain 16 'Plain Disk')" "$(lab_drive 1 kvt 24 "$MODEL
 mkdir -p "$SHARED_FOLDER"
 
 # First run: a normal test to AEC 3.
-run_lab '1\nN\n3\n'
+run_lab_ok '1\nN\n3\n'
 [ "$(output_count 'Log not Exist')" -eq 1 ] || fail "first run did not report the new log"
 [ -f "$LOG" ] || fail "no log named drive1_<model with its blanks>.csv"
 check_crlf "$LOG"
@@ -43,7 +42,7 @@ awk -F, -v OFS=, -v last="$LAST" 'NR == last { $30 = "77"; $31 = "5" } { print }
     > "$SCRATCH/edited.csv" && mv "$SCRATCH/edited.csv" "$LOG"
 check_crlf "$LOG"
 TARGET=$(($(field_of "$LAST" 1 "$LOG") + 1))
-run_lab "1\nN\n$TARGET\n"
+run_lab_ok "1\nN\n$TARGET\n"
 output_has 'Log not Exist' && fail "second run reported a new log"
 [ "$(grep -cF "$TRACKING_TITLE" "$LOG")" -eq 1 ] || fail "second run wrote a header again"
 [ "$(line_count "$LOG")" -gt "$LAST" ] || fail "second run appended nothing"
@@ -57,7 +56,7 @@ cmp -s "$LOG" "$COPY" || fail "shared copy differs from the continued log"
 # A read-only run adds exactly one line, with no write speed.
 BEFORE=$(line_count "$LOG")
 # (No line end after the answer: a character left waiting would abandon the test.)
-run_lab '1\nY'
+run_lab_ok '1\nY'
 output_has 'Interrupted' && fail "read-only run was interrupted"
 [ "$(line_count "$LOG")" -eq $((BEFORE + 1)) ] || fail "read-only run did not add one line"
 [ "$(field_of $((BEFORE + 1)) 32 "$LOG")" = 0 ] || fail "read-only line has a write speed"

@@ -1,8 +1,7 @@
 # On a drive larger than one batch the status is followed inside each round:
 # a data line per status change, and AEC, round time and ETA from the second
 # change of the average erase count on.
-source "$(dirname "$0")/tracking_lib.sh"
-tracking_setup "$@"
+source "$(dirname "$0")/tracking_lib.sh" "$@"
 
 # 1026 MiB: a round is one full batch of 1024 blocks and one more block.
 MODEL="KVT Lab 1G"
@@ -10,7 +9,7 @@ LOG="$SCRATCH/drive1_$MODEL.csv"
 write_bench "$(lab_drive 1 kvt 1026 "$MODEL")"
 mkdir -p "$SHARED_FOLDER"
 
-run_lab '1\nN\n3\n'
+run_lab_ok '1\nN\n3\n'
 ROUNDS=$(($(output_count 'Round Finished.') + 1))
 [ "$ROUNDS" -eq 3 ] || fail "expected 3 rounds to AEC 3, saw $ROUNDS"
 # AEC rises once inside every round: each change writes a line, each change

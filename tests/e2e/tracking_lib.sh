@@ -1,8 +1,11 @@
-# Shared steps of the result-log end-to-end tests; sourced by test_tracking_*.sh.
-# Usage in a script: source tracking_lib.sh; tracking_setup "$@"; ...
-# The scripts are run as: bash script <ssdtest-lab> <ssdtest> <build dir>.
-
-set -u
+# Shared steps of the result-log end-to-end scripts (test_tracking_*.sh): a
+# scratch program folder with its shared folder, the log's layout and checks
+# of its lines, and lab drives whose wear climbs one step per round.
+# Usage: source tracking_lib.sh "$@"   (arguments: <ssdtest-lab> <ssdtest> <build dir>)
+source "$(dirname "$0")/lib.sh" "$@"
+make_scratch "$(basename "$0" .sh)"
+SHARED_FOLDER="$HOME/My Dropbox/Public"
+LAST_OUTPUT="$SCRATCH/last.out"
 
 # The 23 status columns and the 10 result columns of the log's column line.
 TRACKING_STATUS_COLUMNS="Date-Time,Average Erase Count,Maximum Erase Count,Minimum Erase Count,\
@@ -20,58 +23,21 @@ TRACKING_TITLE="Pinewade Tallymark Log v1.1"
 
 fail() {
     echo "FAIL: $*" >&2
-    if [ -n "${LAST_OUTPUT:-}" ] && [ -f "$LAST_OUTPUT" ]; then
-        echo "--- last program output (tail) ---" >&2
-        tail -n 40 "$LAST_OUTPUT" >&2
-    fi
+    echo "--- last program output (tail) ---" >&2
+    tail -n 40 <<<"${OUT:-}" >&2
     exit 1
 }
 
-# Creates the scratch folder with the lab program, the viewer stand-in and a
-# home folder; removes it again when the script ends.
-tracking_setup() {
-    [ $# -ge 3 ] || { echo "usage: $0 <ssdtest-lab> <ssdtest> <build dir>" >&2; exit 2; }
-    LAB_PROGRAM=$1
-    BUILD_DIR=$(cd "$3" && pwd) || fail "build folder $3 missing"
-    [ -x "$LAB_PROGRAM" ] || fail "lab program $LAB_PROGRAM missing"
-    mkdir -p "$BUILD_DIR/e2e-scratch"
-    SCRATCH=$(mktemp -d "$BUILD_DIR/e2e-scratch/$(basename "$0" .sh).XXXXXX")
-    # TRACKING_KEEP=1 keeps the scratch folder for a look after a failure.
-    [ "${TRACKING_KEEP:-0}" = 1 ] || trap 'rm -rf "$SCRATCH"' EXIT
-    cp "$LAB_PROGRAM" "$SCRATCH/ssdtest-lab"
-    local viewer
-    for viewer in "$BUILD_DIR/GaugeLens_2_21.exe" "$BUILD_DIR/tools/GaugeLens_2_21.exe"; do
-        if [ -f "$viewer" ]; then
-            cp "$viewer" "$SCRATCH/GaugeLens_2_21.exe"
-            break
-        fi
-    done
-    export HOME="$SCRATCH/home"
-    mkdir -p "$HOME"
-    export SSDTEST_TRACE="$SCRATCH/trace.log"
-    unset SSDLAB_DIR
-    SHARED_FOLDER="$HOME/My Dropbox/Public"
-    RUN_COUNT=0
+# run_lab_ok INPUT: run_lab that must end with status 0; the output is also
+# kept in the file $LAST_OUTPUT.
+run_lab_ok() {
+    run_lab "$1"
+    printf '%s\n' "$OUT" >"$LAST_OUTPUT"
+    [ "$RC" -eq 0 ] || fail "run ended with status $RC"
 }
 
-# Writes the bench file from the drive entries given as JSON objects.
-write_bench() {
-    local IFS=,
-    printf '{ "drives": [ %s ] }\n' "$*" > "$SCRATCH/ssdlab.json"
-}
-
-# Runs the lab program in the scratch folder with the given console input;
-# the output goes to $LAST_OUTPUT.
-run_lab() {
-    RUN_COUNT=$((RUN_COUNT + 1))
-    LAST_OUTPUT="$SCRATCH/run$RUN_COUNT.out"
-    (cd "$SCRATCH" && printf '%b' "$1" | timeout 300 ./ssdtest-lab) > "$LAST_OUTPUT" 2>&1
-    local status=$?
-    [ $status -eq 0 ] || fail "run $RUN_COUNT ended with status $status"
-}
-
-output_has() { grep -qF -- "$1" "$LAST_OUTPUT"; }
-output_count() { grep -cF -- "$1" "$LAST_OUTPUT"; }
+output_has() { grep -qF -- "$1" <<<"$OUT"; }
+output_count() { grep -cF -- "$1" <<<"$OUT"; }
 
 # Number of lines of a file.
 line_count() { awk 'END { print NR }' "$1"; }

@@ -178,16 +178,18 @@ protected:
 
 }  // namespace
 
-TEST_F(LabLoopTest, NormalRoundCoversTheDriveButItsLastBlock) {
+TEST_F(LabLoopTest, NormalRoundCoversTheDriveButItsLastBlockAndTheFinishKeyEndsAfterIt) {
     WriteBench(6);
     const Block marker(kBlockBytes, 0x5A);
     WriteImageBlock(5, marker);
-    OpenTest();
+    OpenTest().aecTarget = 100;
+    keys_[2] = 'e';
     const std::string output = Run(NormalTest);
 
     EXPECT_EQ(Count(output, "Start Normal Test.\n"), 1u) << output;
     EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
     EXPECT_EQ(Count(output, "Round Finished."), 0u) << output;
+    EXPECT_EQ(Count(output, "RBER: "), 1u) << output;
     EXPECT_EQ(polls_, 5);
     const Block pattern = ExpectedPattern(1);
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == pattern) << "block " << i;
@@ -213,19 +215,6 @@ TEST_F(LabLoopTest, RoundsGoOnUntilTheEraseCountReachesTheTarget) {
     EXPECT_TRUE(Dump(1) == second);
     EXPECT_TRUE(Dump(2) == ExpectedPattern(1));
     EXPECT_EQ(Lines(LogPath()).size(), 2u);
-}
-
-TEST_F(LabLoopTest, FinishKeyEndsTheTestAtTheEndOfTheRound) {
-    WriteBench(6);
-    OpenTest().aecTarget = 100;
-    keys_[2] = 'e';
-    const std::string output = Run(NormalTest);
-
-    EXPECT_EQ(polls_, 5);
-    EXPECT_EQ(Count(output, "Round Finished."), 0u) << output;
-    EXPECT_EQ(Count(output, "RBER: "), 1u) << output;
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << i;
-    EXPECT_TRUE(Dump(1) == ExpectedPattern(1));
 }
 
 TEST_F(LabLoopTest, AbandonedRoundLeavesBothPatternsOnTheDrive) {
