@@ -13,6 +13,7 @@
 
 #include "platform/device_control.h"
 #include "platform/raw_drive.h"
+#include "tests/platform/posix/drive_io.h"
 #include "tests/support/scratch.h"
 
 namespace labtest {
@@ -113,59 +114,7 @@ inline std::uint64_t WideValue(const std::vector<unsigned char>& page, int id) {
     return value;
 }
 
-/// A page-aligned buffer for direct I/O.
-struct AlignedBuffer {
-    explicit AlignedBuffer(std::size_t size) : size(size) {
-        void* memory = nullptr;
-        if (::posix_memalign(&memory, 4096, size) == 0)
-            data.reset(static_cast<unsigned char*>(memory));
-    }
-    struct Free {
-        void operator()(unsigned char* p) const { std::free(p); }
-    };
-    std::unique_ptr<unsigned char, Free> data;
-    std::size_t size;
-    unsigned char* get() const { return data.get(); }
-};
-
-/// A drive opened and attached to its own port, closed at the end of the scope.
-struct OpenDrive {
-    explicit OpenDrive(std::uint32_t number) {
-        drive = platform::OpenRawDrive(number, &error);
-        port = platform::CreateCompletionPort();
-        if (drive != nullptr && port != nullptr) attached = platform::AttachToPort(drive, port);
-    }
-    ~OpenDrive() {
-        platform::CloseRawDrive(drive);
-        platform::CloseCompletionPort(port);
-    }
-    OpenDrive(const OpenDrive&) = delete;
-    OpenDrive& operator=(const OpenDrive&) = delete;
-
-    bool ok() const { return drive != nullptr && port != nullptr && attached; }
-
-    /// One transfer, started and collected; true when it completed successfully.
-    bool Transfer(std::int64_t offset, unsigned char* buffer, std::uint32_t length, bool isRead,
-                  std::uint32_t timeoutMs = 5000) {
-        const platform::IoStartResult start =
-            platform::StartTransfer(drive, &slot, offset, buffer, length, isRead);
-        if (start.status == platform::IoStart::Failed) return false;
-        platform::OverlappedSlot* done = nullptr;
-        return platform::WaitCompletion(port, timeoutMs, &done) && done == &slot;
-    }
-
-    /// Writes `buffer` over the whole drive, then returns.
-    bool WriteAll(unsigned char* buffer, std::uint32_t blockBytes, std::int64_t sizeBytes) {
-        for (std::int64_t offset = 0; offset < sizeBytes; offset += blockBytes)
-            if (!Transfer(offset, buffer, blockBytes, false)) return false;
-        return true;
-    }
-
-    platform::RawDrive* drive = nullptr;
-    platform::CompletionPort* port = nullptr;
-    platform::OverlappedSlot slot{};
-    std::uint32_t error = 0;
-    bool attached = false;
-};
+using test_support::AlignedBuffer;
+using test_support::OpenDrive;
 
 }  // namespace labtest

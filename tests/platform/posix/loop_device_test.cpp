@@ -22,6 +22,7 @@
 #include "platform/posix/drive/sat_translate.h"
 #include "platform/raw_drive.h"
 #include "smart/smart_channel.h"
+#include "tests/platform/posix/drive_io.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -32,20 +33,10 @@ using platform::posix::WireSendCmdIn;
 constexpr std::int64_t kImageBytes = 64ll << 20;
 constexpr std::uint32_t kBlockBytes = 1u << 20;
 
+using test_support::AlignedBuffer;
 using test_support::EnvOverride;
 using test_support::LoopDevice;
-
-struct AlignedBlock {
-    AlignedBlock() {
-        void* memory = nullptr;
-        if (::posix_memalign(&memory, 4096, kBlockBytes) == 0)
-            data.reset(static_cast<char*>(memory));
-    }
-    struct Free {
-        void operator()(char* p) const { ::free(p); }
-    };
-    std::unique_ptr<char, Free> data;
-};
+using test_support::OpenDrive;
 
 bool MakeImage(const fs::path& path, const std::string& firstSector = {}) {
     std::ofstream image(path, std::ios::binary);
@@ -105,69 +96,41 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     EXPECT_EQ(record_.Size, kImageBytes);
     EXPECT_EQ(platform::DrivePath(0), std::wstring(loop_->node().begin(), loop_->node().end()));
 
-    std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
-    ASSERT_NE(drive, nullptr) << "errno " << error;
+    OpenDrive drive(0);
+    ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
     std::int64_t size = 0;
-    EXPECT_TRUE(platform::GetDriveSizeBytes(drive, &size));
+    EXPECT_TRUE(platform::GetDriveSizeBytes(drive.drive, &size));
     EXPECT_EQ(size, kImageBytes);
     std::vector<std::uint8_t> partitions = {9};
-    EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
+    EXPECT_TRUE(platform::GetDriveLayout(drive.drive, &partitions));
     EXPECT_TRUE(partitions.empty());
 
     // The test holds the drive exclusively: a second open is refused.
-    std::uint32_t secondError = 0;
-    platform::RawDrive* second = platform::OpenRawDrive(0, &secondError);
-    EXPECT_EQ(second, nullptr);
-    EXPECT_EQ(secondError, static_cast<std::uint32_t>(EBUSY));
-    platform::CloseRawDrive(second);
+    std::uint32_t error = 0;
+    EXPECT_EQ(platform::OpenRawDrive(0, &error), nullptr);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(EBUSY));
 
-    platform::CompletionPort* port = platform::CreateCompletionPort();
-    ASSERT_NE(port, nullptr);
-    ASSERT_TRUE(platform::AttachToPort(drive, port));
-
-    AlignedBlock written, read;
-    ASSERT_TRUE(written.data && read.data);
+    AlignedBuffer written(kBlockBytes), read(kBlockBytes);
     for (std::uint32_t i = 0; i < kBlockBytes; ++i)
-        written.data.get()[i] = static_cast<char>((i * 131u) >> 3);
-    platform::OverlappedSlot slot{};
-    platform::OverlappedSlot* done = nullptr;
+        written.get()[i] = static_cast<unsigned char>((i * 131u) >> 3);
     const std::int64_t offset = 5 * static_cast<std::int64_t>(kBlockBytes);
-
-    auto start =
-        platform::StartTransfer(drive, &slot, offset, written.data.get(), kBlockBytes, false);
-    ASSERT_EQ(start.status, platform::IoStart::Pending) << "errno " << start.errorCode;
-    ASSERT_TRUE(platform::WaitCompletion(port, 10000, &done));
-    EXPECT_EQ(done, &slot);
-
-    slot = platform::OverlappedSlot{};
-    start = platform::StartTransfer(drive, &slot, offset, read.data.get(), kBlockBytes, true);
-    ASSERT_EQ(start.status, platform::IoStart::Pending);
-    ASSERT_TRUE(platform::WaitCompletion(port, 10000, &done));
-    EXPECT_EQ(done, &slot);
-    EXPECT_EQ(0, std::memcmp(written.data.get(), read.data.get(), kBlockBytes));
-
+    ASSERT_TRUE(drive.Transfer(offset, written.get(), kBlockBytes, false, 10000));
+    ASSERT_TRUE(drive.Transfer(offset, read.get(), kBlockBytes, true, 10000));
+    EXPECT_EQ(0, std::memcmp(written.get(), read.get(), kBlockBytes));
     // The block reached the image the test made, at the same offset.
-    std::ifstream image(image_, std::ios::binary);
-    image.seekg(offset);
-    std::vector<char> stored(kBlockBytes);
-    image.read(stored.data(), kBlockBytes);
-    EXPECT_EQ(0, std::memcmp(written.data.get(), stored.data(), kBlockBytes));
+    EXPECT_EQ(test_support::ReadBytes(image_).substr(offset, kBlockBytes),
+              std::string(reinterpret_cast<const char*>(written.get()), kBlockBytes));
 
     // A read that runs past the end delivers fewer bytes: a failed completion.
-    slot = platform::OverlappedSlot{};
-    start = platform::StartTransfer(drive, &slot, kImageBytes - 4096, read.data.get(), kBlockBytes,
-                                    true);
-    ASSERT_EQ(start.status, platform::IoStart::Pending);
-    EXPECT_FALSE(platform::WaitCompletion(port, 10000, &done));
-    EXPECT_EQ(done, &slot);
-
+    const platform::IoStartResult start = platform::StartTransfer(
+        drive.drive, &drive.slot, kImageBytes - 4096, read.get(), kBlockBytes, true);
+    ASSERT_EQ(start.status, platform::IoStart::Pending) << "errno " << start.errorCode;
+    platform::OverlappedSlot* done = nullptr;
+    EXPECT_FALSE(platform::WaitCompletion(drive.port, 10000, &done));
+    EXPECT_EQ(done, &drive.slot);
     // Nothing in flight: the wait times out.
-    EXPECT_FALSE(platform::WaitCompletion(port, 50, &done));
+    EXPECT_FALSE(platform::WaitCompletion(drive.port, 50, &done));
     EXPECT_EQ(done, nullptr);
-
-    platform::CloseCompletionPort(port);
-    platform::CloseRawDrive(drive);
 
     // A number without a disk is not opened.
     EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
@@ -218,13 +181,11 @@ TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartition) {
     // it into a partition of its own.
     Prepare(MbrWithOnePartition(), true);
     if (IsSkipped()) return;
-    std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
-    ASSERT_NE(drive, nullptr) << "errno " << error;
+    OpenDrive drive(0);
+    ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
     std::vector<std::uint8_t> partitions;
-    EXPECT_TRUE(platform::GetDriveLayout(drive, &partitions));
+    EXPECT_TRUE(platform::GetDriveLayout(drive.drive, &partitions));
     EXPECT_EQ(partitions, (std::vector<std::uint8_t>{0x83, 0, 0, 0}));
-    platform::CloseRawDrive(drive);
 }
 
 }  // namespace
