@@ -1,10 +1,15 @@
 # Shared steps of the engine end-to-end scripts (test_engine_*.sh): lab drives
 # that make no bit errors of their own, block access to their images, and runs
-# with keys sent while the test is running.
+# with keys sent while the test is running, in a scratch program folder with
+# drive 1's image and dump files at $IMAGE, $DUMP1 and $DUMP2.
 # Usage: source engine_lib.sh "$@"   (arguments: <ssdtest-lab> <ssdtest> <build dir>)
 source "$(dirname "$0")/lib.sh" "$@"
+make_scratch "$(basename "$0" .sh)"
 
 BLOCK=1048576
+IMAGE="$SCRATCH/lab_drive1.img"
+DUMP1="$SCRATCH/drive1_DumpFile1.dat"
+DUMP2="$SCRATCH/drive1_DumpFile2.dat"
 
 # kvt_drive NUMBER SIZE_MIB [EXTRA_JSON]: a supported-kind drive entry.
 kvt_drive() {

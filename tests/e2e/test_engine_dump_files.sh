@@ -2,11 +2,7 @@
 # written block; read-only tests verify the drive against dump file 1, count
 # corrupted blocks, and refuse a missing or short dump file.
 source "$(dirname "$0")/engine_lib.sh" "$@"
-make_scratch engine_dump_files
 
-IMAGE="$SCRATCH/lab_drive1.img"
-DUMP1="$SCRATCH/drive1_DumpFile1.dat"
-DUMP2="$SCRATCH/drive1_DumpFile2.dat"
 write_bench "$(kvt_drive 1 8)"
 # The last MiB of the drive carries a marker that no test may touch.
 head -c $((7 * BLOCK)) /dev/zero >"$IMAGE"

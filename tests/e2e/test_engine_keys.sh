@@ -2,11 +2,6 @@
 # abandons after the batch, and a key waiting before the first block gives an
 # empty batch that writes nothing.
 source "$(dirname "$0")/engine_lib.sh" "$@"
-make_scratch engine_keys
-
-IMAGE="$SCRATCH/lab_drive1.img"
-DUMP1="$SCRATCH/drive1_DumpFile1.dat"
-DUMP2="$SCRATCH/drive1_DumpFile2.dat"
 
 # Every written block of the drive holds dump 1's pattern up to some block and
 # dump 2's pattern from there on (blocks 0 to 6 of an 8 MiB drive).
