@@ -14,10 +14,7 @@ class LabRawDrive : public labtest::LabFixture {};
 using labtest::AlignedBuffer;
 using labtest::kMiB;
 using labtest::OpenDrive;
-
-std::string Text(const AlignedBuffer& buffer, std::size_t size) {
-    return std::string(reinterpret_cast<const char*>(buffer.get()), size);
-}
+using test_support::Text;
 
 void Fill(unsigned char* data, std::size_t size, unsigned seed) {
     for (std::size_t i = 0; i < size; ++i)
@@ -32,7 +29,7 @@ TEST_F(LabRawDrive, WrittenDataLandsInTheImageAndTheImageIsWhatTheHostReads) {
     Fill(block.get(), kMiB, 7);
     ASSERT_TRUE(drive.Transfer(2 * kMiB, block.get(), kMiB, false));
 
-    EXPECT_EQ(ReadFile("lab_drive1.img").substr(2 * kMiB, kMiB), Text(block, kMiB));
+    EXPECT_EQ(test_support::ReadAt(Path("lab_drive1.img"), 2 * kMiB, kMiB), Text(block, kMiB));
 
     // Changing the file changes what the host reads.
     {
@@ -159,7 +156,7 @@ TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {
     EXPECT_TRUE(std::filesystem::exists(Path("lab_drive1.state")));
     AlignedBuffer expected(kMiB);
     Fill(expected.get(), kMiB, 11);
-    EXPECT_EQ(ReadFile("backing.bin").substr(5 * kMiB, kMiB), Text(expected, kMiB));
+    EXPECT_EQ(test_support::ReadAt(Path("backing.bin"), 5 * kMiB, kMiB), Text(expected, kMiB));
 }
 
 }  // namespace

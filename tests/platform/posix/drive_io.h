@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "platform/raw_drive.h"
 
@@ -64,5 +66,20 @@ struct OpenDrive {
     std::uint32_t error = 0;
     bool attached = false;
 };
+
+/// `size` bytes of the file from `offset` on; fewer where the file ends.
+inline std::string ReadAt(const std::string& path, std::int64_t offset, std::size_t size) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(offset);
+    std::string bytes(size, '\0');
+    in.read(&bytes[0], static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+/// The buffer's first `size` bytes as a string.
+inline std::string Text(const AlignedBuffer& buffer, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(buffer.get()), size);
+}
 
 }  // namespace test_support

@@ -37,6 +37,7 @@ using test_support::AlignedBuffer;
 using test_support::EnvOverride;
 using test_support::LoopDevice;
 using test_support::OpenDrive;
+using test_support::Text;
 
 bool MakeImage(const fs::path& path, const std::string& firstSector = {}) {
     std::ofstream image(path, std::ios::binary);
@@ -118,8 +119,7 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     ASSERT_TRUE(drive.Transfer(offset, read.get(), kBlockBytes, true, 10000));
     EXPECT_EQ(0, std::memcmp(written.get(), read.get(), kBlockBytes));
     // The block reached the image the test made, at the same offset.
-    EXPECT_EQ(test_support::ReadBytes(image_).substr(offset, kBlockBytes),
-              std::string(reinterpret_cast<const char*>(written.get()), kBlockBytes));
+    EXPECT_EQ(test_support::ReadAt(image_, offset, kBlockBytes), Text(written, kBlockBytes));
 
     // A read that runs past the end delivers fewer bytes: a failed completion.
     const platform::IoStartResult start = platform::StartTransfer(
