@@ -36,15 +36,17 @@ platform::DiskRecord Disk(int index, std::int64_t sizeBytes = 1 << 20) {
 
 }  // namespace
 
-TEST(DriveRegistryLab, MixedBenchKeepsOnlyTheSupportedDrive) {
-    LabBenchScope bench(BenchJson({kPlainDrive, kKvtDrive}));
+TEST(DriveRegistryLab, MixedBenchKeepsOnlyTheSupportedDrivesEachWithItsRecord) {
+    LabBenchScope bench(BenchJson({kPlainDrive, kKvtDrive, kRzbDrive}));
     CSSDSmart registry;
     TraceCapture trace;
     registry.ProbeDrive(Disk(0));
     registry.ProbeDrive(Disk(1, 3000000));
-    EXPECT_EQ(trace.Text(), "Drive #0 Init Failed.0\nDrive #1 OK. \n");
+    registry.ProbeDrive(Disk(2));
+    const std::string notes = "Drive #0 Init Failed.0\nDrive #1 OK. \nDrive #2 OK. \n";
+    EXPECT_EQ(trace.Text(), notes);
 
-    ASSERT_EQ(registry.StatusList.size(), 1u);
+    ASSERT_EQ(registry.StatusList.size(), 2u);
     auto* record = dynamic_cast<CKVTStatus*>(registry.StatusList[0].get());
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->DriveNumber, 1);
@@ -53,24 +55,15 @@ TEST(DriveRegistryLab, MixedBenchKeepsOnlyTheSupportedDrive) {
     EXPECT_EQ(record->SerialNumber, "KV00042");
     EXPECT_EQ(record->DiskSize, 3000000u);
     EXPECT_TRUE(record->DateTime.is_not_a_date_time());
+    auto* second = dynamic_cast<CRZBStatus*>(registry.StatusList[1].get());
+    ASSERT_NE(second, nullptr);
+    EXPECT_GT(second->GoodBlockCount, 0u);
+    EXPECT_GT(second->SystemBlockCount, 0u);
 
     registry.RefreshAll();
     EXPECT_FALSE(record->DateTime.is_not_a_date_time());
     EXPECT_GT(record->MaximumPECountSpecification, 0u);  // decoded from the drive's page
-    EXPECT_EQ(trace.Text(), "Drive #0 Init Failed.0\nDrive #1 OK. \n");
-}
-
-TEST(DriveRegistryLab, SecondKindGetsItsRecordWithBlockCounts) {
-    LabBenchScope bench(BenchJson({kRzbDrive}));
-    CSSDSmart registry;
-    TraceCapture trace;
-    registry.ProbeDrive(Disk(2));
-    EXPECT_EQ(trace.Text(), "Drive #2 OK. \n");
-    ASSERT_EQ(registry.StatusList.size(), 1u);
-    auto* record = dynamic_cast<CRZBStatus*>(registry.StatusList[0].get());
-    ASSERT_NE(record, nullptr);
-    EXPECT_GT(record->GoodBlockCount, 0u);
-    EXPECT_GT(record->SystemBlockCount, 0u);
+    EXPECT_EQ(trace.Text(), notes);
 }
 
 TEST(DriveRegistryLab, DriveNeedingSmartEnabledIsStillRecognised) {
