@@ -81,10 +81,16 @@ TEST_F(LabRawDrive, StalledTransferNeverCompletes) {
     EXPECT_EQ(done, nullptr);
 }
 
-TEST_F(LabRawDrive, IoErrorFailsTheCompletionOfTransfersTouchingThatMib) {
-    WriteOneDriveBench("kvt", 4, "\"faults\": {\"io_error_at_mib\": [2]}");
+TEST_F(LabRawDrive, IoErrorFailsTransfersTouchingThatMibGeometryAndLayoutFaultsTheirRequests) {
+    WriteOneDriveBench("kvt", 4,
+                       "\"faults\": {\"io_error_at_mib\": [2], \"geometry_fails\": true, "
+                       "\"layout_fails\": true}");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
+    std::int64_t size = 0;
+    std::vector<std::uint8_t> types;
+    EXPECT_FALSE(platform::GetDriveSizeBytes(drive.drive, &size));
+    EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
     AlignedBuffer block(2 * kMiB);
     EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
 
@@ -116,16 +122,6 @@ TEST_F(LabRawDrive, TransferCompletedAtOnceIsStillCollected) {
     AlignedBuffer back(kMiB);
     EXPECT_TRUE(drive.Transfer(0, back.get(), kMiB, true));
     EXPECT_EQ(std::memcmp(back.get(), block.get(), kMiB), 0);
-}
-
-TEST_F(LabRawDrive, GeometryAndLayoutFaultsFailTheirRequests) {
-    WriteOneDriveBench("kvt", 4, "\"faults\": {\"geometry_fails\": true, \"layout_fails\": true}");
-    OpenDrive drive(1);
-    ASSERT_TRUE(drive.ok());
-    std::int64_t size = 0;
-    std::vector<std::uint8_t> types;
-    EXPECT_FALSE(platform::GetDriveSizeBytes(drive.drive, &size));
-    EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
 }
 
 TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {

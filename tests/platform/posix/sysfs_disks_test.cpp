@@ -3,8 +3,6 @@
 #include "platform/posix/drive/sysfs_disks.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/drive/partition_count.h"
+#include "tests/support/scratch.h"
 
 namespace platform::posix {
 namespace {
@@ -77,16 +76,7 @@ TEST(DiskNumbering, AllDisksInNaturalOrderOrPinnedBySelectionNeverShifted) {
 // A folder tree shaped like /sys/block, removed on every path.
 class FakeSysBlock : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ssdtest-sysfs-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        fs::create_directories(root_ / "devices");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
+    FakeSysBlock() { fs::create_directories(root_ / "devices"); }
 
     void Write(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
@@ -112,7 +102,8 @@ protected:
         return found;
     }
 
-    fs::path root_;
+    test_support::ScratchFolder scratch_;
+    const fs::path root_ = scratch_.path();
 };
 
 TEST_F(FakeSysBlock, ListsDisksWithADeviceAndBackedLoopsOnly) {
