@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <boost/random/mersenne_twister.hpp>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <sstream>
