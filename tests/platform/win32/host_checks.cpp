@@ -77,11 +77,8 @@ CHECK_CASE(ViewerStartsFromAFolderWithBlanks) {
     platform::CloseViewerProcess(nullptr);
 }
 
-CHECK_CASE(NoWindowHasAnUnknownTitle) {
+CHECK_CASE(NoWindowHasAnUnknownTitleNoControlHandleAMissingDrive) {
     EXPECT_TRUE(platform::FindConsoleWindow(L"C:\\no such folder\\no such viewer.exe") == nullptr);
-}
-
-CHECK_CASE(ControlHandleOfAMissingDriveIsNull) {
     EXPECT_TRUE(platform::OpenControlHandle(250) == nullptr);
     platform::CloseControlHandle(nullptr);
 }

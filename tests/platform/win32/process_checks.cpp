@@ -17,10 +17,13 @@ CHECK_CASE(ProgramFolderIsTheExecutablesFolderWithoutSeparator) {
     EXPECT_TRUE(modulePath.find(L'\\', folder.size() + 1) == std::wstring::npos);
 }
 
-CHECK_CASE(JoinPathUsesOneBackslash) {
+CHECK_CASE(JoinPathUsesOneBackslashAndNativePathKeepsPlainPaths) {
     EXPECT_TRUE(platform::JoinPath(L"C:\\T", L"x.csv") == L"C:\\T\\x.csv");
     EXPECT_TRUE(platform::JoinPath(L"C:\\", L"x.csv") == L"C:\\x.csv");
     EXPECT_TRUE(platform::SharedFolder() == L"C:\\My Dropbox\\Public");
+    EXPECT_EQ(std::string("C:\\My Dropbox\\Public\\drive1_X.csv"),
+              platform::NativePath(L"C:\\My Dropbox\\Public\\drive1_X.csv"));
+    EXPECT_EQ(std::string(), platform::NativePath(L""));
 }
 
 CHECK_CASE(CopyReplacesButMoveRefusesAnExistingTarget) {
@@ -45,24 +48,16 @@ CHECK_CASE(CopyReplacesButMoveRefusesAnExistingTarget) {
     EXPECT_TRUE(!platform::CopyFileReplacing(first, second));  // the source is gone
 }
 
-CHECK_CASE(SystemErrorTextIsOneLineOrEmpty) {
+CHECK_CASE(SystemErrorTextIsOneLineOrEmptyAndTheLastErrorIsTheThreads) {
     const std::wstring text = platform::SystemErrorText(ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(!text.empty());
     EXPECT_TRUE(text.find(L'\n') == std::wstring::npos);
     EXPECT_TRUE(text.find(L'\r') == std::wstring::npos);
     EXPECT_TRUE(text.empty() || text.back() != L' ');
     EXPECT_TRUE(platform::SystemErrorText(0x2FFFFFFFu).empty());
-}
 
-CHECK_CASE(LastErrorCodeIsTheThreadsError) {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(static_cast<std::uint32_t>(ERROR_ACCESS_DENIED), platform::LastErrorCode());
-}
-
-CHECK_CASE(NativePathKeepsPlainPaths) {
-    EXPECT_EQ(std::string("C:\\My Dropbox\\Public\\drive1_X.csv"),
-              platform::NativePath(L"C:\\My Dropbox\\Public\\drive1_X.csv"));
-    EXPECT_EQ(std::string(), platform::NativePath(L""));
 }
 
 CHECK_CASE(PerformanceCounterRunsForward) {
