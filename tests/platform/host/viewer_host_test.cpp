@@ -77,7 +77,7 @@ TEST_F(ViewerHostFiles, ClipboardHoldsTextUpToItsFirstNul) {
     EXPECT_EQ(text, "x");
 }
 
-TEST_F(ViewerHostFiles, MutexIsOwnedByOneHandleAtATime) {
+TEST_F(ViewerHostFiles, MutexIsOwnedByOneHandleAtATimeAndFreedWhenItsOwnerEnds) {
     platform::NamedMutex* first = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
     platform::NamedMutex* second = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
     ASSERT_NE(first, nullptr);
@@ -92,9 +92,8 @@ TEST_F(ViewerHostFiles, MutexIsOwnedByOneHandleAtATime) {
     platform::ReleaseAndCloseMutex(first);
     EXPECT_EQ(platform::WaitNamedMutex(second, 0), platform::MutexWait::Acquired);
     platform::ReleaseAndCloseMutex(second);
-}
 
-TEST_F(ViewerHostFiles, MutexOfAnEndedOwnerCanBeTaken) {
+    // The mutex of an owner process that ended can be taken.
     const pid_t owner = fork();
     ASSERT_GE(owner, 0);
     if (owner == 0) {
@@ -104,9 +103,9 @@ TEST_F(ViewerHostFiles, MutexOfAnEndedOwnerCanBeTaken) {
     int status = 0;
     ASSERT_EQ(waitpid(owner, &status, 0), owner);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    platform::NamedMutex* mutex = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
-    EXPECT_EQ(platform::WaitNamedMutex(mutex, 0), platform::MutexWait::Acquired);
-    platform::ReleaseAndCloseMutex(mutex);
+    first = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
+    EXPECT_EQ(platform::WaitNamedMutex(first, 0), platform::MutexWait::Acquired);
+    platform::ReleaseAndCloseMutex(first);
 }
 
 TEST(ViewerConsole, NoConsoleWithoutTmux) {
