@@ -56,7 +56,7 @@ TEST(CRZBStatusCsv, RowReadsBack) {
     EXPECT_EQ(read.ECCFailAddress3, 51);
 }
 
-TEST(CRZBStatusCsv, ErasedCountsWithTopBitSetAreWrittenUnsigned) {
+TEST(CRZBStatusCsv, ErasedCountsAreWrittenUnsignedAddressesKeepTheirLowByte) {
     CRZBStatus record;
     record.AverageEraseCount = -1;
     const std::string row = record.GetCSVRow();
@@ -66,10 +66,8 @@ TEST(CRZBStatusCsv, ErasedCountsWithTopBitSetAreWrittenUnsigned) {
     CRZBStatus read;
     EXPECT_TRUE(read.ReadFromCSV(row));
     EXPECT_EQ(read.AverageEraseCount, -1);
-}
 
-TEST(CRZBStatusCsv, AddressColumnsKeepTheirLowByte) {
-    CRZBStatus read;
+    // Address columns keep their low byte.
     EXPECT_TRUE(read.ReadFromCSV("2010-Aug-23 14:05:09,1,2,3,4,5,6,7,8,256,257,511"));
     EXPECT_EQ(read.ECCFailAddress1, 0);
     EXPECT_EQ(read.ECCFailAddress2, 1);

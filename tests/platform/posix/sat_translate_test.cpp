@@ -109,22 +109,27 @@ TEST(SenseData, DescriptorFormatGivesKeyCodesAndAtaStatus) {
     EXPECT_EQ(info.ataStatus, 0x51);
 }
 
-TEST(SenseData, FixedFormatGivesKeyCodesAndAtaStatusWhenPassThroughInfo) {
+// Fixed format sense: key, additional sense code and qualifier.
+std::vector<std::uint8_t> FixedSense(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
     std::vector<std::uint8_t> sense(18, 0);
     sense[0] = 0x70;
-    sense[2] = 0x05;  // ILLEGAL REQUEST
+    sense[2] = key;
     sense[7] = 10;
-    sense[12] = 0x20;  // invalid command operation code
+    sense[12] = asc;
+    sense[13] = ascq;
+    return sense;
+}
+
+TEST(SenseData, FixedFormatGivesKeyCodesAndAtaStatusWhenPassThroughInfo) {
+    // ILLEGAL REQUEST, invalid command operation code.
+    std::vector<std::uint8_t> sense = FixedSense(0x05, 0x20, 0);
     SenseInfo info = ParseSense(sense.data(), sense.size());
     EXPECT_TRUE(info.valid);
     EXPECT_EQ(info.senseKey, 0x05);
     EXPECT_EQ(info.asc, 0x20);
     EXPECT_FALSE(info.hasAtaStatus);
 
-    sense[2] = 0x01;  // RECOVERED ERROR, ATA pass-through information available
-    sense[12] = 0x00;
-    sense[13] = 0x1D;
-    sense[3] = 0x00;
+    sense = FixedSense(0x01, 0x00, 0x1D);  // ATA pass-through information available
     sense[4] = 0x50;
     info = ParseSense(sense.data(), sense.size());
     EXPECT_TRUE(info.hasAtaStatus);
@@ -173,10 +178,7 @@ TEST(SatOutcome, OnlyGoodStatusWithAllDataSucceeds) {
     EXPECT_TRUE(SatCommandSucceeded(command, Outcome(512, 0, 0, 0)));
 
     // Not an ATA device: the pass-through opcode is an illegal request.
-    std::vector<std::uint8_t> illegal(18, 0);
-    illegal[0] = 0x70;
-    illegal[2] = 0x05;
-    illegal[12] = 0x20;
+    const std::vector<std::uint8_t> illegal = FixedSense(0x05, 0x20, 0);
     // The drive aborted the command (SMART switched off).
     const std::vector<std::uint8_t> aborted = DescriptorSense(0x0B, 0, 0, 0x04, 0x51);
     const SgOutcome failures[] = {
