@@ -20,19 +20,7 @@ int Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-class GaugeLensRun : public ViewerFixture {
-protected:
-    /// The captures filed for this drive, by kind.
-    std::vector<std::string> Filed(const std::string& suffix) const {
-        std::vector<std::string> names;
-        for (const std::string& name : FiledCaptures()) {
-            if (name.size() > suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                names.push_back(name);
-        }
-        return names;
-    }
-};
+using GaugeLensRun = ViewerFixture;
 
 TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
     UseDrive(12);  // two digits: both must reach the viewer
@@ -41,20 +29,21 @@ TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
     const std::string out = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(out, "Waiting Viewer : " + ViewerPath() + "\n");
-    ASSERT_EQ(Filed("_data.txt").size(), 1u);
-    ASSERT_EQ(Filed("_bank.csv").size(), 1u);
-    ASSERT_EQ(Filed("_block.csv").size(), 1u);
-    const std::string stamp = Filed("_data.txt")[0].substr(Prefix().size(), 15);
-    EXPECT_EQ(Filed("_bank.csv")[0], Prefix() + stamp + "_bank.csv");
-    EXPECT_EQ(Filed("_block.csv")[0], Prefix() + stamp + "_block.csv");
+    ASSERT_EQ(FiledCaptures("data\\.txt").size(), 1u);
+    ASSERT_EQ(FiledCaptures("bank\\.csv").size(), 1u);
+    ASSERT_EQ(FiledCaptures("block\\.csv").size(), 1u);
+    const std::string stamp = FiledCaptures("data\\.txt")[0].substr(Prefix().size(), 15);
+    EXPECT_EQ(FiledCaptures("bank\\.csv")[0], Prefix() + stamp + "_bank.csv");
+    EXPECT_EQ(FiledCaptures("block\\.csv")[0], Prefix() + stamp + "_block.csv");
 
     // The data file holds the viewer's screen as the console copy gave it:
     // lines joined by CR LF (stored as CR CR LF), ending in the text's NUL.
-    const std::string data = ReadBytes(ProgramFolder() + "/" + Filed("_data.txt")[0]);
+    const std::string data = ReadBytes(ProgramFolder() + "/" + FiledCaptures("data\\.txt")[0]);
     EXPECT_NE(data.find("Drive 12 : "), std::string::npos) << data;
     EXPECT_NE(data.find("Serial Number : " + serial_ + "\r\r\n"), std::string::npos) << data;
     EXPECT_EQ(data.back(), '\0');
-    EXPECT_TRUE(Filed("_bank.csv").size() == 1 && FilesLike(".", Prefix(), ".csv").empty());
+    EXPECT_TRUE(FiledCaptures("bank\\.csv").size() == 1 &&
+                FilesLike(".", Prefix(), ".csv").empty());
     EXPECT_EQ(ViewersRunning(), 0);
 }
 
@@ -69,9 +58,9 @@ TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
     EXPECT_EQ(Occurrences(out, "\nMoveFile1 Failed!\n"), 3);
     EXPECT_EQ(Occurrences(out, "MoveFile2"), 0);
     EXPECT_NE(out.find("MoveFile1 Failed!\nRunGaugeLens Failed.\n"), std::string::npos) << out;
-    EXPECT_FALSE(Filed("_data.txt").empty());
-    EXPECT_TRUE(Filed("_bank.csv").empty());
-    EXPECT_TRUE(Filed("_block.csv").empty());
+    EXPECT_FALSE(FiledCaptures("data\\.txt").empty());
+    EXPECT_TRUE(FiledCaptures("bank\\.csv").empty());
+    EXPECT_TRUE(FiledCaptures("block\\.csv").empty());
     // The block file stays where the viewer wrote it.
     EXPECT_TRUE(Exists(Prefix() + serial_ + "_block.csv"));
 }
@@ -127,7 +116,7 @@ TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
 
     EXPECT_TRUE(filed);
     EXPECT_NE(out.find("GaugeLens Not Responding, Terminated.\n"), std::string::npos) << out;
-    EXPECT_EQ(Filed("_bank.csv").size(), 1u);
+    EXPECT_EQ(FiledCaptures("bank\\.csv").size(), 1u);
     for (int wait = 0; wait < 100 && ViewersRunning() > 0; ++wait) usleep(10000);
     EXPECT_EQ(ViewersRunning(), 0);
 }
@@ -196,7 +185,7 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries
     EXPECT_TRUE(platform::WaitProcessEnd(foreign, 0));  // it got the close
     EXPECT_EQ(ViewersRunning(), 0);
     platform::CloseViewerProcess(foreign);
-    EXPECT_EQ(Filed("_bank.csv").size(), 1u);
+    EXPECT_EQ(FiledCaptures("bank\\.csv").size(), 1u);
     int status = 0;
     EXPECT_EQ(waitpid(holder, &status, 0), holder);
 }

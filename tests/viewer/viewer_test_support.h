@@ -127,9 +127,11 @@ protected:
     /// "drive<N>_", the start of every file a capture of this test files.
     std::string Prefix() const { return "drive" + std::to_string(test_.driveNumber) + "_"; }
 
-    /// Capture files of this test's drive in the program's folder.
-    std::vector<std::string> FiledCaptures() const {
-        const std::regex filed(Prefix() + "[0-9]{8}T[0-9]{6}_(data\\.txt|bank\\.csv|block\\.csv)");
+    /// Capture files of this test's drive in the program's folder; `kind`
+    /// picks one of the three ("bank\\.csv"), all of them by default.
+    std::vector<std::string> FiledCaptures(
+        const std::string& kind = "data\\.txt|bank\\.csv|block\\.csv") const {
+        const std::regex filed(Prefix() + "[0-9]{8}T[0-9]{6}_(" + kind + ")");
         std::vector<std::string> names;
         for (const std::string& name : FilesLike(ProgramFolder(), Prefix(), "")) {
             if (std::regex_match(name, filed)) names.push_back(name);
