@@ -48,6 +48,17 @@ expect "gives up" "Console input ended; no answer to the prompt."
 expect "final wait still printed" "Press Any Key To Finish."
 check "exit code 0 when input ends" test "$RC" = 0
 
+# Without a bench file the lab writes its default bench: a system disk, a
+# drive of the supported kind and one of the second kind, which is refused.
+rm -f "$SCRATCH/ssdlab.json"
+run_lab '2\nY\n'
+check "default bench written" test -s "$SCRATCH/ssdlab.json"
+expect "default menu" "Drive #0 Name: "
+expect "default menu" "Drive #1 Name: "
+expect "default menu" "Drive #2 Name: "
+expect "second controller kind refused" "Drive Not KVT"
+expect_not "refused before opening" "Open OK"
+
 # A bench file the lab cannot use names its fault before the failure line.
 write_bench '{ "number": 1, "kind": "kvx" }'
 run_lab '1\nN\n1\n'
