@@ -155,19 +155,31 @@ unsigned AskDriveNumber() {
     }
 }
 
+/// Lowest, highest and average erase count of one bank's blocks.
+struct BankSummary {
+    std::uint32_t low = ~0u, high = 0, average = 0;
+};
+
+BankSummary SummariseBank(const DriveFacts& facts, int bank) {
+    BankSummary summary;
+    std::uint32_t sum = 0;
+    for (int block = 0; block < kBlocksPerBank; ++block) {
+        const std::uint32_t count = EraseCount(facts.serial, bank * kBlocksPerBank + block);
+        summary.low = std::min(summary.low, count);
+        summary.high = std::max(summary.high, count);
+        sum += count;
+    }
+    summary.average = sum / kBlocksPerBank;
+    return summary;
+}
+
 void WriteBankFile(const std::string& name, const DriveFacts& facts) {
     std::ofstream file(name, std::ios::binary);
     file << "Bank,Blocks,Min Erase Count,Max Erase Count,Average Erase Count\r\n";
     for (int bank = 0; bank < kBanks; ++bank) {
-        std::uint32_t low = ~0u, high = 0, sum = 0;
-        for (int block = 0; block < kBlocksPerBank; ++block) {
-            const std::uint32_t count = EraseCount(facts.serial, bank * kBlocksPerBank + block);
-            low = std::min(low, count);
-            high = std::max(high, count);
-            sum += count;
-        }
-        file << bank << ',' << kBlocksPerBank << ',' << low << ',' << high << ','
-             << sum / kBlocksPerBank << "\r\n";
+        const BankSummary summary = SummariseBank(facts, bank);
+        file << bank << ',' << kBlocksPerBank << ',' << summary.low << ',' << summary.high << ','
+             << summary.average << "\r\n";
     }
 }
 
@@ -186,15 +198,9 @@ void ShowDrive(unsigned driveNumber, const DriveFacts& facts) {
               << "  Capacity      : " << facts.sizeMib << " MiB\n"
               << "  Bank  Min  Max  Avg\n";
     for (int bank = 0; bank < kBanks; ++bank) {
-        std::uint32_t low = ~0u, high = 0, sum = 0;
-        for (int block = 0; block < kBlocksPerBank; ++block) {
-            const std::uint32_t count = EraseCount(facts.serial, bank * kBlocksPerBank + block);
-            low = std::min(low, count);
-            high = std::max(high, count);
-            sum += count;
-        }
-        std::cout << "  " << std::setw(4) << bank << std::setw(5) << low << std::setw(5) << high
-                  << std::setw(5) << sum / kBlocksPerBank << "\n";
+        const BankSummary summary = SummariseBank(facts, bank);
+        std::cout << "  " << std::setw(4) << bank << std::setw(5) << summary.low << std::setw(5)
+                  << summary.high << std::setw(5) << summary.average << "\n";
     }
     std::cout << std::flush;
 }
