@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/drive_refusal.h"
 #include "engine/ssd_test.h"
 #include "platform/console.h"
 #include "platform/raw_drive.h"
@@ -30,7 +31,7 @@ void OpenDrive(CSSDTest& test) {
     for (std::uint8_t type : partitionTypes)
         if (type != 0) ++used;
     std::cout << "Partition Num = " << used << std::endl;
-    if (used > 0) throw std::runtime_error("Drive contains partitions");
+    if (used > 0) throw DriveRefusal("Drive contains partitions");
 
     test.completionPort = platform::CreateCompletionPort();
     if (test.completionPort == nullptr) {

@@ -2,11 +2,12 @@
 
 #include <stdexcept>
 
+#include "engine/drive_refusal.h"
 #include "smart/drive_registry.h"
 
 void CheckDrive(CSSDTest& test) {
     CSSDSmart& registry = GetSSDSmart();
-    if (registry.StatusList.empty()) throw std::runtime_error("Drive Not Found");
+    if (registry.StatusList.empty()) throw DriveRefusal("Drive Not Found");
 
     // The first record with the drive's number decides; later duplicates are ignored.
     const CSSDStatus* match = nullptr;
@@ -17,10 +18,10 @@ void CheckDrive(CSSDTest& test) {
             break;
         }
     }
-    if (match == nullptr) throw std::runtime_error("Drive Not Found");
+    if (match == nullptr) throw DriveRefusal("Drive Not Found");
 
     const auto* kvt = dynamic_cast<const CKVTStatus*>(match);
-    if (kvt == nullptr) throw std::runtime_error("Drive Not KVT");
+    if (kvt == nullptr) throw DriveRefusal("Drive Not KVT");
 
     test.currentStatus = *kvt;
     test.previousStatus = test.currentStatus;
