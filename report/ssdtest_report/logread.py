@@ -1,0 +1,193 @@
+"""Reading result logs: title line, column line, data lines.
+
+A log is the tester's CSV file drive<N>_<model>.csv: a title line, a column
+line, then one data line per result. Lines end with CR LF (LF is accepted
+too). Every line that cannot be read is kept as a Problem with its number and
+reason, so the page can name it; nothing is dropped silently.
+"""
+
+import csv
+import datetime
+import hashlib
+import math
+import os
+import re
+from dataclasses import dataclass, field
+from typing import Dict, List, Optional
+
+# Titles of the two status layouts the tester knows.
+LAYOUTS = {
+    "Pinewade Tallymark Log v1.1": "supported kind",
+    "RZB411/412 Tallymark Log v1.0": "second controller kind",
+}
+
+TIME = "Date-Time"
+RBER = "Raw Bit Error Rate(Calculated)"
+UBER8 = "Uncorrectable Bit Error Rate(8bitECC)"
+UBER12 = "Uncorrectable Bit Error Rate(12bitECC)"
+ROUND_RBER = "Raw Bit Error Rate(Last Round)"
+ROUND_UBER8 = "Uncorrectable Bit Error Rate(8bitECC Last Round)"
+ROUND_UBER12 = "Uncorrectable Bit Error Rate(12bitECC Last Round)"
+BIT_ERRORS = "Uncorrectable Bit Error Count"
+SECTOR_FAILS = "Sector Fail Count"
+READ_SPEED = "Read Speed(MB/s)"
+WRITE_SPEED = "Write Speed(MB/s)"
+AEC = "Average Erase Count"
+READ_SECTORS = "Total Count of Read Sectors"
+WRITE_SECTORS = "Total Count of Write Sectors"
+PROGRAM_FAILS = "Program Failure Block Count"
+ERASE_FAILS = "Erase Failure Block Count"
+READ_FAILS = "Read Failure Block Count"
+
+# Result columns written as doubles; every other column but the time is an
+# integer counter.
+REAL_COLUMNS = {RBER, UBER8, UBER12, ROUND_RBER, ROUND_UBER8, ROUND_UBER12, READ_SPEED, WRITE_SPEED}
+REQUIRED_COLUMNS = [TIME, AEC, RBER, ROUND_RBER, BIT_ERRORS, SECTOR_FAILS, READ_SPEED, WRITE_SPEED]
+
+_MONTHS = {m: i + 1 for i, m in enumerate(
+    ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"])}
+_TIME_PATTERN = re.compile(r"(\d{4})-([A-Z][a-z]{2})-(\d{2}) (\d{2}):(\d{2}):(\d{2})")
+_INTEGER_PATTERN = re.compile(r"-?\d+")
+# Texts of not-a-number and infinity: the C library's, and the older
+# Windows runtime's.
+_SPECIAL_REALS = {
+    "nan": math.nan, "-nan": math.nan, "inf": math.inf, "-inf": -math.inf,
+    "1.#QNAN": math.nan, "-1.#QNAN": math.nan, "1.#IND": math.nan, "-1.#IND": math.nan,
+    "1.#INF": math.inf, "-1.#INF": -math.inf,
+}
+_FILE_NAME = re.compile(r"drive(\d+)_(.*)\.csv$", re.IGNORECASE)
+
+
+class NotALog(Exception):
+    """The file is not a result log (its first two lines say so)."""
+
+
+@dataclass
+class Problem:
+    line: int  # line number in the file, from 1
+    reason: str
+    text: str
+
+
+@dataclass
+class DataLine:
+    line: int  # line number in the file, from 1
+    values: Dict[str, object]  # column name -> datetime, int or float
+    texts: Dict[str, str]  # column name -> the text as logged
+    kind: str = ""
+    round: int = 0
+
+
+@dataclass
+class DriveLog:
+    path: str
+    title: str
+    columns: List[str]
+    lines: List[DataLine] = field(default_factory=list)
+    problems: List[Problem] = field(default_factory=list)
+    drive: Optional[int] = None
+    model: str = ""
+    serial: str = ""
+    modified: float = 0.0  # the file's modification time, seconds since the epoch
+    digest: str = ""  # hash of the file's bytes, to spot the same log given twice
+
+    @property
+    def layout(self) -> str:
+        return LAYOUTS.get(self.title, "unknown title")
+
+    def series(self, column: str) -> list:
+        """The column's values over all data lines (None where it is missing)."""
+        return [line.values.get(column) for line in self.lines]
+
+
+def parse_time(text: str) -> Optional[datetime.datetime]:
+    """The tester's date-time text (2010-Aug-23 14:05:09); None for not-a-date-time."""
+    if text == "not-a-date-time":
+        return None
+    match = _TIME_PATTERN.fullmatch(text)
+    if not match or match.group(2) not in _MONTHS:
+        raise ValueError(f"date-time '{text}' is not of the form 2010-Aug-23 14:05:09")
+    year, _, day, hour, minute, second = match.groups()
+    return datetime.datetime(int(year), _MONTHS[match.group(2)], int(day),
+                             int(hour), int(minute), int(second))
+
+
+def parse_real(text: str) -> float:
+    if text in _SPECIAL_REALS:
+        return _SPECIAL_REALS[text]
+    try:
+        return float(text)
+    except ValueError:
+        raise ValueError(f"'{text}' is not a number") from None
+
+
+def parse_integer(text: str) -> int:
+    if not _INTEGER_PATTERN.fullmatch(text):
+        raise ValueError(f"'{text}' is not a whole number")
+    return int(text)
+
+
+def _parse_fields(columns: List[str], fields: List[str]) -> Dict[str, object]:
+    values = {}
+    for name, text in zip(columns, fields):
+        try:
+            if name == TIME:
+                values[name] = parse_time(text)
+            elif name in REAL_COLUMNS:
+                values[name] = parse_real(text)
+            else:
+                values[name] = parse_integer(text)
+        except ValueError as error:
+            raise ValueError(f"column '{name}': {error}") from None
+    return values
+
+
+def _shown(text: str) -> str:
+    text = text.rstrip("\r\n")
+    return text if len(text) <= 160 else text[:160] + "…"
+
+
+def read_log(path: str) -> DriveLog:
+    """Reads one result log; raises NotALog or OSError."""
+    with open(path, "rb") as file:
+        raw = file.read()
+    # Model texts are printable ASCII; Latin-1 reads any byte without failing.
+    lines = raw.decode("latin-1").splitlines(keepends=True)
+    if len(lines) < 2:
+        raise NotALog("it has no title and column line")
+    title = lines[0].rstrip("\r\n")
+    columns = next(csv.reader([lines[1].rstrip("\r\n")]))
+    missing = [name for name in REQUIRED_COLUMNS if name not in columns]
+    if missing:
+        raise NotALog(f"its column line lacks '{missing[0]}'")
+
+    log = DriveLog(path=path, title=title, columns=columns, modified=os.stat(path).st_mtime,
+                   digest=hashlib.sha256(raw).hexdigest())
+    match = _FILE_NAME.search(os.path.basename(path))
+    if match:
+        log.drive, log.model = int(match.group(1)), match.group(2)
+    else:
+        log.model = os.path.splitext(os.path.basename(path))[0]
+
+    # One line at a time through the CSV reader, so that every line keeps its
+    # number and a bad line cannot swallow the next one.
+    for number, text in enumerate(lines[2:], start=3):
+        if not text.endswith("\n"):
+            log.problems.append(Problem(number, "torn last line (no line end): skipped", _shown(text)))
+            continue
+        bare = text.rstrip("\r\n")
+        if not bare:
+            log.problems.append(Problem(number, "empty line: skipped", ""))
+            continue
+        fields = next(csv.reader([bare]))
+        if len(fields) != len(columns):
+            log.problems.append(Problem(
+                number, f"{len(fields)} fields instead of {len(columns)}: skipped", _shown(text)))
+            continue
+        try:
+            values = _parse_fields(columns, fields)
+        except ValueError as error:
+            log.problems.append(Problem(number, f"{error}: skipped", _shown(text)))
+            continue
+        log.lines.append(DataLine(number, values, dict(zip(columns, fields))))
+    return log
