@@ -155,6 +155,9 @@ def tool_errors(log, key):
 
 
 def failure_blocks(log, key):
+    """None for a layout without failure block counters."""
+    if not any(c in log.columns for c in (L.PROGRAM_FAILS, L.ERASE_FAILS, L.READ_FAILS)):
+        return None
     figure, axes = _new("Failure blocks reported by the drive", _AEC_LABEL, "blocks")
     drawn = False
     for column, label in ((L.PROGRAM_FAILS, "program"), (L.ERASE_FAILS, "erase"),
@@ -168,7 +171,7 @@ def failure_blocks(log, key):
         axes.yaxis.set_major_locator(MaxNLocator(integer=True))
         axes.legend(loc="upper left")
     else:
-        _no_data(axes, "this layout has no failure block counters")
+        _no_data(axes)
     axes.xaxis.set_major_locator(MaxNLocator(integer=True))
     return _svg(figure, key)
 

@@ -134,8 +134,8 @@ def _problems(log) -> str:
 
 
 def _drive_section(log, anchor) -> str:
-    figures = "".join(f"<figure class=\"chart\">{chart(log, f'{anchor}-{n}')}</figure>"
-                      for n, chart in enumerate(charts.DRIVE_CHARTS))
+    drawn = (chart(log, f"{anchor}-{n}") for n, chart in enumerate(charts.DRIVE_CHARTS))
+    figures = "".join(f"<figure class=\"chart\">{svg}</figure>" for svg in drawn if svg)
     return (f"<section class=\"drive\" id=\"{anchor}\"><h2>{_e(drive_label(log))}</h2>"
             f"{_facts(log)}{_last_line(log)}{_problems(log)}<div class=\"charts\">{figures}</div></section>")
 
@@ -182,6 +182,8 @@ def _notes(logs, passed_over) -> str:
              "(drive&lt;N&gt;_&lt;time&gt;_data.txt) or lab bench file beside the log.",
              f"Stale: the log file has not changed for more than {STALE_AFTER.days} day "
              "before this report was made.",
+             "The second controller kind's layout has no failure block counters; its page has no "
+             "chart of them.",
              "A line is read only when it is complete (it ends with its line end) and has every "
              "column; each line passed over is named in its drive's section."]
     body = "".join(f"<li>{item}</li>" for item in items)
