@@ -70,6 +70,13 @@ def _new(title, xlabel, ylabel):
     return figure, axes
 
 
+def _count_axis(axes, values):
+    """A whole-number axis from 0 that keeps its scale when every count is 0."""
+    axes.set_ylim(0, max(1, max(values, default=0)) * 1.08)
+    axes.yaxis.set_major_locator(MaxNLocator(integer=True))
+    axes.yaxis.set_major_formatter(_GROUPED)
+
+
 def _no_data(axes, text="no data yet"):
     axes.text(0.5, 0.5, text, transform=axes.transAxes, ha="center", va="center", color="0.45")
 
@@ -104,20 +111,21 @@ def uber(log, key):
     figure, axes = _new("Uncorrectable bit error rate (estimate)", _AEC_LABEL,
                         "UBER (errors per bit)")
     drawn = False
-    for column, label, style in ((L.UBER8, "8-bit ECC", "-"), (L.UBER12, "12-bit ECC", "-"),
-                                 (L.ROUND_UBER8, "8-bit ECC, per round", "o"),
-                                 (L.ROUND_UBER12, "12-bit ECC, per round", "s")):
+    for column, label, style, colour in ((L.UBER8, "8-bit ECC", "-", "C0"),
+                                         (L.UBER12, "12-bit ECC", "-", "C1"),
+                                         (L.ROUND_UBER8, "8-bit ECC, per round", "o", "C0"),
+                                         (L.ROUND_UBER12, "12-bit ECC, per round", "s", "C1")):
         kinds = {ROUND_END, READ_ONLY} if "per round" in label else None
         xs, ys = _points(log, column, kinds, positive=True)
         if xs:
             axes.set_yscale("log")
-            _mark(axes.plot(xs, ys, style, lw=1.8, ms=3, label=label))
+            _mark(axes.plot(xs, ys, style, lw=1.8, ms=3.5, color=colour, mfc="none", label=label))
             drawn = True
     if drawn:
         for level, text, offset in ((1e-15, "1e-15", 2), (1e-16, "1e-16", -9)):
             axes.axhline(level, color="0.25", lw=0.9, ls="--")
-            axes.annotate(text, (1, level), xycoords=("axes fraction", "data"), ha="right",
-                          xytext=(-2, offset), textcoords="offset points", fontsize=7, color="0.25")
+            axes.annotate(text, (0, level), xycoords=("axes fraction", "data"),
+                          xytext=(3, offset), textcoords="offset points", fontsize=7, color="0.25")
         low, high = axes.get_ylim()
         axes.set_ylim(max(low, _UBER_FLOOR), max(high, 1e-13))
         if low < _UBER_FLOOR:
@@ -142,10 +150,8 @@ def tool_errors(log, key):
         right.set_ylabel("failed sectors")
         _mark(right.step(sx, sectors, where="post", lw=1.4, ls="--", color="C0",
                          label="failed sectors"))
-        for a in (axes, right):
-            a.yaxis.set_major_locator(MaxNLocator(integer=True))
-            a.yaxis.set_major_formatter(_GROUPED)
-            a.set_ylim(bottom=0)
+        for a, values in ((axes, bits), (right, sectors)):
+            _count_axis(a, values)
         handles = axes.get_legend_handles_labels()[0] + right.get_legend_handles_labels()[0]
         axes.legend(handles=handles, loc="upper left")
     else:
@@ -159,16 +165,15 @@ def failure_blocks(log, key):
     if not any(c in log.columns for c in (L.PROGRAM_FAILS, L.ERASE_FAILS, L.READ_FAILS)):
         return None
     figure, axes = _new("Failure blocks reported by the drive", _AEC_LABEL, "blocks")
-    drawn = False
+    counts = []
     for column, label in ((L.PROGRAM_FAILS, "program"), (L.ERASE_FAILS, "erase"),
                           (L.READ_FAILS, "read")):
         xs, ys = _points(log, column)
         if xs:
             _mark(axes.step(xs, ys, where="post", lw=1.8, label=label))
-            drawn = True
-    if drawn:
-        axes.set_ylim(bottom=0)
-        axes.yaxis.set_major_locator(MaxNLocator(integer=True))
+            counts += ys
+    if counts:
+        _count_axis(axes, counts)
         axes.legend(loc="upper left")
     else:
         _no_data(axes)
@@ -218,7 +223,7 @@ def round_times(log, key):
 
 
 def bench_rber(logs, labels, key):
-    figure, axes = plt.subplots(figsize=(_WIDTH * 1.6, _HEIGHT * 1.2), layout="constrained")
+    figure, axes = plt.subplots(figsize=(_WIDTH * 1.6, _HEIGHT), layout="constrained")
     axes.set_title("Raw bit error rate of every drive", loc="left")
     axes.set_xlabel(_AEC_LABEL)
     axes.set_ylabel("RBER, cumulative (errors per bit)")
