@@ -143,7 +143,7 @@ def _parse_fields(columns: List[str], fields: List[str]) -> Dict[str, object]:
 
 
 def _shown(text: str) -> str:
-    text = text.rstrip("\r\n")
+    text = "".join(c if c.isprintable() else "?" for c in text.rstrip("\r\n"))
     return text if len(text) <= 160 else text[:160] + "…"
 
 
@@ -151,12 +151,17 @@ def read_log(path: str) -> DriveLog:
     """Reads one result log; raises NotALog or OSError."""
     with open(path, "rb") as file:
         raw = file.read()
-    # Model texts are printable ASCII; Latin-1 reads any byte without failing.
-    lines = raw.decode("latin-1").splitlines(keepends=True)
+    # Latin-1 reads any byte without failing. Lines end at LF only (a CR
+    # before it is part of the line end); the last piece without LF is torn.
+    pieces = raw.decode("latin-1").split("\n")
+    lines = [piece + "\n" for piece in pieces[:-1]] + ([pieces[-1]] if pieces[-1] else [])
     if len(lines) < 2:
         raise NotALog("it has no title and column line")
     title = lines[0].rstrip("\r\n")
-    columns = next(csv.reader([lines[1].rstrip("\r\n")]))
+    try:
+        columns = next(csv.reader([lines[1].rstrip("\r\n")]), [])
+    except csv.Error as error:
+        raise NotALog(f"its column line is not CSV ({error})") from None
     missing = [name for name in REQUIRED_COLUMNS if name not in columns]
     if missing:
         raise NotALog(f"its column line lacks '{missing[0]}'")
@@ -179,7 +184,11 @@ def read_log(path: str) -> DriveLog:
         if not bare:
             log.problems.append(Problem(number, "empty line: skipped", ""))
             continue
-        fields = next(csv.reader([bare]))
+        try:
+            fields = next(csv.reader([bare]))
+        except csv.Error as error:
+            log.problems.append(Problem(number, f"not CSV ({error}): skipped", _shown(text)))
+            continue
         if len(fields) != len(columns):
             log.problems.append(Problem(
                 number, f"{len(fields)} fields instead of {len(columns)}: skipped", _shown(text)))
