@@ -93,6 +93,7 @@ def _svg(figure, key) -> str:
 
 
 def rber(log, key):
+    """Cumulative and per-round raw bit error rate against the erase count, log scale."""
     figure, axes = _new("Raw bit error rate", _AEC_LABEL, "RBER (errors per bit)")
     xs, ys = _points(log, L.RBER, positive=True)
     rx, ry = _points(log, L.ROUND_RBER, {ROUND_END, READ_ONLY}, positive=True)
@@ -108,6 +109,7 @@ def rber(log, key):
 
 
 def uber(log, key):
+    """UBER estimates for 8- and 12-bit correction with the 1e-15 and 1e-16 lines."""
     figure, axes = _new("Uncorrectable bit error rate (estimate)", _AEC_LABEL,
                         "UBER (errors per bit)")
     drawn = False
@@ -139,6 +141,7 @@ def uber(log, key):
 
 
 def tool_errors(log, key):
+    """The tester's own uncorrectable bit and failed sector counts."""
     figure, axes = _new("Errors counted by the tester", _AEC_LABEL, "uncorrectable bits")
     xs, bits = _points(log, L.BIT_ERRORS)
     sx, sectors = _points(log, L.SECTOR_FAILS)
@@ -161,7 +164,7 @@ def tool_errors(log, key):
 
 
 def failure_blocks(log, key):
-    """None for a layout without failure block counters."""
+    """Program, erase and read failure blocks; None for a layout without them."""
     if not any(c in log.columns for c in (L.PROGRAM_FAILS, L.ERASE_FAILS, L.READ_FAILS)):
         return None
     figure, axes = _new("Failure blocks reported by the drive", _AEC_LABEL, "blocks")
@@ -182,6 +185,7 @@ def failure_blocks(log, key):
 
 
 def speeds(log, key):
+    """Read and write speed of each round's end line, and of read-only passes."""
     figure, axes = _new("Device speed per round", "round", "MB/s")
     ends = [line for line in log.lines if line.kind == ROUND_END]
     passes = [line for line in log.lines if line.kind == READ_ONLY]
@@ -202,6 +206,7 @@ def speeds(log, key):
 
 
 def round_times(log, key):
+    """Time from one round boundary to the next round end."""
     durations = []
     start = None
     for line in log.lines:
@@ -223,6 +228,7 @@ def round_times(log, key):
 
 
 def bench_rber(logs, labels, key):
+    """Cumulative raw bit error rate of every drive in one chart."""
     figure, axes = plt.subplots(figsize=(_WIDTH * 1.6, _HEIGHT), layout="constrained")
     axes.set_title("Raw bit error rate of every drive", loc="left")
     axes.set_xlabel(_AEC_LABEL)

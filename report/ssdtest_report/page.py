@@ -35,7 +35,8 @@ th, td { padding: .25em .7em; border-bottom: 1px solid #e3e6ea; text-align: left
 td.n { text-align: right; font-variant-numeric: tabular-nums; }
 .facts { display: grid; grid-template-columns: max-content auto; gap: .15em 1.2em; margin: .6em 0; }
 .facts dt { color: #5a6472; } .facts dd { margin: 0; font-weight: 600; }
-.last { display: grid; grid-template-columns: repeat(auto-fill, minmax(150px, 1fr)); gap: .4em; margin: .4em 0 1em; }
+.last { display: grid; grid-template-columns: repeat(auto-fill, minmax(150px, 1fr)); gap: .4em;
+        margin: .4em 0 1em; }
 .last div { background: #f3f5f8; border-radius: 4px; padding: .3em .6em; }
 .last span { display: block; color: #5a6472; font-size: .8em; }
 .last b { font-size: 1.1em; font-variant-numeric: tabular-nums; }
@@ -105,7 +106,8 @@ def _facts(log) -> str:
         items += [("first line", _time(first.get(L.TIME))), ("last line", _time(last.get(L.TIME))),
                   ("erase count", f"{_first(log, L.AEC)} → {_last(log, L.AEC)}")]
         passes = sum(1 for line in log.lines if line.kind == READ_ONLY)
-        items.append(("rounds", f"{count_rounds(log)}" + (f" and {passes} read-only pass(es)" if passes else "")))
+        passes_text = f" and {passes} read-only pass(es)" if passes else ""
+        items.append(("rounds", f"{count_rounds(log)}{passes_text}"))
         start, end = _first(log, L.WRITE_SECTORS), _last(log, L.WRITE_SECTORS)
         if start is not None and end is not None:
             items.append(("data written", f"{_bytes((end - start) * 512)} in this log "
@@ -128,8 +130,8 @@ def _last_line(log) -> str:
 def _problems(log) -> str:
     if not log.problems:
         return ""
-    items = "".join(f"<li>line {p.line}: {_e(p.reason)}" + (f"<br><code>{_e(p.text)}</code>" if p.text else "")
-                    + "</li>" for p in log.problems)
+    items = "".join(f"<li>line {p.line}: {_e(p.reason)}"
+                    + (f"<br><code>{_e(p.text)}</code>" if p.text else "") + "</li>" for p in log.problems)
     return f"<div class=\"problems\"><p>Lines not read:</p><ul>{items}</ul></div>"
 
 
@@ -162,7 +164,8 @@ def _bench_section(logs, anchors, now) -> str:
             f"<tr><td><a href=\"#{anchors[i]}\">drive {_e(log.drive)}</a></td><td>{_e(log.model)}</td>"
             f"<td>{_e(log.serial or '—')}</td><td class=\"n\">{_number(_last(log, L.AEC))}</td>"
             f"<td class=\"n\">{count_rounds(log)}</td><td class=\"n\">{_number(_last(log, L.RBER))}</td>"
-            f"<td class=\"n\">{_number(_last(log, L.UBER8))}</td><td class=\"n\">{_number(_last(log, L.UBER12))}</td>"
+            f"<td class=\"n\">{_number(_last(log, L.UBER8))}</td>"
+            f"<td class=\"n\">{_number(_last(log, L.UBER12))}</td>"
             f"<td>{errors}</td><td>{_e(_time(last_time))}{unread}</td><td>{state}</td></tr>")
     heads = ("drive", "model", "serial", "erase count", "rounds", "RBER", "UBER 8-bit", "UBER 12-bit",
              "errors counted", "last update", "")
@@ -189,7 +192,8 @@ def _notes(logs, passed_over) -> str:
     body = "".join(f"<li>{item}</li>" for item in items)
     if passed_over:
         files = "".join(f"<li><code>{_e(path)}</code>: {_e(reason)}</li>" for path, reason in passed_over)
-        body += f"<li><details><summary>{len(passed_over)} file(s) passed over</summary><ul>{files}</ul></details></li>"
+        body += (f"<li><details><summary>{len(passed_over)} file(s) passed over</summary>"
+                 f"<ul>{files}</ul></details></li>")
     return f"<section id=\"notes\"><h2>Notes</h2><ul>{body}</ul></section>"
 
 
@@ -199,7 +203,7 @@ def render(logs, passed_over, now=None) -> str:
     anchors = [f"drive-{i + 1}" for i in range(len(logs))]
     bench = _bench_section(logs, anchors, now) if len(logs) > 1 else ""
     drives = "".join(_drive_section(log, anchor) for log, anchor in zip(logs, anchors))
-    title = ("ssdtest report: " + drive_label(logs[0])) if len(logs) == 1 else f"ssdtest report: {len(logs)} drives"
+    title = "ssdtest report: " + (drive_label(logs[0]) if len(logs) == 1 else f"{len(logs)} drives")
     sources = ", ".join(sorted({os.path.dirname(os.path.abspath(log.path)) for log in logs}))
     return (f"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             f"<meta name=\"viewport\" content=\"width=device-width\"><title>{_e(title)}</title>"
