@@ -36,7 +36,8 @@ def _arguments(argv):
     parser.add_argument("-o", "--output", default="ssdtest-report.html", metavar="PAGE",
                         help="the HTML page to write (default: %(default)s)")
     parser.add_argument("--csv", metavar="OUT",
-                        help="also write every data line as a tidy CSV file for analysis tools")
+                        help="also write every data line as a tidy CSV file for analysis tools "
+                             "(times in ISO 8601, the log's local time; line kind and round added)")
     return parser.parse_args(argv)
 
 
