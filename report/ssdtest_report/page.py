@@ -32,7 +32,8 @@ body { font: 14px/1.4 system-ui, sans-serif; margin: 0 auto; max-width: 1280px; 
 h1 { font-size: 1.6em; margin: .2em 0; } h2 { margin-top: 1.6em; border-bottom: 2px solid #d5dae1; }
 table { border-collapse: collapse; margin: .6em 0; }
 th, td { padding: .25em .7em; border-bottom: 1px solid #e3e6ea; text-align: left; }
-td.n { text-align: right; font-variant-numeric: tabular-nums; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+.bench td:first-child { white-space: nowrap; }
 .facts { display: grid; grid-template-columns: max-content auto; gap: .15em 1.2em; margin: .6em 0; }
 .facts dt { color: #5a6472; } .facts dd { margin: 0; font-weight: 600; }
 .last { display: grid; grid-template-columns: repeat(auto-fill, minmax(150px, 1fr)); gap: .4em;
