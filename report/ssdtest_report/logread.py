@@ -50,7 +50,7 @@ _TIME_PATTERN = re.compile(r"(\d{4})-([A-Z][a-z]{2})-(\d{2}) (\d{2}):(\d{2}):(\d
 _INTEGER_PATTERN = re.compile(r"-?\d+")
 # Texts of not-a-number and infinity: the C library's, and the older
 # Windows runtime's.
-_SPECIAL_REALS = {
+_NAMED_REALS = {
     "nan": math.nan, "-nan": math.nan, "inf": math.inf, "-inf": -math.inf,
     "1.#QNAN": math.nan, "-1.#QNAN": math.nan, "1.#IND": math.nan, "-1.#IND": math.nan,
     "1.#INF": math.inf, "-1.#INF": -math.inf,
@@ -113,8 +113,8 @@ def parse_time(text: str) -> Optional[datetime.datetime]:
 
 
 def parse_real(text: str) -> float:
-    if text in _SPECIAL_REALS:
-        return _SPECIAL_REALS[text]
+    if text in _NAMED_REALS:
+        return _NAMED_REALS[text]
     try:
         return float(text)
     except ValueError:
