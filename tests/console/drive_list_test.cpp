@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "console/drive_verdict.h"
 #include "engine/drive_refusal.h"
+#include "tests/support/lab_bench_scope.h"
 
 namespace {
 
@@ -40,6 +42,20 @@ TEST(DriveList, SerialNamesExactlyOneIdentifiedDrive) {
     EXPECT_THROW(DriveNumberBySerial(drives, "kvt1"), DriveRefusal);
     EXPECT_THROW(DriveNumberBySerial(drives, "ENUM"), DriveRefusal) << "IDENTIFY did not answer";
     EXPECT_THROW(DriveNumberBySerial({Drive(1, "TWIN"), Drive(2, "TWIN")}, "TWIN"), DriveRefusal);
+}
+
+TEST(DriveVerdict, OnlyAnAnsweringDriveOfTheSupportedKindWouldBeTested) {
+    const auto kvt = [](int number, const std::string& fault) {
+        return BenchDriveJson(number, "kvt", "KV", "KV" + std::to_string(number), "1",
+                              fault.empty() ? "" : "\"faults\": {\"" + fault + "\": true}");
+    };
+    LabBenchScope bench(BenchJson({kvt(1, ""), BenchDriveJson(2, "rzb", "RZ", "RZ2", "1"),
+                                   kvt(3, "smart_fails"), kvt(4, "identify_fails")}));
+    EXPECT_EQ(UntestedReason(1), "");
+    EXPECT_EQ(UntestedReason(2), "kind not supported");
+    EXPECT_EQ(UntestedReason(3), "SMART not answering");
+    EXPECT_EQ(UntestedReason(4), "IDENTIFY not answering");
+    EXPECT_EQ(UntestedReason(9), "SMART not answering") << "no such drive";
 }
 
 }  // namespace
