@@ -6,7 +6,8 @@
 #  2. build-win64: the same program for x86-64, plus the checks of the win32
 #     services; both run under wine64 without a display: the checks must
 #     pass, and a scripted dialogue (drive 0, write test, target 1) must show
-#     the prompts, exactly one failure message and exit code 0.
+#     the prompts, exactly one failure message and exit code 0; the
+#     command line's --version, --list and a bad option give 0, 0 and 2.
 #
 # Needs: cmake, mingw-w64, g++-mingw-w64-i686-posix, g++-mingw-w64-x86-64-posix,
 # libboost-dev (headers only), wine64, file. Run from anywhere, as any user.
@@ -107,6 +108,25 @@ lines=$(printf '%s\n' "$failure" | grep -c . || true)
 [[ $lines -eq 1 ]] || fail "expected one failure message, got $lines: $failure"
 [[ $failure == "Drive Not Found" ]] || fail "unexpected failure message: $failure"
 echo "failure message: $failure"
+
+step "command line (wine)"
+set +e
+timeout 120 "${wine[@]}" ./ssdtest.exe --version </dev/null >"$scratch/version.out" 2>&1
+version_status=$?
+timeout 120 "${wine[@]}" ./ssdtest.exe --list </dev/null >"$scratch/list.out" 2>&1
+list_status=$?
+timeout 120 "${wine[@]}" ./ssdtest.exe --drive 0 </dev/null >/dev/null 2>"$scratch/bad.err"
+bad_status=$?
+set -e
+tr -d '\r' <"$scratch/version.out"
+tr -d '\r' <"$scratch/list.out"
+[[ $version_status -eq 0 ]] || fail "--version: exit code $version_status"
+grep -qE '^ssdtest.exe [0-9]+\.[0-9]+\.[0-9]+ \(git ' "$scratch/version.out" || fail "--version text"
+[[ $list_status -eq 0 ]] || fail "--list: exit code $list_status"
+grep -qE 'Drive #[0-9]+: \\\\\.\\PhysicalDrive[0-9]+, ' "$scratch/list.out" ||
+    fail "--list shows no device path"
+[[ $bad_status -eq 2 ]] || fail "a test without a target: exit code $bad_status"
+grep -qF 'choose a test with --aec-target T or --read-only' "$scratch/bad.err" || fail "no error line"
 
 step "key from a pipe that stays open (wine)"
 # The final wait must take a key that arrives later through the pipe, without

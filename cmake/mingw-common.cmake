@@ -15,7 +15,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Boost is used header-only. The host's headers are reached through a folder
-# that holds nothing but a "boost" link to /usr/include/boost, so the cross
+# that holds nothing but links such as "boost" to /usr/include/boost, so the cross
 # compiler never sees the rest of /usr/include (glibc headers would shadow the
 # MinGW runtime's).
 set(MINGW_BOOST_HEADERS "${CMAKE_BINARY_DIR}/mingw-boost-headers")
@@ -24,5 +24,10 @@ if(NOT EXISTS "${MINGW_BOOST_HEADERS}/boost")
   file(CREATE_LINK /usr/include/boost "${MINGW_BOOST_HEADERS}/boost" SYMBOLIC)
 endif()
 set(Boost_INCLUDE_DIR "${MINGW_BOOST_HEADERS}" CACHE PATH "Boost headers for the cross build")
+# CLI11 (header-only) is reached the same way, through a "CLI" link.
+if(NOT EXISTS "${MINGW_BOOST_HEADERS}/CLI")
+  file(CREATE_LINK /usr/include/CLI "${MINGW_BOOST_HEADERS}/CLI" SYMBOLIC)
+endif()
+set(CLI11_INCLUDE_DIR "${MINGW_BOOST_HEADERS}" CACHE PATH "CLI11 headers for the cross build")
 set(Boost_NO_BOOST_CMAKE ON)
 set(Boost_NO_SYSTEM_PATHS ON)

@@ -4,9 +4,12 @@
 #include <iostream>
 #include <memory>
 
+#include "console/build_version.h"
+#include "console/command_line.h"
 #include "console/drive_menu.h"
 #include "console/prompts.h"
 #include "console/run_test.h"
+#include "console/scripted_run.h"
 #include "platform/console.h"
 
 namespace {
@@ -34,6 +37,13 @@ void RunDialogue(std::unique_ptr<CSSDTest>& test) {
     RunTest(driveNumber, aecTarget, readOnly, *test);
 }
 
+// The program's file name without its folder.
+std::string ProgramName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.empty() ? "ssdtest" : name;
+}
+
 }  // namespace
 
 int ConsoleMain() {
@@ -47,4 +57,25 @@ int ConsoleMain() {
     test.reset();  // closes the drive, the port and the log on both paths
     FinalWait();
     return 0;
+}
+
+int ConsoleMain(const std::vector<std::string>& argv) {
+    if (argv.size() <= 1) return ConsoleMain();
+    const std::string program = ProgramName(argv.front());
+    try {
+        const CommandLine line = ParseCommandLine({argv.begin() + 1, argv.end()});
+        switch (line.action) {
+            case CommandLine::Action::Help:
+                std::cout << CommandLineUsage(program);
+                return kExitFinished;
+            case CommandLine::Action::Version:
+                std::cout << program << " " << BuildVersion() << std::endl;
+                return kExitFinished;
+            default:
+                return RunCommandLine(line);
+        }
+    } catch (const CommandLineError& error) {
+        std::cerr << program << ": " << error.what() << "\n" << CommandLineUsage(program);
+        return kExitUsage;
+    }
 }

@@ -13,6 +13,7 @@
 #include "status/cssd_status.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
+#include "tracking/run_notes.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ private:
         ReadPass();
         writeSpeed_ = DeviceSpeed(blocks_, writeTicks_, test_.counterFrequency);
         readSpeed_ = DeviceSpeed(blocks_, readTicks_, test_.counterFrequency);
+        test_.tally.AddBatch(blocks_, writeTicks_, blocks_, readTicks_);
     }
 
     void WritePass() {
@@ -159,6 +161,8 @@ private:
             RoundRber(stop_, status, sectorsAtRoundStart_, errorBitsAtRoundStart_);
         AppendResult(test_, readSpeed_, writeSpeed_, roundRber);
         PublishAndCapture(test_);
+        if (stop_ == kEndOfDrive) ++test_.tally.rounds;
+        NoteRoundEnd(test_, stop_ == kEndOfDrive);
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
             stop_ == kAbandoned) {

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
@@ -90,7 +91,7 @@ void VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* p
 }
 
 std::wstring DumpFileName(int k, const CSSDTest& test) {
-    return platform::JoinPath(GetModuleFolder(), L"drive" + std::to_wstring(test.driveNumber) +
+    return platform::JoinPath(FilesFolder(test), L"drive" + std::to_wstring(test.driveNumber) +
                                                      L"_DumpFile" + std::to_wstring(k) + L".dat");
 }
 

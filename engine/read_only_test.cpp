@@ -10,6 +10,7 @@
 #include "engine/pattern.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
+#include "tracking/run_notes.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ void ReadOnlyTest(CSSDTest& test) {
             VerifyBlock(test, static_cast<const std::uint8_t*>(request.buffer), reference);
         }
         const double readSpeed = DeviceSpeed(blocks, readTicks, test.counterFrequency);
+        test.tally.AddBatch(0, 0, blocks, readTicks);
         UpdateDriveStatus(test);
         if (stop == kGoOn) {
             PrintProgress(offset, blocks, batchTimer);
@@ -77,6 +79,8 @@ void ReadOnlyTest(CSSDTest& test) {
         const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
         AppendResult(test, readSpeed, 0, rber);
         PublishAndCapture(test);
+        if (stop == kEndOfDrive) ++test.tally.rounds;
+        NoteRoundEnd(test, stop == kEndOfDrive);
         return;
     }
 }

@@ -17,6 +17,28 @@ enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
 constexpr std::uint32_t kBlockBytes = 1048576;
 constexpr std::uint32_t kBatchBlocks = 1024;
 
+/// What one run has done, for its summary and trace notes.
+struct RunTally {
+    std::uint32_t rounds = 0;  ///< rounds that reached the end of the drive
+    std::uint64_t blocksWritten = 0;
+    std::uint64_t blocksRead = 0;
+    std::uint64_t writeTicks = 0;  ///< device time of the writes, counter ticks
+    std::uint64_t readTicks = 0;
+    std::int32_t startAverageEraseCount = 0;
+    std::uint64_t startBitErrors = 0;  ///< the log's counts when the run began
+    std::uint64_t startFailedSectors = 0;
+    bool started = false;  ///< the drive was checked and opened and the log is open
+
+    /// Adds one batch of transfers.
+    void AddBatch(std::uint32_t written, std::uint64_t writeDeviceTicks, std::uint32_t read,
+                  std::uint64_t readDeviceTicks) {
+        blocksWritten += written;
+        writeTicks += writeDeviceTicks;
+        blocksRead += read;
+        readTicks += readDeviceTicks;
+    }
+};
+
 class CSSDTest {
 public:
     /// Seeds the pattern generator from the calendar time and reads the
@@ -45,6 +67,14 @@ public:
     boost::random::mt19937 patternGenerator;
     boost::random::uniform_int_distribution<std::uint32_t> patternDistribution{0u, 0xFFFFFFFEu};
     double counterFrequency = 0;
+
+    /// Folder of the result log, dump files and viewer captures, and folder
+    /// the log is published to; empty: the program's folder and the usual
+    /// shared folder (see engine/run_folders.h).
+    std::wstring filesFolder;
+    std::wstring sharedFolder;
+    bool viewerEnabled = true;
+    RunTally tally;
 
     /// Polled by the test loops before every block; returns kGoOn or
     /// kAbandoned. The run driver installs the keyboard poll; tests may

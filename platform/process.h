@@ -35,8 +35,16 @@ std::uint32_t LastErrorCode();
 /// Converts a path to the narrow form the C++ file streams take.
 std::string NativePath(const std::wstring& path);
 
+/// Importance of a trace note, for sinks that keep one (the system journal).
+enum class TraceLevel { Debug, Info, Warning, Error };
+
 /// Delivers one trace note (normally one line ending in a line feed) to the
-/// platform's diagnostic sink. Never writes to the console.
-void TraceOutput(const std::string& text);
+/// platform's diagnostic sink, stamped with the local time where the sink has
+/// no time of its own. Never writes to the console.
+void TraceOutput(const std::string& text, TraceLevel level = TraceLevel::Debug);
+
+/// A path given as a command line argument (UTF-8 on Windows, the native
+/// bytes elsewhere) in the wide form the file services take.
+std::wstring PathFromArgument(const std::string& argument);
 
 }  // namespace platform

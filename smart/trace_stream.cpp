@@ -15,3 +15,8 @@ std::ostream& GetTraceStream() {
     static basic_outputdebug_stream<char> stream;
     return stream;
 }
+
+void TraceNote(platform::TraceLevel level, const std::string& text) {
+    GetTraceStream().flush();
+    platform::TraceOutput(text + "\n", level);
+}

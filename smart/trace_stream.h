@@ -7,6 +7,8 @@
 #include <streambuf>
 #include <string>
 
+#include "platform/process.h"
+
 template <typename CharT, typename Traits = std::char_traits<CharT>>
 class basic_outputdebug_streambuf : public std::basic_streambuf<CharT, Traits> {
 public:
@@ -34,3 +36,7 @@ private:
 
 /// The process-wide trace stream, created on first use.
 std::ostream& GetTraceStream();
+
+/// Delivers one note of `level` (text without its line end) to the trace
+/// sink, after what the trace stream holds so far.
+void TraceNote(platform::TraceLevel level, const std::string& text);

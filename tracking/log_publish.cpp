@@ -1,5 +1,6 @@
 #include "tracking/log_publish.h"
 
+#include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "tracking/result_log.h"
@@ -10,7 +11,7 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.close();
     test.resultLog.clear();
 
-    const std::wstring copyName = ResultLogName(test.currentStatus, platform::SharedFolder());
+    const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
     if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
         platform::WriteWide(L"Copy Failed: " + copyName + L"\n");
 

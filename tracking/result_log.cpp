@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/run_folders.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
 #include "tracking/drive_check.h"
@@ -82,7 +83,7 @@ void OpenLogStream(CSSDTest& test) {
 }
 
 void OpenResultLog(CSSDTest& test) {
-    test.resultLogPath = ResultLogName(test.currentStatus, GetModuleFolder());
+    test.resultLogPath = ResultLogName(test.currentStatus, FilesFolder(test));
     // Refuse an unusable name before anything is read or written under it.
     if (!UsableLogFileName(LogFileName(test.currentStatus)))
         throw std::runtime_error("could not open LogFile");

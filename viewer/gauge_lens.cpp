@@ -53,6 +53,7 @@ GaugeLensTimings& GaugeLensTiming() {
 std::wstring GaugeLensPath() { return platform::JoinPath(GetModuleFolder(), kGaugeLensFileName); }
 
 void RunGaugeLens(CSSDTest& test) {
+    if (!test.viewerEnabled) return;
     for (int attempt = 0; attempt < kGaugeLensAttempts; ++attempt) {
         if (RunGaugeLensOnce(test)) return;
     }

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "engine/crlf_file_stream.h"
+#include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
@@ -61,7 +62,7 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
             break;
     }
 
-    const std::wstring folder = GetModuleFolder();
+    const std::wstring folder = FilesFolder(test);
     const std::wstring drive = L"drive" + std::to_wstring(test.driveNumber) + L"_";
     const std::wstring filed = platform::JoinPath(folder, drive + stamp);
     WriteDataFile(filed + L"_data.txt", text);

@@ -1,3 +1,6 @@
+#include <string>
+#include <vector>
+
 #include "console/console_main.h"
 
-int main() { return ConsoleMain(); }
+int main(int argc, char** argv) { return ConsoleMain(std::vector<std::string>(argv, argv + argc)); }

@@ -5,6 +5,8 @@
 // After windows.h, which it builds on:
 #include <shlwapi.h>
 
+#include <cstdio>
+
 namespace platform {
 
 std::wstring ProgramFolder() {
@@ -65,6 +67,39 @@ std::string NativePath(const std::wstring& path) {
     return narrow;
 }
 
-void TraceOutput(const std::string& text) { OutputDebugStringA(text.c_str()); }
+namespace {
+
+// "2026-12-08T21:16:28.123+01:00": local time with its offset from UTC.
+std::string LocalTimestamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD mode = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias;
+    if (mode == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+    if (mode == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+    const long offset = bias > 0 ? bias : -bias;  // minutes; UTC = local + bias
+    char text[48] = {};
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u%c%02ld:%02ld", now.wYear,
+                  now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                  bias > 0 ? '-' : '+', offset / 60, offset % 60);
+    return text;
+}
+
+}  // namespace
+
+void TraceOutput(const std::string& text, TraceLevel) {
+    OutputDebugStringA((LocalTimestamp() + " " + text).c_str());
+}
+
+std::wstring PathFromArgument(const std::string& argument) {
+    if (argument.empty()) return {};
+    const int length = static_cast<int>(argument.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, argument.data(), length, nullptr, 0);
+    if (size <= 0) return std::wstring(argument.begin(), argument.end());
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, argument.data(), length, &wide[0], size);
+    return wide;
+}
 
 }  // namespace platform

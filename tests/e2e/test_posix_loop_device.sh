@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real Linux executable on a loop device over a scratch image: the menu
 # lists it under the number SSDTEST_DISKS pins, and a drive without ATA SMART
-# is refused with a clear message. Skipped without root or loop support.
+# is refused with a clear message, in the dialogue and on the command line. Skipped without root or loop support.
 source "$(dirname "$0")/lib.sh" "$@"
 
 if [ "$(id -u)" != 0 ]; then
@@ -36,6 +36,16 @@ expect_not "never opened for the test" "Open OK"
 expect "final wait" "Press Any Key To Finish."
 check "exit code 0 after the refusal" test "$RC" = 0
 check "nothing written to the image" test "$(tr -d '\0' <"$SCRATCH/drive.img" | wc -c)" = 0
+
+# The command line: the device node and size in the list, and a refusal's exit code.
+OUT=$(cd "$SCRATCH" && SSDTEST_DISKS="$LOOP_NAME" timeout 600 ./ssdtest --list </dev/null 2>&1)
+check "--list exits 0" test "$?" = 0
+expect "list line with node and size" "Drive #0: $LOOP, 33.6 MB, "
+expect "list reason" ": not tested: SMART not answering"
+OUT=$(cd "$SCRATCH" && SSDTEST_DISKS="$LOOP_NAME" timeout 600 ./ssdtest --drive 0 --aec-target 1 \
+  --no-viewer </dev/null 2>&1)
+check "refused drive exits 4" test "$?" = 4
+check "still nothing written" test "$(tr -d '\0' <"$SCRATCH/drive.img" | wc -c)" = 0
 
 # A pinned name that is no disk leaves the menu empty rather than shifting
 # another disk into its number.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/posix/host/text.h"
@@ -126,20 +127,60 @@ std::uint32_t LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 
 std::string NativePath(const std::wstring& path) { return posix::Narrow(path); }
 
-void TraceOutput(const std::string& text) {
+namespace {
+
+// "2026-12-08T21:16:28.123+01:00": local time with its offset from UTC.
+std::string LocalTimestamp() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    char date[32] = {};
+    char zone[16] = {};
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    std::strftime(zone, sizeof zone, "%z", &local);
+    std::string offset = zone;
+    if (offset.size() == 5) offset.insert(3, ":");
+    char millis[24] = {};
+    std::snprintf(millis, sizeof millis, ".%03ld", now.tv_nsec / 1000000L);
+    return date + std::string(millis) + offset;
+}
+
+int SyslogPriority(TraceLevel level) {
+    switch (level) {
+        case TraceLevel::Info:
+            return LOG_INFO;
+        case TraceLevel::Warning:
+            return LOG_WARNING;
+        case TraceLevel::Error:
+            return LOG_ERR;
+        case TraceLevel::Debug:
+            break;
+    }
+    return LOG_DEBUG;
+}
+
+}  // namespace
+
+void TraceOutput(const std::string& text, TraceLevel level) {
     std::string line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     const char* file = std::getenv("SSDTEST_TRACE");
     if (file != nullptr && *file != '\0') {
         const int fd = open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd >= 0) {
-            line.push_back('\n');
+            line = LocalTimestamp() + " " + line + "\n";
             WriteAll(fd, line.data(), line.size());
             close(fd);
         }
         return;
     }
-    syslog(LOG_USER | LOG_DEBUG, "%s", line.c_str());
+    // The journal keeps the time, the identifier and the level of each note.
+    static const bool opened = (openlog("ssdtest", LOG_PID, LOG_USER), true);
+    (void)opened;
+    syslog(SyslogPriority(level), "%s", line.c_str());
 }
+
+std::wstring PathFromArgument(const std::string& argument) { return posix::Widen(argument); }
 
 }  // namespace platform

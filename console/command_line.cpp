@@ -1,0 +1,121 @@
+#include "console/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <utility>
+
+namespace {
+
+// Drive numbers and targets are plain decimal numbers: no sign, no octal or
+// hexadecimal forms, at most 32 bits.
+const CLI::Validator kDecimal32(
+    [](std::string& text) -> std::string {
+        const bool digits =
+            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        if (digits && text.size() <= 10 && std::stoull(text) <= 0xFFFFFFFFull) return "";
+        return "'" + text + "' is not a decimal number from 0 to 4294967295";
+    },
+    "", "decimal");
+
+struct Fields {
+    CommandLine line;
+    std::string drive;
+    std::string aecTarget;
+    bool list = false;
+    bool noViewer = false;
+};
+
+std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields) {
+    auto app = std::make_unique<CLI::App>(
+        "Endurance test of a solid-state drive. Without options the program asks for the "
+        "drive and the test in a dialogue.",
+        programName);
+    app->set_version_flag("--version", "", "Show the version and the source commit, then exit");
+    app->add_flag("--list", fields.list, "List the drives and whether they would be tested");
+    app->add_option("--drive", fields.drive, "Test drive number N")
+        ->type_name("N")
+        ->check(kDecimal32);
+    app->add_option("--serial", fields.line.serial,
+                    "Test the drive whose IDENTIFY serial number is S (stable across reboots)")
+        ->type_name("S");
+    app->add_option("--aec-target", fields.aecTarget,
+                    "Write test, round after round, up to average erase count T")
+        ->type_name("T")
+        ->check(kDecimal32);
+    app->add_flag("--read-only", fields.line.readOnly,
+                  "Read-only test against the last pattern written");
+    app->add_option("--dir", fields.line.filesFolder,
+                    "Folder of the result log, the dump files and the viewer captures "
+                    "(default: the program's folder)")
+        ->type_name("DIR");
+    app->add_option("--shared-dir", fields.line.sharedFolder,
+                    "Folder the result log is copied to after every round")
+        ->type_name("DIR");
+    app->add_flag("--no-viewer", fields.noViewer, "Do not run the companion viewer");
+
+    app->footer(
+        "With a drive and a test: no prompt and no final wait; \"e\" ends the test after the "
+        "current round and any other key abandons it.\n"
+        "Exit codes: 0 the test ran to its end (bit errors are in the log), 1 failure, "
+        "2 bad options, 3 abandoned, 4 drive refused.");
+    return app;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Fields fields;
+    if (args.empty()) return fields.line;
+    std::unique_ptr<CLI::App> app = MakeApp("ssdtest", fields);
+    try {
+        // CLI11 takes the arguments in reverse order.
+        app->parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::CallForHelp&) {
+        fields.line.action = CommandLine::Action::Help;
+        return fields.line;
+    } catch (const CLI::CallForVersion&) {
+        fields.line.action = CommandLine::Action::Version;
+        return fields.line;
+    } catch (const CLI::ParseError& error) {
+        throw CommandLineError(error.what());
+    }
+
+    CommandLine& line = fields.line;
+    const auto given = [&app](const char* name) { return app->count(name) > 0; };
+    if (fields.list) {
+        for (const char* other : {"--drive", "--serial", "--aec-target", "--read-only", "--dir",
+                                  "--shared-dir", "--no-viewer"}) {
+            if (given(other)) throw CommandLineError(std::string("--list takes no ") + other);
+        }
+        line.action = CommandLine::Action::List;
+        return line;
+    }
+    if (given("--drive") && given("--serial"))
+        throw CommandLineError("give the drive once: --drive N or --serial S");
+    if (given("--aec-target") && line.readOnly)
+        throw CommandLineError("give one test: --aec-target T or --read-only");
+    if (!given("--drive") && !given("--serial"))
+        throw CommandLineError("choose a drive with --drive N or --serial S, or --list");
+    if (!given("--aec-target") && !line.readOnly)
+        throw CommandLineError("choose a test with --aec-target T or --read-only");
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"--serial", &line.serial},
+        {"--dir", &line.filesFolder},
+        {"--shared-dir", &line.sharedFolder}};
+    for (const auto& text : texts) {
+        if (given(text.first) && text.second->empty())
+            throw CommandLineError(std::string(text.first) + " is empty");
+    }
+
+    line.action = CommandLine::Action::Test;
+    line.bySerial = fields.drive.empty();
+    if (!line.bySerial) line.driveNumber = static_cast<std::uint32_t>(std::stoul(fields.drive));
+    if (!line.readOnly) line.aecTarget = static_cast<std::uint32_t>(std::stoul(fields.aecTarget));
+    line.viewer = !fields.noViewer;
+    return line;
+}
+
+std::string CommandLineUsage(const std::string& programName) {
+    Fields unused;
+    return MakeApp(programName, unused)->help();
+}

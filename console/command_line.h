@@ -1,0 +1,34 @@
+// The command line of scripted and service runs: what to do and with which
+// drive, folders and viewer. Without arguments the program runs its dialogue.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    enum class Action { Dialogue, Help, Version, List, Test };
+    Action action = Action::Dialogue;
+
+    bool bySerial = false;          ///< the drive is named by serial, not by number
+    std::uint32_t driveNumber = 0;  ///< with --drive
+    std::string serial;             ///< with --serial: the drive's IDENTIFY serial
+    bool readOnly = false;          ///< --read-only, else the write test up to aecTarget
+    std::uint32_t aecTarget = 0;
+    std::string filesFolder;   ///< --dir; empty: the program's folder
+    std::string sharedFolder;  ///< --shared-dir; empty: the usual shared folder
+    bool viewer = true;        ///< false with --no-viewer
+};
+
+/// An unknown, malformed or contradictory option; what() is one line.
+struct CommandLineError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+/// Parses the arguments that follow the program name. No arguments give the
+/// dialogue. Throws CommandLineError.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+/// The usage text (several lines, ending in a line feed) for `programName`.
+std::string CommandLineUsage(const std::string& programName);

@@ -1,0 +1,70 @@
+#include "console/drive_list.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "console/drive_verdict.h"
+#include "disks/disk_state.h"
+#include "engine/drive_refusal.h"
+#include "platform/console.h"
+#include "platform/raw_drive.h"
+#include "smart/process_utils.h"
+#include "smart/smart_channel.h"
+
+std::vector<ListedDrive> ListDrives() {
+    std::vector<DiskRecord> disks;
+    if (!GetDiskState(&disks)) {
+        const std::wstring reason = platform::DiskListFailureReason();
+        if (!reason.empty()) platform::WriteWide(reason + L"\n");
+        throw std::runtime_error("GetDiskState Failed");
+    }
+    std::vector<ListedDrive> drives;
+    for (const DiskRecord& disk : disks) {
+        ListedDrive drive;
+        drive.number = static_cast<std::uint32_t>(disk.Index);
+        drive.device = platform::DrivePath(drive.number);
+        drive.sizeBytes = disk.Size;
+        std::uint8_t identifyPage[512];
+        DriveIdentity identity;
+        drive.identified = GetIdentifyData(disk.Index, identifyPage, &identity);
+        drive.model = drive.identified ? identity.model : ToNarrow(disk.Model);
+        drive.serial = drive.identified ? identity.serial : ToNarrow(disk.SerialNumber);
+        drive.firmware = drive.identified ? identity.firmware : "?";
+        drive.untestedReason = UntestedReason(drive.number);
+        drives.push_back(drive);
+    }
+    return drives;
+}
+
+std::string SizeText(std::int64_t sizeBytes) {
+    static const char* const kUnits[] = {"MB", "GB", "TB", "PB"};
+    double size = static_cast<double>(sizeBytes) / 1e6;
+    int unit = 0;
+    while (size >= 1000 && unit < 3) {
+        size /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", size, kUnits[unit]);
+    return text;
+}
+
+std::wstring DriveListLine(const ListedDrive& drive) {
+    const std::string verdict =
+        drive.untestedReason.empty() ? "would test" : "not tested: " + drive.untestedReason;
+    return L"Drive #" + std::to_wstring(drive.number) + L": " + drive.device + L", " +
+           ToWide(SizeText(drive.sizeBytes) + ", " + drive.model + ", serial " + drive.serial +
+                  ", firmware " + drive.firmware + ": " + verdict);
+}
+
+std::uint32_t DriveNumberBySerial(const std::vector<ListedDrive>& drives,
+                                  const std::string& serial) {
+    const ListedDrive* found = nullptr;
+    for (const ListedDrive& drive : drives) {
+        if (!drive.identified || drive.serial != serial) continue;
+        if (found != nullptr) throw DriveRefusal("More than one drive has serial " + serial);
+        found = &drive;
+    }
+    if (found == nullptr) throw DriveRefusal("Drive Not Found: no drive has serial " + serial);
+    return found->number;
+}

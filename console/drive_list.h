@@ -1,0 +1,34 @@
+// The drive list of the command line: one line per drive with its identity
+// and whether the tool would test it, and the drive named by a serial.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ListedDrive {
+    std::uint32_t number = 0;
+    std::wstring device;  ///< the path the test opens
+    std::int64_t sizeBytes = 0;
+    bool identified = false;  ///< IDENTIFY answered: model, serial and firmware are its texts
+    std::string model;
+    std::string serial;
+    std::string firmware;
+    std::string untestedReason;  ///< empty when the tool would test the drive
+};
+
+/// Lists and probes every drive, in number order. Throws "GetDiskState Failed"
+/// (after printing the system's reason, if any) when the drives cannot be listed.
+std::vector<ListedDrive> ListDrives();
+
+/// "Drive #1: <device>, <size>, <model>, serial <S>, firmware <F>: would test"
+/// or "...: not tested: <reason>".
+std::wstring DriveListLine(const ListedDrive& drive);
+
+/// Decimal size with one decimal: "67.1 MB", "500.1 GB", "2.0 TB".
+std::string SizeText(std::int64_t sizeBytes);
+
+/// Number of the one drive whose IDENTIFY serial is `serial`. Throws
+/// DriveRefusal when no drive has it or more than one has.
+std::uint32_t DriveNumberBySerial(const std::vector<ListedDrive>& drives,
+                                  const std::string& serial);

@@ -1,0 +1,23 @@
+// Trace notes of a test's milestones and the one-line summary of a run.
+#pragma once
+
+#include <string>
+
+#include "engine/ssd_test.h"
+#include "platform/process.h"
+
+/// Notes the start of a test: drive, serial, test, round, erase count.
+void NoteTestStart(const CSSDTest& test, bool readOnly);
+
+/// Notes the end of a round (`complete`: it reached the end of the drive).
+void NoteRoundEnd(const CSSDTest& test, bool complete);
+
+/// Notes the end of a test with its outcome ("finished", "abandoned",
+/// "refused: <why>", "failed: <why>").
+void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::TraceLevel level);
+
+/// "Summary: drive 1, rounds 3, erase count 0 -> 3, written 0.0008053 TB,
+/// bit errors 0, failed sectors 0, read 812.3 MB/s, write 640.1 MB/s": what
+/// this run did; bit errors and failed sectors are the tool's own counts, and
+/// the speeds are mean device speeds.
+std::string RunSummaryLine(const CSSDTest& test);
