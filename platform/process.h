@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace platform {
@@ -34,6 +36,19 @@ std::uint32_t LastErrorCode();
 
 /// Converts a path to the narrow form the C++ file streams take.
 std::string NativePath(const std::wstring& path);
+
+/// The path as the C++ file streams and std::filesystem take it: the wide
+/// path itself on Windows, so that any character of a folder name works.
+std::filesystem::path FilePath(const std::wstring& path);
+
+/// Opens a file as std::fopen does (`mode` "rb", "wb", ...), by its wide path
+/// on Windows. nullptr on failure, with the reason in errno.
+std::FILE* OpenFile(const std::wstring& path, const char* mode);
+
+/// Renames `from` to `to`, replacing an existing `to` in one step: a reader
+/// finds the old file or the new one, never none. False on failure
+/// (LastErrorCode tells why).
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
 
 /// Delivers one trace note (normally one line ending in a line feed) to the
 /// platform's diagnostic sink. Never writes to the console.

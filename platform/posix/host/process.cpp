@@ -126,6 +126,16 @@ std::uint32_t LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 
 std::string NativePath(const std::wstring& path) { return posix::Narrow(path); }
 
+std::filesystem::path FilePath(const std::wstring& path) { return NativePath(path); }
+
+std::FILE* OpenFile(const std::wstring& path, const char* mode) {
+    return std::fopen(NativePath(path).c_str(), mode);
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
 void TraceOutput(const std::string& text) {
     std::string line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
