@@ -64,8 +64,7 @@ export WINEPREFIX="$scratch/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko installer prompts
 unset DISPLAY WAYLAND_DISPLAY
-cleanup() {
-    # Stop only the wineserver of this scratch prefix, then remove it.
+stop_wineserver() {  # only the wineserver of this scratch prefix
     if [[ -d $WINEPREFIX ]]; then
         if command -v wineserver >/dev/null; then
             wineserver -k 2>/dev/null || true
@@ -73,6 +72,9 @@ cleanup() {
             /usr/lib/wine/wineserver64 -k 2>/dev/null || true
         fi
     fi
+}
+cleanup() {
+    stop_wineserver
     rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -83,6 +85,7 @@ timeout 300 "${wine[@]}" wineboot -i >"$scratch/wineboot.log" 2>&1 ||
 # Windows without a display: the null graphics driver still creates them.
 "${wine[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null ||
     fail "null graphics driver"
+stop_wineserver  # the desktop started by wineboot restarts with it
 
 step "checks of the win32 services (wine)"
 # From a folder the ANSI code page cannot spell, next to a "drive" that never
