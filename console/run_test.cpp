@@ -6,11 +6,20 @@
 #include "engine/drive_refusal.h"
 #include "engine/normal_test.h"
 #include "engine/read_only_test.h"
+#include "platform/unattended.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
 
 namespace {
+
+// The test's span: the machine kept awake and the console kept from freezing.
+struct UnattendedTest {
+    UnattendedTest() { platform::BeginUnattendedTest(); }
+    ~UnattendedTest() { platform::EndUnattendedTest(); }
+    UnattendedTest(const UnattendedTest&) = delete;
+    UnattendedTest& operator=(const UnattendedTest&) = delete;
+};
 
 void StartTally(CSSDTest& test) {
     test.tally.startAverageEraseCount = test.currentStatus.AverageEraseCount;
@@ -37,6 +46,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         OpenResultLog(test);
         StartTally(test);
         NoteTestStart(test, readOnly);
+        const UnattendedTest unattended;
         if (readOnly)
             ReadOnlyTest(test);
         else

@@ -11,7 +11,7 @@ CrlfFileStream::~CrlfFileStream() {
     if (file_.is_open()) file_.close();
 }
 
-void CrlfFileStream::open(const std::string& path, bool append) {
+void CrlfFileStream::open(const std::filesystem::path& path, bool append) {
     const auto mode = std::ios_base::out | std::ios_base::binary |
                       (append ? std::ios_base::app : std::ios_base::trunc);
     if (file_.is_open() || file_.open(path, mode) == nullptr) {

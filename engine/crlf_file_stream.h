@@ -3,6 +3,7 @@
 // the same everywhere. Other processes may read and write the file meanwhile.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <streambuf>
@@ -17,7 +18,7 @@ public:
 
     /// Opens the file for writing (appending when `append`, else truncating).
     /// Sets failbit when the file cannot be opened.
-    void open(const std::string& path, bool append);
+    void open(const std::filesystem::path& path, bool append);
     /// Flushes and closes; sets failbit when that fails or nothing was open.
     void close();
     bool is_open() const { return file_.is_open(); }

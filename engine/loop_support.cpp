@@ -3,6 +3,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "platform/raw_drive.h"
 #include "tracking/log_publish.h"
 #include "viewer/gauge_lens.h"
 
@@ -30,23 +31,34 @@ void PublishAndCapture(CSSDTest& test) {
     RunGaugeLens(test);
 }
 
-TransferBuffers::TransferBuffers(int count) {
+namespace {
+// How long a cancelled transfer may take to give its memory back.
+constexpr std::uint32_t kReapTimeoutMs = 10000;
+}  // namespace
+
+TransferBuffers::TransferBuffers(int count, int requestCount) {
     for (int i = 0; i < count; ++i) buffers_.push_back(std::make_unique<BlockBuffer>());
+    for (int i = 0; i < requestCount; ++i) requests_.push_back(std::make_unique<IoRequest>());
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (!inFlight_) return;
+    if (inFlight_ == nullptr) return;
+    if (platform::CancelTransfer(test_->driveHandle, test_->completionPort, &inFlight_->overlapped,
+                                 kReapTimeoutMs))
+        return;
     // Deliberately kept: the drive may still transfer into or out of them.
     for (auto& buffer : buffers_) buffer.release();
+    for (auto& request : requests_) request.release();
 }
 
 void TransferBuffers::Submit(CSSDTest& test, IoRequest& request) {
     SubmitIo(test, request);
-    inFlight_ = true;
+    test_ = &test;
+    inFlight_ = &request;
 }
 
 std::uint64_t TransferBuffers::Complete(CSSDTest& test) {
     IoRequest& done = WaitIo(test);
-    inFlight_ = false;
+    inFlight_ = nullptr;
     return static_cast<std::uint64_t>(done.completeTicks - done.submitTicks);
 }

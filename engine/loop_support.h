@@ -26,18 +26,21 @@ double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsA
 /// not be reopened, then captures the viewer.
 void PublishAndCapture(CSSDTest& test);
 
-/// The block buffers of one loop and the one transfer in flight. Buffers are
-/// released on every path, except when the loop fails while a transfer may
-/// still be in flight: then they are kept so the drive never reads or writes
+/// The block buffers and transfer requests of one loop, and the one transfer
+/// in flight. A transfer still in flight when they go (the loop failed) is
+/// cancelled and reaped first; only when the reap itself times out are the
+/// buffers and requests kept for ever, so the drive never reads or writes
 /// released memory.
 class TransferBuffers {
 public:
-    explicit TransferBuffers(int count);
+    explicit TransferBuffers(int count, int requestCount = 1);
     ~TransferBuffers();
     TransferBuffers(const TransferBuffers&) = delete;
     TransferBuffers& operator=(const TransferBuffers&) = delete;
 
     BlockBuffer& operator[](int index) { return *buffers_[index]; }
+    /// A zeroed request that lives as long as the buffers (or longer, see above).
+    IoRequest& Request(int index) { return *requests_[index]; }
 
     /// SubmitIo, remembering that the transfer is in flight.
     void Submit(CSSDTest& test, IoRequest& request);
@@ -46,5 +49,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<BlockBuffer>> buffers_;
-    bool inFlight_ = false;
+    std::vector<std::unique_ptr<IoRequest>> requests_;
+    CSSDTest* test_ = nullptr;
+    IoRequest* inFlight_ = nullptr;  // submitted, completion not yet returned
 };

@@ -18,10 +18,11 @@
 namespace {
 
 enum BufferIndex { kPatternA, kPatternB, kReadA, kReadB, kBufferCount };
+enum RequestIndex { kWrite, kRead, kRequestCount };
 
 class NormalTestRun {
 public:
-    explicit NormalTestRun(CSSDTest& test) : test_(test), buffers_(kBufferCount) {}
+    explicit NormalTestRun(CSSDTest& test) : test_(test), buffers_(kBufferCount, kRequestCount) {}
 
     void Run() {
         try {
@@ -197,8 +198,8 @@ private:
     TransferBuffers buffers_;
     BlockBuffer* current_ = &buffers_[kPatternA];
     BlockBuffer* previous_ = &buffers_[kPatternB];  // zero-filled until the first round ends
-    IoRequest writeRequest_{};
-    IoRequest readRequest_{};
+    IoRequest& writeRequest_ = buffers_.Request(kWrite);
+    IoRequest& readRequest_ = buffers_.Request(kRead);
 
     std::int64_t offset_ = 0;
     std::int64_t batchStart_ = 0;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
@@ -34,9 +35,8 @@ std::uint32_t SectorBitErrors(const std::uint8_t* data, const std::uint8_t* patt
 // place, so the dump file is either the old one or the new one, never torn.
 // Returns an empty text on success, else the reason.
 std::string WriteDumpFile(const std::wstring& path, const std::uint8_t* pattern) {
-    const std::string target = platform::NativePath(path);
-    const std::string temporary = target + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    const std::wstring temporary = path + L".tmp";
+    std::FILE* file = platform::OpenFile(temporary, "wb");
     if (file == nullptr) return std::strerror(errno);
     errno = 0;
     const bool written =
@@ -45,18 +45,16 @@ std::string WriteDumpFile(const std::wstring& path, const std::uint8_t* pattern)
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         const int error = writeError != 0 ? writeError : errno;
-        std::remove(temporary.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(platform::FilePath(temporary), ignored);
         return error != 0 ? std::strerror(error) : "write failed";
     }
-    // Where rename does not replace an existing file, remove it first; the new
-    // content is then still complete under the temporary name.
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(target.c_str());
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-            const int error = errno;
-            std::remove(temporary.c_str());
-            return std::strerror(error);
-        }
+    // One step: a reader finds the old dump file or the new one, never none.
+    if (!platform::MoveFileReplacing(temporary, path)) {
+        const std::uint32_t error = platform::LastErrorCode();
+        std::error_code ignored;
+        std::filesystem::remove(platform::FilePath(temporary), ignored);
+        return ToNarrow(platform::SystemErrorText(error));
     }
     return std::string();
 }
@@ -109,8 +107,7 @@ void WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
 }
 
 void ReadDumpFile(CSSDTest& test, std::uint8_t* buffer) {
-    const std::string path = platform::NativePath(DumpFileName(1, test));
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::OpenFile(DumpFileName(1, test), "rb");
     if (file == nullptr) {
         const int error = errno;
         throw std::runtime_error("Dump File Open Failed:" + std::to_string(error));

@@ -23,7 +23,7 @@ void ReadOnlyTest(CSSDTest& test) {
     const std::uint8_t* reference = buffers[kReference].data();
     ReadDumpFile(test, buffers[kReference].data());
 
-    IoRequest request{};
+    IoRequest& request = buffers.Request(0);
     request.isRead = true;
     request.length = kBlockBytes;
     request.buffer = buffers[kReadB].data();

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace platform {
@@ -37,6 +39,19 @@ std::string NativePath(const std::wstring& path);
 
 /// Importance of a trace note, for sinks that keep one (the system journal).
 enum class TraceLevel { Debug, Info, Warning, Error };
+
+/// The path as the C++ file streams and std::filesystem take it: the wide
+/// path itself on Windows, so that any character of a folder name works.
+std::filesystem::path FilePath(const std::wstring& path);
+
+/// Opens a file as std::fopen does (`mode` "rb", "wb", ...), by its wide path
+/// on Windows. nullptr on failure, with the reason in errno.
+std::FILE* OpenFile(const std::wstring& path, const char* mode);
+
+/// Renames `from` to `to`, replacing an existing `to` in one step: a reader
+/// finds the old file or the new one, never none. False on failure
+/// (LastErrorCode tells why).
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
 
 /// Delivers one trace note (normally one line ending in a line feed) to the
 /// platform's diagnostic sink, stamped with the local time where the sink has

@@ -68,4 +68,12 @@ IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t 
 /// on time-out or when the completed transfer failed.
 bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlot** slot);
 
+/// Cancels the transfer started with `slot` if it is still in flight and
+/// waits up to timeoutMs for its completion, which is collected here and never
+/// returned by WaitCompletion. Returns true when the system no longer touches
+/// the slot or the transfer's buffer (also when the transfer had already been
+/// collected); false when the wait ran out: both must then stay allocated.
+bool CancelTransfer(RawDrive* drive, CompletionPort* port, OverlappedSlot* slot,
+                    std::uint32_t timeoutMs);
+
 }  // namespace platform

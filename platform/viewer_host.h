@@ -29,11 +29,14 @@ void ReleaseAndCloseMutex(NamedMutex* mutex);
 /// could not be started.
 ViewerProcess* StartInNewConsole(const std::wstring& programPath);
 
-/// Finds a running console window whose title is `title`; nullptr if none.
+/// Finds a running console window whose title is `title`, also behind a
+/// prefix the system adds (an elevated console's "Administrator: "); nullptr
+/// if none.
 ConsoleWindow* FindConsoleWindow(const std::wstring& title);
 
-/// Brings the window to the foreground (the target of SendKeyEvents).
-void BringToForeground(ConsoleWindow* window);
+/// Brings the window to the foreground (the target of SendKeyEvents). True
+/// only when it is the foreground window afterwards.
+bool BringToForeground(ConsoleWindow* window);
 
 struct KeyEvent {
     std::uint16_t virtualKey;  ///< Windows virtual key code
@@ -41,7 +44,8 @@ struct KeyEvent {
 };
 
 /// Sends the key events, in order, to the foreground window as one batch.
-void SendKeyEvents(const std::vector<KeyEvent>& events);
+/// True when every event was sent.
+bool SendKeyEvents(const std::vector<KeyEvent>& events);
 
 /// Asks the window to close (WM_CLOSE or a hang-up); does not wait.
 void PostClose(ConsoleWindow* window);

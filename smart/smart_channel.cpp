@@ -21,8 +21,8 @@ constexpr std::uint8_t kDeviceHeadSlaveBit = 0x10;
 
 // The enable request passes the input block without its data byte and takes
 // back the output header only.
-constexpr std::uint32_t kEnableInBytes = sizeof(SENDCMDINPARAMS) - 1;
-constexpr std::uint32_t kEnableOutBytes = sizeof(SENDCMDOUTPARAMS) - 512;
+constexpr std::uint32_t kEnableInBytes = sizeof(SmartCmdInParams) - 1;
+constexpr std::uint32_t kEnableOutBytes = sizeof(SmartCmdOutParams) - 512;
 static_assert(kEnableInBytes == 32, "enable input is 32 bytes");
 static_assert(kEnableOutBytes == 16, "enable output is the 16-byte header");
 
@@ -33,8 +33,8 @@ constexpr int kModelOffset = 54, kModelBytes = 40;
 
 // Sends one request on a fresh handle of the drive. False without a request
 // when the drive cannot be opened; otherwise the platform's flag.
-bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SENDCMDINPARAMS& in,
-              std::uint32_t inSize, SENDCMDOUTPARAMS* out, std::uint32_t outSize, bool* opened,
+bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SmartCmdInParams& in,
+              std::uint32_t inSize, SmartCmdOutParams* out, std::uint32_t outSize, bool* opened,
               std::uint32_t* returned) {
     *returned = 0;
     platform::ControlHandle* handle = nullptr;
@@ -58,8 +58,8 @@ std::string IdentifyText(const std::uint8_t* field, int width) {
 
 }  // namespace
 
-SENDCMDINPARAMS MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize) {
-    SENDCMDINPARAMS in;
+SmartCmdInParams MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize) {
+    SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
     in.cBufferSize = bufferSize;
     in.irDriveRegs.bFeaturesReg = feature;
@@ -71,8 +71,8 @@ SENDCMDINPARAMS MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize)
     return in;
 }
 
-SENDCMDINPARAMS MakeIdentifyCommand(std::int32_t driveNumber) {
-    SENDCMDINPARAMS in;
+SmartCmdInParams MakeIdentifyCommand(std::int32_t driveNumber) {
+    SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
     in.cBufferSize = 512;
     in.irDriveRegs.bDriveHeadReg =
@@ -89,12 +89,12 @@ bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle)
 }
 
 bool EnableSmart(std::int32_t driveNumber) {
-    const SENDCMDINPARAMS in = MakeSmartCommand(kSmartEnableFeature, 0);
-    SENDCMDOUTPARAMS out;
+    const SmartCmdInParams in = MakeSmartCommand(kSmartEnableFeature, 0);
+    SmartCmdOutParams out;
     std::memset(&out, 0, sizeof(out));
     bool opened = false;
     std::uint32_t returned = 0;
-    const bool ok = SendOnce(driveNumber, SMART_SEND_DRIVE_COMMAND, in, kEnableInBytes, &out,
+    const bool ok = SendOnce(driveNumber, kSmartSendDriveCommand, in, kEnableInBytes, &out,
                              kEnableOutBytes, &opened, &returned);
     if (!opened) return false;
     if (!ok) {
@@ -104,13 +104,13 @@ bool EnableSmart(std::int32_t driveNumber) {
     return true;
 }
 
-bool GetSmartCmdOutParam(std::int32_t driveNumber, SENDCMDOUTPARAMS* out) {
+bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out) {
     std::memset(out, 0, sizeof(*out));
-    const SENDCMDINPARAMS in = MakeSmartCommand(kSmartReadDataFeature, 512);
+    const SmartCmdInParams in = MakeSmartCommand(kSmartReadDataFeature, 512);
     bool opened = false;
     std::uint32_t returned = 0;
     // Only the returned byte count tells success; the platform's flag is not used.
-    SendOnce(driveNumber, SMART_RCV_DRIVE_DATA, in, sizeof(in), out, kSmartOutBytes, &opened,
+    SendOnce(driveNumber, kSmartRcvDriveData, in, sizeof(in), out, kSmartOutBytes, &opened,
              &returned);
     if (!opened) {
         GetTraceStream() << "GetIoCtrlHandle Failed!" << std::endl;
@@ -126,7 +126,7 @@ bool GetSmartCmdOutParam(std::int32_t driveNumber, SENDCMDOUTPARAMS* out) {
 bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block) {
     if (block == nullptr) return false;
     block->Clear();
-    SENDCMDOUTPARAMS out;
+    SmartCmdOutParams out;
     // One recovery step: a drive with SMART switched off answers after enabling.
     bool read = GetSmartCmdOutParam(driveNumber, &out);
     if (!read && EnableSmart(driveNumber)) read = GetSmartCmdOutParam(driveNumber, &out);
@@ -144,12 +144,12 @@ bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
     std::memset(identifyPage, 0, 512);
     if (identity != nullptr) *identity = DriveIdentity{};
 
-    const SENDCMDINPARAMS in = MakeIdentifyCommand(driveNumber);
-    SENDCMDOUTPARAMS out;
+    const SmartCmdInParams in = MakeIdentifyCommand(driveNumber);
+    SmartCmdOutParams out;
     std::memset(&out, 0, sizeof(out));
     bool opened = false;
     std::uint32_t returned = 0;
-    SendOnce(driveNumber, SMART_RCV_DRIVE_DATA, in, sizeof(in), &out, kSmartOutBytes, &opened,
+    SendOnce(driveNumber, kSmartRcvDriveData, in, sizeof(in), &out, kSmartOutBytes, &opened,
              &returned);
     if (!opened || returned != kSmartOutBytes) return false;
 

@@ -78,7 +78,7 @@ void OpenLogStream(CSSDTest& test) {
         test.resultLog.setstate(std::ios_base::failbit);
         return;
     }
-    test.resultLog.open(platform::NativePath(test.resultLogPath), true);
+    test.resultLog.open(platform::FilePath(test.resultLogPath), true);
     test.resultLog.imbue(std::locale::classic());
 }
 
@@ -107,7 +107,7 @@ void RestoreErrorCounters(CSSDTest& test) {
         test.uncorrectableBitErrors = 0;
         test.sectorFailCount = 0;
     } else {
-        std::ifstream in(platform::NativePath(test.resultLogPath), std::ios_base::binary);
+        std::ifstream in(platform::FilePath(test.resultLogPath), std::ios_base::binary);
         std::string last;
         if (!in.is_open() || !ReadLastLine(in, &last))
             throw std::runtime_error("getline unknown error");

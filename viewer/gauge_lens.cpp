@@ -43,6 +43,30 @@ void WaitForViewerEnd(platform::ConsoleWindow* window, platform::ViewerProcess* 
     }
 }
 
+/// Looks for the started viewer's window until it shows, the viewer ends or
+/// the window wait is over.
+platform::ConsoleWindow* FindViewerWindow(const std::wstring& viewerPath,
+                                          platform::ViewerProcess* process) {
+    const GaugeLensTimings& timing = GaugeLensTiming();
+    std::uint32_t waitedMs = 0;
+    for (;;) {
+        platform::SleepMs(timing.startDelayMs);
+        waitedMs += timing.startDelayMs;
+        if (platform::ConsoleWindow* window = platform::FindConsoleWindow(viewerPath))
+            return window;
+        if (process == nullptr || timing.startDelayMs == 0 || waitedMs >= timing.windowWaitMs ||
+            platform::WaitProcessEnd(process, 0))
+            return nullptr;
+    }
+}
+
+/// Ends the viewer this attempt started, so that none is left waiting.
+void EndStartedViewer(platform::ViewerProcess* process) {
+    if (process == nullptr) return;
+    platform::TerminateViewer(process);
+    platform::WaitProcessEnd(process, GaugeLensTiming().endWaitMs);
+}
+
 }  // namespace
 
 GaugeLensTimings& GaugeLensTiming() {
@@ -75,13 +99,19 @@ bool RunGaugeLensOnce(CSSDTest& test) {
     }
 
     platform::ViewerProcess* process = platform::StartInNewConsole(viewerPath);
-    platform::SleepMs(timing.startDelayMs);
-    platform::ConsoleWindow* window = platform::FindConsoleWindow(viewerPath);
+    platform::ConsoleWindow* window = FindViewerWindow(viewerPath, process);
     if (window != nullptr) {
-        SendGaugeLensKeys(window, test);
+        if (!SendGaugeLensKeys(window, test)) {
+            std::cout << "GaugeLens Not In Front, Keys Not Sent" << std::endl;
+            EndStartedViewer(process);
+            platform::CloseViewerProcess(process);
+            platform::ReleaseAndCloseMutex(mutex);
+            return false;
+        }
         WaitForViewerEnd(window, process);
     } else {
         std::cout << "Target Window Not Found" << std::endl;
+        EndStartedViewer(process);
     }
     platform::CloseViewerProcess(process);
     platform::ReleaseAndCloseMutex(mutex);

@@ -16,8 +16,10 @@ extern const std::wstring kGaugeLensFileName;
 void RunGaugeLens(CSSDTest& test);
 /// One attempt; true only when both CSV files were filed.
 bool RunGaugeLensOnce(CSSDTest& test);
-/// Sends the four key batches to the viewer's window.
-void SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test);
+/// Sends the four key batches to the viewer's window. False, after the batch
+/// that could not be sent, when the window was not in front or not every key
+/// went out: the keys may have reached another window.
+bool SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test);
 /// Clipboard text to the data file, then the two moves; true when both moved.
 bool CaptureGaugeLensOutput(CSSDTest& test);
 /// The same with a given capture time (for tests).
@@ -27,6 +29,7 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
 struct GaugeLensTimings {
     std::uint32_t mutexWaitMs = 30000;   ///< wait for the viewer mutex
     std::uint32_t startDelayMs = 200;    ///< after the start, before looking for the window
+    std::uint32_t windowWaitMs = 5000;   ///< how long the started viewer's window is looked for
     std::uint32_t endWaitMs = 10000;     ///< each wait for the viewer's end
     std::uint32_t closesBeforeKill = 3;  ///< closes posted before the viewer is terminated
     std::uint32_t menuDelayMs = 500;     ///< before batches 2 and 4

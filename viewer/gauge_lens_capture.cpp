@@ -26,7 +26,7 @@ bool FileViewerOutput(const std::wstring& before, const std::wstring& after,
 /// it replaces, a failed write is not reported.
 void WriteDataFile(const std::wstring& path, const std::string& text) {
     CrlfFileStream file;
-    file.open(platform::NativePath(path), false);
+    file.open(platform::FilePath(path), false);
     file.write(text.c_str(), static_cast<std::streamsize>(text.size() + 1));
     file.close();
 }

@@ -55,14 +55,17 @@ std::vector<KeyBatch> GaugeLensKeyBatches(std::uint32_t driveNumber) {
     return batches;
 }
 
-void SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test) {
+bool SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test) {
     const GaugeLensTimings& timing = GaugeLensTiming();
     const std::uint32_t delaysMs[4] = {0, timing.menuDelayMs, timing.selectDelayMs,
                                        timing.menuDelayMs};
     const std::vector<KeyBatch> batches = GaugeLensKeyBatches(test.driveNumber);
     for (std::size_t i = 0; i < batches.size(); ++i) {
         if (delaysMs[i] > 0) platform::SleepMs(delaysMs[i]);
-        platform::BringToForeground(window);
-        platform::SendKeyEvents(batches[i]);
+        // Keys typed anywhere but the viewer would select and file another
+        // window's text, or answer the tester's own prompts.
+        if (!platform::BringToForeground(window)) return false;
+        if (!platform::SendKeyEvents(batches[i])) return false;
     }
+    return true;
 }

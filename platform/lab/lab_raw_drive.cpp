@@ -51,10 +51,17 @@ bool Touches(const std::vector<std::int64_t>& mibs, std::int64_t offsetBytes,
 }  // namespace
 
 struct CompletionPort {
+    ~CompletionPort() {
+        for (int fd : stallPipe)
+            if (fd >= 0) ::close(fd);
+    }
     posix::UringQueue ring;
     std::uint64_t nextId = 1;
     std::unordered_map<std::uint64_t, Transfer> inFlight;  ///< submitted to the ring
     std::deque<Transfer> finished;  ///< completed without the ring, waiting to be collected
+    /// A pipe nobody writes: a stalled transfer is a read of it, in flight on
+    /// the ring until it is cancelled, as a real request to a hung drive is.
+    int stallPipe[2] = {-1, -1};
 };
 
 std::wstring DrivePath(std::uint32_t driveNumber) {
@@ -158,8 +165,9 @@ IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t 
     const lab::DriveFaults& faults = drive->drive->Config().faults;
     Transfer transfer{slot, drive->drive, offsetBytes, buffer, length, isRead, 0};
 
-    if (Touches(faults.stallAtMib, offsetBytes, length))
-        return IoStartResult{IoStart::Pending, 0};  // never completes
+    const bool stalls = Touches(faults.stallAtMib, offsetBytes, length);
+    if (stalls && port->stallPipe[0] < 0 && ::pipe2(port->stallPipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        return refused(errno);
     if (Touches(faults.ioErrorAtMib, offsetBytes, length)) {
         if (faults.completeAtOnce) return refused(EIO);
         transfer.result = -EIO;
@@ -177,8 +185,11 @@ IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t 
 
     const std::uint64_t id = port->nextId++;
     port->inFlight.emplace(id, std::move(transfer));
-    const int rc = port->ring.Submit(drive->fd, isRead, buffer, length, offsetBytes,
-                                     reinterpret_cast<void*>(static_cast<std::uintptr_t>(id)));
+    void* const userData = reinterpret_cast<void*>(static_cast<std::uintptr_t>(id));
+    // Reading the silent pipe (also for a write) touches nothing until cancelled.
+    const int rc =
+        stalls ? port->ring.Submit(port->stallPipe[0], true, buffer, length, -1, userData)
+               : port->ring.Submit(drive->fd, isRead, buffer, length, offsetBytes, userData);
     if (rc < 0) {
         port->inFlight.erase(id);
         return refused(-rc);
@@ -219,6 +230,34 @@ bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlo
     else
         transfer.drive->CompleteWrite(transfer.length);
     return true;
+}
+
+bool CancelTransfer(RawDrive*, CompletionPort* port, OverlappedSlot* slot,
+                    std::uint32_t timeoutMs) {
+    if (port == nullptr) return true;
+    // Finished without the ring: nothing touches its memory any more.
+    for (auto it = port->finished.begin(); it != port->finished.end();)
+        it = it->slot == slot ? port->finished.erase(it) : it + 1;
+    auto target = port->inFlight.begin();
+    while (target != port->inFlight.end() && target->second.slot != slot) ++target;
+    if (target == port->inFlight.end()) return true;
+
+    const auto tagOf = [](std::uint64_t id) {
+        return reinterpret_cast<void*>(static_cast<std::uintptr_t>(id));
+    };
+    // The cancel request carries id 0, which no transfer has. A completion of
+    // another transfer is kept for WaitCompletion.
+    const bool reaped = port->ring.CancelAndReap(
+        tagOf(target->first), tagOf(0), timeoutMs, [port](void* other, int result) {
+            const auto found = port->inFlight.find(
+                static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(other)));
+            if (found == port->inFlight.end()) return;
+            found->second.result = result;
+            port->finished.push_back(std::move(found->second));
+            port->inFlight.erase(found);
+        });
+    if (reaped) port->inFlight.erase(target);
+    return reaped;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <oleauto.h>
 #include <wbemidl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -18,6 +19,22 @@ namespace platform {
 namespace {
 
 constexpr long kNextTimeoutMs = 10000;
+
+// Why the last enumeration failed, for DiskListFailureReason.
+std::wstring lastFailure;
+
+// Records the failed step with the system's text for `code` (a system error
+// code or an HRESULT); false, for the caller to return.
+bool Failed(const wchar_t* step, std::uint32_t code) {
+    std::wstring text = SystemErrorText(code);
+    if (text.empty()) {
+        wchar_t hex[16] = {};
+        std::swprintf(hex, 16, L"0x%08X", static_cast<unsigned>(code));
+        text = std::wstring(L"error ") + hex;
+    }
+    lastFailure = std::wstring(step) + L": " + text;
+    return false;
+}
 
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the extended version record is 284 bytes");
 
@@ -149,22 +166,26 @@ void QueryDisks(IWbemServices* services, std::vector<DiskRecord>* disks) {
 // when the locator, the connection or the proxy security fails.
 bool ReadDisksFromWmi(std::vector<DiskRecord>* disks) {
     IWbemLocator* locator = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                reinterpret_cast<void**>(&locator))))
-        return false;
+    HRESULT result = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IWbemLocator, reinterpret_cast<void**>(&locator));
+    if (FAILED(result))
+        return Failed(L"The WMI locator cannot be created", static_cast<std::uint32_t>(result));
     Releaser<IWbemLocator> releaseLocator(locator);
 
     IWbemServices* services = nullptr;
     const Bstr nameSpace(L"\\\\.\\root\\cimv2");
-    if (FAILED(locator->ConnectServer(nameSpace.value, nullptr, nullptr, nullptr, ConnectFlags(),
-                                      nullptr, nullptr, &services)))
-        return false;
+    result = locator->ConnectServer(nameSpace.value, nullptr, nullptr, nullptr, ConnectFlags(),
+                                    nullptr, nullptr, &services);
+    if (FAILED(result))
+        return Failed(L"WMI refused the connection to root\\cimv2",
+                      static_cast<std::uint32_t>(result));
     Releaser<IWbemServices> releaseServices(services);
 
-    if (FAILED(CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                 RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                                 EOAC_NONE)))
-        return false;
+    result =
+        CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                          RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    if (FAILED(result))
+        return Failed(L"WMI refused the proxy security", static_cast<std::uint32_t>(result));
 
     try {
         QueryDisks(services, disks);
@@ -177,11 +198,12 @@ bool ReadDisksFromWmi(std::vector<DiskRecord>* disks) {
 
 }  // namespace
 
-// The instrumentation gives no reason worth showing beyond the failure itself.
-std::wstring DiskListFailureReason() { return L""; }
+std::wstring DiskListFailureReason() { return lastFailure; }
 
 bool EnumerateDisks(std::vector<DiskRecord>* disks) {
-    if (!win32::EnsureWmiServiceRunning()) return false;
+    lastFailure.clear();
+    if (!win32::EnsureWmiServiceRunning())
+        return Failed(L"The service Winmgmt (WMI) could not be started", ERROR_SERVICE_NOT_ACTIVE);
     // COM lives only for this enumeration. The results of both set-up calls
     // are not examined (security may already be set), but COM is closed only
     // when this call opened it.

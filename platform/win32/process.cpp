@@ -9,10 +9,27 @@
 
 namespace platform {
 
+namespace {
+constexpr std::size_t kLongestPath = 32768;  // the system's limit for a wide path
+}  // namespace
+
 std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
+    // The module path may be longer than MAX_PATH; a truncated one would name
+    // another folder, so the buffer grows until the whole path fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= kLongestPath) return {};  // no folder rather than a wrong one
+        path.resize(path.size() * 2);
+    }
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return {};
+    path.resize(separator);
     return path;
 }
 
@@ -100,6 +117,19 @@ std::wstring PathFromArgument(const std::string& argument) {
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, argument.data(), length, &wide[0], size);
     return wide;
+}
+
+std::filesystem::path FilePath(const std::wstring& path) { return std::filesystem::path(path); }
+
+std::FILE* OpenFile(const std::wstring& path, const char* mode) {
+    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(path.c_str(), wideMode.c_str());
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    // One step, and on the disk before the call returns.
+    return MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 
 #include "platform/win32/raw_device.h"
 #include "platform/win32/sync_ioctl.h"
+#include "platform/win32/volume_probe.h"
 
 namespace platform {
 
@@ -33,6 +34,10 @@ static_assert(sizeof(PARTITION_INFORMATION) == 32, "PARTITION_INFORMATION is 32 
 static_assert(offsetof(PARTITION_INFORMATION, PartitionType) == 24, "PartitionType offset");
 static_assert(offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry) == 8,
               "entries follow PartitionCount and Signature");
+static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT_EX == 0x00070050, "extended layout request code");
+static_assert(offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry) == 48,
+              "entries follow the style, count and MBR/GPT header");
+static_assert(sizeof(PARTITION_INFORMATION_EX) == 144, "PARTITION_INFORMATION_EX is 144 bytes");
 static_assert(sizeof(OVERLAPPED) <= sizeof(OverlappedSlot::bytes), "OVERLAPPED fits the slot");
 static_assert(alignof(OVERLAPPED) <= alignof(OverlappedSlot), "slot alignment suits OVERLAPPED");
 static_assert(offsetof(OverlappedSlot, bytes) == 0, "OVERLAPPED is the slot's first byte");
@@ -80,10 +85,13 @@ bool GetDriveSizeBytes(RawDrive* drive, std::int64_t* sizeBytes) {
     return true;
 }
 
-bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) {
+namespace {
+
+// The legacy layout request: one partition type per MBR entry.
+bool ReadLegacyLayout(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
     alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
     DWORD returned = 0;
-    if (!win32::SyncDeviceIoControl(drive->handle, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, buffer,
+    if (!win32::SyncDeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, buffer,
                                     sizeof buffer, &returned))
         return false;
     constexpr std::size_t kEntriesOffset = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry);
@@ -98,6 +106,59 @@ bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) 
             buffer + kEntriesOffset + i * sizeof(PARTITION_INFORMATION));
         partitionTypes->push_back(entry->PartitionType);
     }
+    return true;
+}
+
+// The extended request, which current systems answer also for a blank (RAW)
+// disk: no entries there, the MBR types, or one in-use mark per GPT partition.
+bool ReadExtendedLayout(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
+    std::vector<unsigned char> buffer(offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry) +
+                                      128 * sizeof(PARTITION_INFORMATION_EX));
+    DWORD returned = 0;
+    if (!win32::SyncDeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT_EX, nullptr, 0,
+                                    buffer.data(), static_cast<DWORD>(buffer.size()), &returned))
+        return false;
+    constexpr std::size_t kEntriesOffset = offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry);
+    if (returned < kEntriesOffset) return false;
+    const auto* layout = reinterpret_cast<const DRIVE_LAYOUT_INFORMATION_EX*>(buffer.data());
+    const std::size_t entriesReturned =
+        (returned - kEntriesOffset) / sizeof(PARTITION_INFORMATION_EX);
+    const std::size_t count = std::min<std::size_t>(layout->PartitionCount, entriesReturned);
+    partitionTypes->clear();
+    if (layout->PartitionStyle == PARTITION_STYLE_RAW) return true;
+    constexpr std::uint8_t kGptEntryInUse = 0xEE;
+    for (std::size_t i = 0; i < count; ++i) {
+        const PARTITION_INFORMATION_EX& entry = layout->PartitionEntry[i];
+        if (layout->PartitionStyle == PARTITION_STYLE_MBR)
+            partitionTypes->push_back(entry.Mbr.PartitionType);
+        else if (entry.PartitionLength.QuadPart != 0)
+            partitionTypes->push_back(kGptEntryInUse);
+    }
+    return true;
+}
+
+// A volume on the disk (also one without a partition table) counts as a used
+// entry, so such a disk is refused like a partitioned one.
+void CountVolumeOnDisk(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
+    STORAGE_DEVICE_NUMBER number{};
+    DWORD returned = 0;
+    if (!win32::SyncDeviceIoControl(handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number,
+                                    sizeof number, &returned) ||
+        returned < sizeof number)
+        return;
+    const bool anyUsed = std::any_of(partitionTypes->begin(), partitionTypes->end(),
+                                     [](std::uint8_t t) { return t != 0; });
+    if (!anyUsed && !win32::VolumeOnDiskReason(number.DeviceNumber).empty())
+        partitionTypes->push_back(0x07);
+}
+
+}  // namespace
+
+bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) {
+    if (!ReadLegacyLayout(drive->handle, partitionTypes) &&
+        !ReadExtendedLayout(drive->handle, partitionTypes))
+        return false;
+    CountVolumeOnDisk(drive->handle, partitionTypes);
     return true;
 }
 
@@ -137,12 +198,38 @@ bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlo
     DWORD transferred = 0;
     ULONG_PTR key = 0;
     OVERLAPPED* overlapped = nullptr;
-    if (!GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped, timeoutMs))
-        return false;
-    if (overlapped == nullptr) return false;  // a packet that is no transfer
-    // The OVERLAPPED sits at the start of its slot, so the addresses agree.
+    const BOOL ok =
+        GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped, timeoutMs);
+    if (overlapped == nullptr) return false;  // time-out, or a packet that is no transfer
+    // The OVERLAPPED sits at the start of its slot, so the addresses agree. A
+    // failed transfer's slot is returned too: it has been collected.
     *slot = reinterpret_cast<OverlappedSlot*>(overlapped);
-    return true;
+    return ok != FALSE;
+}
+
+bool CancelTransfer(RawDrive* drive, CompletionPort* port, OverlappedSlot* slot,
+                    std::uint32_t timeoutMs) {
+    if (drive == nullptr || slot == nullptr) return true;
+    auto* target = reinterpret_cast<OVERLAPPED*>(slot->bytes);
+    // Closing the handle does not cancel a disk request; CancelIoEx does. Not
+    // found means the request is over: its status was stored before its packet
+    // was queued, so nothing writes the OVERLAPPED or the buffer any more.
+    if (!CancelIoEx(drive->handle, target) && GetLastError() == ERROR_NOT_FOUND &&
+        HasOverlappedIoCompleted(target))
+        return true;
+    if (port == nullptr) return false;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        DWORD transferred = 0;
+        ULONG_PTR key = 0;
+        OVERLAPPED* overlapped = nullptr;
+        const BOOL ok = GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped,
+                                                  static_cast<DWORD>(deadline - now));
+        if (overlapped == target) return true;
+        if (!ok && overlapped == nullptr) return false;  // time-out, or the port failed
+    }
 }
 
 }  // namespace platform

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/win32/input_seam.h"
+
 namespace platform {
 
 struct NamedMutex {
@@ -27,7 +31,39 @@ static_assert(sizeof(INPUT) == 40, "INPUT record on 64-bit Windows");
 static_assert(sizeof(INPUT) == 28, "INPUT record on 32-bit Windows");
 #endif
 
+constexpr int kTitleChars = 4096;
+
+struct TitleSearch {
+    const std::wstring* wanted;
+    HWND found;
+};
+
+BOOL CALLBACK MatchConsoleTitle(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<TitleSearch*>(context);
+    wchar_t className[64] = {};
+    if (GetClassNameW(window, className, 64) == 0 ||
+        std::wstring(className) != L"ConsoleWindowClass")
+        return TRUE;
+    std::wstring title(kTitleChars, L'\0');
+    title.resize(static_cast<std::size_t>(GetWindowTextW(window, &title[0], kTitleChars)));
+    if (!win32::TitleNamesWindow(title, *search->wanted)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 }  // namespace
+
+win32::InputCalls& win32::Input() {
+    static InputCalls calls;
+    return calls;
+}
+
+bool win32::TitleNamesWindow(const std::wstring& title, const std::wstring& wanted) {
+    if (wanted.empty() || title.size() < wanted.size()) return false;
+    const std::size_t prefix = title.size() - wanted.size();
+    if (title.compare(prefix, wanted.size(), wanted) != 0) return false;
+    return prefix == 0 || title[prefix - 1] == L' ';
+}
 
 NamedMutex* CreateNamedMutex(const std::wstring& name) {
     const HANDLE handle = CreateMutexW(nullptr, FALSE, name.c_str());
@@ -71,13 +107,23 @@ ViewerProcess* StartInNewConsole(const std::wstring& programPath) {
 }
 
 ConsoleWindow* FindConsoleWindow(const std::wstring& title) {
-    return reinterpret_cast<ConsoleWindow*>(FindWindowW(L"ConsoleWindowClass", title.c_str()));
+    // An elevated console's title starts with a localised "Administrator: ",
+    // so the title's end is matched rather than the whole title.
+    TitleSearch search{&title, nullptr};
+    EnumWindows(MatchConsoleTitle, reinterpret_cast<LPARAM>(&search));
+    return reinterpret_cast<ConsoleWindow*>(search.found);
 }
 
-void BringToForeground(ConsoleWindow* window) { SetForegroundWindow(WindowOf(window)); }
+bool BringToForeground(ConsoleWindow* window) {
+    // The system may refuse (the operator works in another program, the
+    // screen is locked): then keys would reach whatever window has the focus.
+    win32::InputCalls& calls = win32::Input();
+    calls.setForeground(WindowOf(window));
+    return window != nullptr && calls.getForeground() == WindowOf(window);
+}
 
-void SendKeyEvents(const std::vector<KeyEvent>& events) {
-    if (events.empty()) return;
+bool SendKeyEvents(const std::vector<KeyEvent>& events) {
+    if (events.empty()) return true;
     std::vector<INPUT> inputs(events.size());
     for (std::size_t i = 0; i < events.size(); ++i) {
         INPUT& input = inputs[i];
@@ -88,7 +134,8 @@ void SendKeyEvents(const std::vector<KeyEvent>& events) {
         input.ki.time = 0;
         input.ki.dwExtraInfo = 0;
     }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    const UINT count = static_cast<UINT>(inputs.size());
+    return win32::Input().sendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
 void PostClose(ConsoleWindow* window) { PostMessageW(WindowOf(window), WM_CLOSE, 0, 0); }

@@ -8,9 +8,9 @@
 
 namespace {
 
-using Wire = std::array<std::uint8_t, sizeof(SENDCMDINPARAMS)>;
+using Wire = std::array<std::uint8_t, sizeof(SmartCmdInParams)>;
 
-Wire Bytes(const SENDCMDINPARAMS& in) {
+Wire Bytes(const SmartCmdInParams& in) {
     Wire bytes;
     std::memcpy(bytes.data(), &in, bytes.size());
     return bytes;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "platform/posix/drive/disk_numbering.h"
 #include "platform/posix/drive/partition_count.h"
@@ -31,6 +32,7 @@ struct RawDrive {
 
 struct CompletionPort {
     posix::UringQueue queue;
+    std::unordered_set<OverlappedSlot*> inFlight;  ///< started, completion not yet collected
 };
 
 namespace {
@@ -155,6 +157,7 @@ IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t 
     std::memcpy(slot->bytes, &record, sizeof(record));
     const int rc = drive->port->queue.Submit(drive->fd, isRead, buffer, length, offsetBytes, slot);
     if (rc < 0) return {IoStart::Failed, static_cast<std::uint32_t>(-rc)};
+    drive->port->inFlight.insert(slot);
     // io_uring always queues a completion, even for a transfer that finished
     // inside the submit call, so every started transfer counts as pending.
     return {IoStart::Pending, 0};
@@ -167,11 +170,23 @@ bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlo
     int result = 0;
     if (port->queue.Wait(timeoutMs, &userData, &result) != 1) return false;
     auto* completed = static_cast<OverlappedSlot*>(userData);
+    port->inFlight.erase(completed);
     *slot = completed;
     TransferRecord record{};
     std::memcpy(&record, completed->bytes, sizeof(record));
     // A failed transfer (negative errno) and a short one both count as failed.
     return result >= 0 && static_cast<std::uint32_t>(result) == record.requestedBytes;
+}
+
+bool CancelTransfer(RawDrive*, CompletionPort* port, OverlappedSlot* slot,
+                    std::uint32_t timeoutMs) {
+    if (port == nullptr || port->inFlight.count(slot) == 0) return true;
+    // The cancel request carries the port's address, which no transfer uses.
+    const bool reaped = port->queue.CancelAndReap(slot, port, timeoutMs, [port](void* other, int) {
+        port->inFlight.erase(static_cast<OverlappedSlot*>(other));
+    });
+    if (reaped) port->inFlight.erase(slot);
+    return reaped;
 }
 
 }  // namespace platform

@@ -127,6 +127,16 @@ std::uint32_t LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 
 std::string NativePath(const std::wstring& path) { return posix::Narrow(path); }
 
+std::filesystem::path FilePath(const std::wstring& path) { return NativePath(path); }
+
+std::FILE* OpenFile(const std::wstring& path, const char* mode) {
+    return std::fopen(NativePath(path).c_str(), mode);
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
 namespace {
 
 // "2026-12-08T21:16:28.123+01:00": local time with its offset from UTC.

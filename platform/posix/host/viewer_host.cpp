@@ -185,13 +185,14 @@ ConsoleWindow* FindConsoleWindow(const std::wstring& title) {
     return nullptr;
 }
 
-void BringToForeground(ConsoleWindow* window) {
+bool BringToForeground(ConsoleWindow* window) {
     if (window != nullptr) foregroundWindow = window;
+    return window != nullptr;
 }
 
-void SendKeyEvents(const std::vector<KeyEvent>& events) {
+bool SendKeyEvents(const std::vector<KeyEvent>& events) {
     ConsoleWindow* window = foregroundWindow;
-    if (window == nullptr) return;
+    if (window == nullptr) return false;
     std::vector<posix::ConsoleInput> inputs;
     for (const KeyEvent& event : events) window->keys.Feed(event, &inputs);
     for (const posix::ConsoleInput& input : inputs) {
@@ -201,6 +202,7 @@ void SendKeyEvents(const std::vector<KeyEvent>& events) {
             TypeIntoPane(*window, input.bytes);
         }
     }
+    return true;
 }
 
 void PostClose(ConsoleWindow* window) {

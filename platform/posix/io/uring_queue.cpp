@@ -3,9 +3,16 @@
 #include <liburing.h>
 
 #include <cerrno>
+#include <chrono>
 #include <new>
 
 namespace platform::posix {
+
+std::uint64_t MonotonicMs() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
 
 UringQueue::~UringQueue() {
     if (ring_ != nullptr) {
@@ -37,6 +44,16 @@ int UringQueue::Submit(int fd, bool isRead, void* buffer, std::uint32_t length,
     else
         io_uring_prep_write(sqe, fd, buffer, length, static_cast<__u64>(offsetBytes));
     io_uring_sqe_set_data(sqe, userData);
+    const int rc = io_uring_submit(ring_);
+    return rc < 0 ? rc : 0;
+}
+
+int UringQueue::Cancel(void* userData, void* cancelTag) {
+    if (ring_ == nullptr) return -EBADF;
+    io_uring_sqe* sqe = io_uring_get_sqe(ring_);
+    if (sqe == nullptr) return -EBUSY;
+    io_uring_prep_cancel(sqe, userData, 0);
+    io_uring_sqe_set_data(sqe, cancelTag);
     const int rc = io_uring_submit(ring_);
     return rc < 0 ? rc : 0;
 }

@@ -8,6 +8,9 @@ struct io_uring;
 
 namespace platform::posix {
 
+/// Milliseconds of a clock that never goes back.
+std::uint64_t MonotonicMs();
+
 class UringQueue {
 public:
     UringQueue() = default;
@@ -28,8 +31,38 @@ public:
     /// time-out, or a negative errno when waiting itself failed.
     int Wait(std::uint32_t timeoutMs, void** userData, int* result);
 
+    /// Asks the ring to cancel the transfer submitted with `userData`; the
+    /// cancel request's own completion carries `cancelTag`. Returns 0 or a
+    /// negative errno. The transfer's completion still has to be collected.
+    int Cancel(void* userData, void* cancelTag);
+
+    /// Cancels the transfer of `userData` and waits up to timeoutMs for its
+    /// completion, collecting it. Completions of other transfers that arrive
+    /// meanwhile go to `other` (user data, result). True when it was reaped.
+    template <typename Other>
+    bool CancelAndReap(void* userData, void* cancelTag, std::uint32_t timeoutMs, Other other);
+
 private:
     io_uring* ring_ = nullptr;
 };
+
+template <typename Other>
+bool UringQueue::CancelAndReap(void* userData, void* cancelTag, std::uint32_t timeoutMs,
+                               Other other) {
+    // A transfer that already finished is not found by the cancel, but its
+    // completion is still queued: the wait below collects it either way.
+    Cancel(userData, cancelTag);
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    for (;;) {
+        const std::uint64_t now = MonotonicMs();
+        if (now >= deadline) return false;
+        void* done = nullptr;
+        int result = 0;
+        const int rc = Wait(static_cast<std::uint32_t>(deadline - now), &done, &result);
+        if (rc <= 0) return false;
+        if (done == userData) return true;
+        if (done != cancelTag) other(done, result);
+    }
+}
 
 }  // namespace platform::posix

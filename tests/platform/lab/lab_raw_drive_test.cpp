@@ -64,7 +64,7 @@ TEST_F(LabRawDrive, TransfersOutsideTheDriveOrUnattachedAreRefused) {
     platform::CloseRawDrive(loose);
 }
 
-TEST_F(LabRawDrive, StalledTransferNeverCompletes) {
+TEST_F(LabRawDrive, StalledTransferNeverCompletesUntilCancelledAndReaped) {
     WriteOneDriveBench("kvt", 4, "\"faults\": {\"stall_at_mib\": 1}");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
@@ -79,6 +79,12 @@ TEST_F(LabRawDrive, StalledTransferNeverCompletes) {
     EXPECT_FALSE(platform::WaitCompletion(drive.port, 200, &done));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
     EXPECT_EQ(done, nullptr);
+
+    EXPECT_TRUE(platform::CancelTransfer(drive.drive, drive.port, &drive.slot, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // Reaped for good: the port carries on, and a collected transfer needs no reap.
+    EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
+    EXPECT_TRUE(platform::CancelTransfer(drive.drive, drive.port, &drive.slot, 5000));
 }
 
 TEST_F(LabRawDrive, IoErrorFailsTransfersTouchingThatMibGeometryAndLayoutFaultsTheirRequests) {

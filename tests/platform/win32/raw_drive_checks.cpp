@@ -6,6 +6,7 @@
 
 #include "platform/raw_drive.h"
 #include "platform/win32/raw_device.h"
+#include "platform/win32/volume_probe.h"
 #include "tests/platform/win32/check.h"
 #include "tests/platform/win32/scratch_folder.h"
 
@@ -105,4 +106,8 @@ CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
     platform::CloseRawDrive(drive);
     platform::CloseCompletionPort(nullptr);
     platform::CloseRawDrive(nullptr);
+}
+
+CHECK_CASE(NoVolumeLiesOnADiskThatDoesNotExist) {
+    EXPECT_TRUE(platform::win32::VolumeOnDiskReason(250).empty());
 }
