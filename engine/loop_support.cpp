@@ -30,17 +30,28 @@ void PublishAndCapture(CSSDTest& test) {
     RunGaugeLens(test);
 }
 
-TransferBuffers::TransferBuffers(int count) {
-    for (int i = 0; i < count; ++i) buffers_.push_back(std::make_unique<BlockBuffer>());
+TransferBuffers::TransferBuffers(int count) : memory_(static_cast<std::size_t>(count)) {
+    for (int i = 0; i < count; ++i)
+        buffers_.push_back(
+            std::make_unique<BlockBuffer>(memory_.block(static_cast<std::size_t>(i))));
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (!inFlight_) return;
+    if (!inFlight_) {
+        if (registeredPort_ != nullptr) platform::UnregisterTransferMemory(registeredPort_);
+        return;
+    }
     // Deliberately kept: the drive may still transfer into or out of them.
-    for (auto& buffer : buffers_) buffer.release();
+    memory_.keep();
 }
 
 void TransferBuffers::Submit(CSSDTest& test, IoRequest& request) {
+    if (registeredPort_ == nullptr && test.completionPort != nullptr) {
+        // Without a registration the transfers still work, only pinning
+        // their pages each time.
+        platform::RegisterTransferMemory(test.completionPort, memory_.data(), memory_.bytes());
+        registeredPort_ = test.completionPort;
+    }
     SubmitIo(test, request);
     inFlight_ = true;
 }

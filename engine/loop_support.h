@@ -29,7 +29,8 @@ void PublishAndCapture(CSSDTest& test);
 /// The block buffers of one loop and the one transfer in flight. Buffers are
 /// released on every path, except when the loop fails while a transfer may
 /// still be in flight: then they are kept so the drive never reads or writes
-/// released memory.
+/// released memory. They share one piece of transfer memory, registered with
+/// the drive's port at the first transfer.
 class TransferBuffers {
 public:
     explicit TransferBuffers(int count);
@@ -45,6 +46,8 @@ public:
     std::uint64_t Complete(CSSDTest& test);
 
 private:
+    TransferMemory memory_;
     std::vector<std::unique_ptr<BlockBuffer>> buffers_;
+    platform::CompletionPort* registeredPort_ = nullptr;
     bool inFlight_ = false;
 };
