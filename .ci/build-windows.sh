@@ -34,6 +34,12 @@ exe32="$repo/build-win32/ssdtest.exe"
 kind=$(file -b "$exe32")
 echo "ssdtest.exe: $kind"
 [[ $kind == "PE32 executable (console) Intel 80386"* ]] || fail "unexpected file type: $kind"
+# The 32-bit build targets any x86 CPU; its bit counting must still use the
+# popcnt instruction (in a variant picked by a CPU check at run time).
+bitcount=$(find "$repo/build-win32" -name 'bit_count.cpp.obj' | head -n 1)
+[[ -n $bitcount ]] || fail "no i686 object of the bit counting"
+i686-w64-mingw32-objdump -d "$bitcount" | grep -qw popcnt || fail "no popcnt in the i686 bit counting"
+echo "i686 bit counting: popcnt present"
 
 step "x86_64 build"
 build build-win64 mingw-x86_64.cmake
