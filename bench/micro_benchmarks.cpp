@@ -139,10 +139,11 @@ void LabSmartRefresh(benchmark::State& state) {
     status.DriveNumber = 1;
     for (auto _ : state) status.Refresh();
 }
-BENCHMARK(LabSmartRefresh);
+BENCHMARK(LabSmartRefresh)->UseRealTime();
 
 // 1 MiB transfers, one in flight, through the raw drive service into a lab
-// drive's image (argument: 0 write, 1 read) from registered transfer memory.
+// drive's image (argument: 0 write, 1 read) from registered transfer memory;
+// timed by the clock, as the work is the drive's.
 void LabThroughput(benchmark::State& state) {
     constexpr int kSizeMib = 64;
     const bool isRead = state.range(0) != 0;
@@ -163,6 +164,13 @@ void LabThroughput(benchmark::State& state) {
     struct {
         platform::OverlappedSlot slot;
     } request{};
+    // Reads find written blocks, not the holes of a new sparse image.
+    for (std::int64_t mib = 0; isRead && mib < kSizeMib; ++mib) {
+        platform::OverlappedSlot* done = nullptr;
+        platform::StartTransfer(drive, &request.slot, mib * kBlockBytes, memory.data(), kBlockBytes,
+                                false);
+        platform::WaitCompletion(port, 10000, &done);
+    }
     std::int64_t block = 0;
     for (auto _ : state) {
         const auto started = platform::StartTransfer(drive, &request.slot, block * kBlockBytes,
@@ -180,7 +188,7 @@ void LabThroughput(benchmark::State& state) {
     platform::CloseRawDrive(drive);
     platform::CloseCompletionPort(port);
 }
-BENCHMARK(LabThroughput)->Arg(0)->Arg(1);
+BENCHMARK(LabThroughput)->Arg(0)->Arg(1)->UseRealTime();
 
 }  // namespace
 
