@@ -64,7 +64,8 @@ fio_pass() {
 # lab_round N BUILD: one round of BUILD's ssdtest-lab in its own scratch folder; prints
 # "<write MB/s> <read MB/s> <round seconds> <peak RSS KiB>".
 lab_round() {
-    local dir="$work/lab$1"
+    local dir
+    dir=$(mktemp -d "$work/lab$1.XXXXXX")
     mkdir -p "$dir/home/My Dropbox/Public" "$dir/viewer"
     cp "$2/ssdtest-lab" "$dir/"
     [ -f "$2/GaugeLens_2_21.exe" ] && cp "$2/GaugeLens_2_21.exe" "$dir/"
@@ -97,6 +98,8 @@ lab_round() {
         END { printf "%.1f %.1f ", n / w, n / r }' "$log"
     awk -v rss="$rss" '/ Start Normal Test\.$/ { s = $1 } / RBER: / && !e { e = $1 }
         END { printf "%.3f %d\n", e - s, rss }' "$dir/output.txt"
+    # The viewer of this round goes before its folder does.
+    tmux -L "$socket" kill-server 2>/dev/null || true
     rm -rf "$dir"
 }
 
