@@ -62,7 +62,7 @@ fio_pass() {
 }
 
 # lab_round N BUILD: one round of BUILD's ssdtest-lab in its own scratch folder; prints
-# "<write MB/s> <read MB/s> <round seconds> <peak RSS KiB>".
+# "<write MB/s> <read MB/s> <round seconds> <peak RSS KiB> <processor seconds>".
 lab_round() {
     local dir
     dir=$(mktemp -d "$work/lab$1.XXXXXX")
@@ -88,16 +88,20 @@ lab_round() {
         cat "$dir/output.txt" >&2
         fail "lab round $1 did not finish its round"
     }
-    local rss=0
-    [ -f "$dir/time.txt" ] && rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$dir/time.txt")
+    # Peak memory and processor time (user + system) of the whole run.
+    local rss=0 cpu=0
+    if [ -f "$dir/time.txt" ]; then
+        rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$dir/time.txt")
+        cpu=$(awk -F': ' '/(User|System) time/ {t += $2} END {print t}' "$dir/time.txt")
+    fi
     local log="$dir/drive1_Bench Loop Drive.csv"  # drive<N>_<model>.csv
     # Each row carries the speeds of the batch that wrote it (1 GiB each); the
     # round's speed is their harmonic mean. Titles and the opening row (all
     # zero) are left out.
     awk -F',' '{ sub(/\r$/, "") } $NF + 0 > 0 { n++; w += 1 / $NF; r += 1 / $(NF - 1) }
         END { printf "%.1f %.1f ", n / w, n / r }' "$log"
-    awk -v rss="$rss" '/ Start Normal Test\.$/ { s = $1 } / RBER: / && !e { e = $1 }
-        END { printf "%.3f %d\n", e - s, rss }' "$dir/output.txt"
+    awk -v rss="$rss" -v cpu="$cpu" '/ Start Normal Test\.$/ { s = $1 } / RBER: / && !e { e = $1 }
+        END { printf "%.3f %d %.2f\n", e - s, rss, cpu }' "$dir/output.txt"
     # The viewer of this round goes before its folder does.
     tmux -L "$socket" kill-server 2>/dev/null || true
     rm -rf "$dir"
@@ -117,10 +121,10 @@ for i in $(seq 1 "$runs"); do
     ft=$(awk -v a="$fwt" -v b="$frt" 'BEGIN { print a + b }')
     printf 'run %d: fio write %s MB/s, read %s MB/s, %s s\n' "$i" "$fw" "$fr" "$ft"
     for b in "${!builds[@]}"; do
-        read -r sw sr st rss < <(lab_round "$i" "${builds[$b]}")
-        printf '  ssdtest %s: write %s MB/s, read %s MB/s, round %s s, peak %s KiB\n' \
-            "${builds[$b]}" "$sw" "$sr" "$st" "$rss"
-        echo "$b $fw $fr $ft $sw $sr $st $rss" >>"$work/results"
+        read -r sw sr st rss cpu < <(lab_round "$i" "${builds[$b]}")
+        printf '  ssdtest %s: write %s MB/s, read %s MB/s, round %s s, peak %s KiB, processor %s s\n' \
+            "${builds[$b]}" "$sw" "$sr" "$st" "$rss" "$cpu"
+        echo "$b $fw $fr $ft $sw $sr $st $rss $cpu" >>"$work/results"
     done
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -135,5 +139,6 @@ for b in "${!builds[@]}"; do
     printf '| write speed (MB/s) | %.0f | %.0f | %.3f |\n' "$(stat "$b" '$2')" "$(stat "$b" '$5')" "$(stat "$b" '$5 / $2')"
     printf '| read speed (MB/s) | %.0f | %.0f | %.3f |\n' "$(stat "$b" '$3')" "$(stat "$b" '$6')" "$(stat "$b" '$6 / $3')"
     printf '| round wall clock (s; fio: write + read) | %.3f | %.3f | %.3f |\n' "$(stat "$b" '$4')" "$(stat "$b" '$7')" "$(stat "$b" '$7 / $4')"
+    echo "processor time of a lab run (user + system, median): $(stat "$b" '$9') s"
     echo "largest peak resident memory of a lab run: $(awk -v b="$b" '$1 == b && $8 > m { m = $8 } END { printf "%.1f MiB", m / 1024 }' "$work/results")"
 done
