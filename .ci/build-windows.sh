@@ -42,6 +42,13 @@ for function in CancelIoEx SetThreadExecutionState; do
     grep -qw "$function" <<<"$imports" || fail "$function is not imported"
 done
 echo "manifest: requireAdministrator; imports: CancelIoEx, SetThreadExecutionState"
+# The 32-bit build targets any x86 CPU; its bit counting must still use the
+# popcnt instruction (in a variant picked by a CPU check at run time).
+bitcount=$(find "$repo/build-win32" -name 'bit_count.cpp.obj' | head -n 1)
+[[ -n $bitcount ]] || fail "no i686 object of the bit counting"
+popcnts=$(i686-w64-mingw32-objdump -d "$bitcount" | grep -cw popcnt || true)
+[[ $popcnts -gt 0 ]] || fail "no popcnt in the i686 bit counting"
+echo "i686 bit counting: $popcnts popcnt instructions"
 
 step "x86_64 build"
 build build-win64 mingw-x86_64.cmake

@@ -1,4 +1,4 @@
-// A 1 MiB block buffer aligned for unbuffered I/O, released on every path.
+// 1 MiB block buffers aligned for unbuffered I/O, released on every path.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,9 @@
 
 class BlockBuffer {
 public:
-    BlockBuffer();  // zero-filled; throws std::bad_alloc
+    BlockBuffer();  // owns zero-filled memory; throws std::bad_alloc
+    /// A view of one block of memory owned elsewhere (see TransferMemory).
+    explicit BlockBuffer(std::uint8_t* block);
     std::uint8_t* data() { return data_.get(); }
     const std::uint8_t* data() const { return data_.get(); }
     std::uint32_t* words() { return reinterpret_cast<std::uint32_t*>(data_.get()); }
@@ -18,7 +20,29 @@ public:
 
 private:
     struct Free {
+        bool owned = true;
         void operator()(std::uint8_t* p) const;
     };
     std::unique_ptr<std::uint8_t, Free> data_;
+};
+
+/// Zero-filled memory for a number of block buffers in one piece, on huge
+/// pages where the system has them, so it can be registered for transfers.
+class TransferMemory {
+public:
+    explicit TransferMemory(std::size_t blocks);  // throws std::bad_alloc
+    ~TransferMemory();
+    TransferMemory(const TransferMemory&) = delete;
+    TransferMemory& operator=(const TransferMemory&) = delete;
+
+    std::uint8_t* block(std::size_t index) { return data_ + index * blockBytes_; }
+    std::uint8_t* data() { return data_; }
+    std::size_t bytes() const { return bytes_; }
+    /// Keeps the memory allocated for ever: a transfer may still use it.
+    void keep() { data_ = nullptr; }
+
+private:
+    std::uint8_t* data_;
+    std::size_t bytes_;
+    std::size_t blockBytes_;
 };

@@ -36,22 +36,33 @@ namespace {
 constexpr std::uint32_t kReapTimeoutMs = 10000;
 }  // namespace
 
-TransferBuffers::TransferBuffers(int count, int requestCount) {
-    for (int i = 0; i < count; ++i) buffers_.push_back(std::make_unique<BlockBuffer>());
+TransferBuffers::TransferBuffers(int count, int requestCount)
+    : memory_(static_cast<std::size_t>(count)) {
+    for (int i = 0; i < count; ++i)
+        buffers_.push_back(
+            std::make_unique<BlockBuffer>(memory_.block(static_cast<std::size_t>(i))));
     for (int i = 0; i < requestCount; ++i) requests_.push_back(std::make_unique<IoRequest>());
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (inFlight_ == nullptr) return;
-    if (platform::CancelTransfer(test_->driveHandle, test_->completionPort, &inFlight_->overlapped,
-                                 kReapTimeoutMs))
+    if (inFlight_ != nullptr &&
+        !platform::CancelTransfer(test_->driveHandle, test_->completionPort,
+                                  &inFlight_->overlapped, kReapTimeoutMs)) {
+        // Deliberately kept: the drive may still transfer into or out of them.
+        memory_.keep();
+        for (auto& request : requests_) request.release();
         return;
-    // Deliberately kept: the drive may still transfer into or out of them.
-    for (auto& buffer : buffers_) buffer.release();
-    for (auto& request : requests_) request.release();
+    }
+    if (registeredPort_ != nullptr) platform::UnregisterTransferMemory(registeredPort_);
 }
 
 void TransferBuffers::Submit(CSSDTest& test, IoRequest& request) {
+    if (registeredPort_ == nullptr && test.completionPort != nullptr) {
+        // Without a registration the transfers still work, only pinning
+        // their pages each time.
+        platform::RegisterTransferMemory(test.completionPort, memory_.data(), memory_.bytes());
+        registeredPort_ = test.completionPort;
+    }
     SubmitIo(test, request);
     test_ = &test;
     inFlight_ = &request;

@@ -27,10 +27,11 @@ double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsA
 void PublishAndCapture(CSSDTest& test);
 
 /// The block buffers and transfer requests of one loop, and the one transfer
-/// in flight. A transfer still in flight when they go (the loop failed) is
-/// cancelled and reaped first; only when the reap itself times out are the
-/// buffers and requests kept for ever, so the drive never reads or writes
-/// released memory.
+/// in flight. The buffers share one piece of transfer memory, registered with
+/// the drive's port at the first transfer. A transfer still in flight when they
+/// go (the loop failed) is cancelled and reaped first; only when the reap
+/// itself times out are the buffers and requests kept for ever, so the drive
+/// never reads or writes released memory.
 class TransferBuffers {
 public:
     explicit TransferBuffers(int count, int requestCount = 1);
@@ -48,8 +49,10 @@ public:
     std::uint64_t Complete(CSSDTest& test);
 
 private:
+    TransferMemory memory_;
     std::vector<std::unique_ptr<BlockBuffer>> buffers_;
     std::vector<std::unique_ptr<IoRequest>> requests_;
+    platform::CompletionPort* registeredPort_ = nullptr;
     CSSDTest* test_ = nullptr;
     IoRequest* inFlight_ = nullptr;  // submitted, completion not yet returned
 };

@@ -107,8 +107,7 @@ private:
             readRequest_.offset = offset_;
             buffers_.Submit(test_, readRequest_);
             if (i != 0) {
-                VerifyBlock(test_, toVerify, current_->data());
-                std::fill(toVerify, toVerify + kBlockBytes, 0);
+                VerifyAndClearBlock(test_, toVerify, current_->data());
             }
             readTicks_ += buffers_.Complete(test_);
             offset_ += kBlockBytes;

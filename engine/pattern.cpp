@@ -1,6 +1,5 @@
 #include "engine/pattern.h"
 
-#include <bitset>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "engine/bit_count.h"
 #include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -18,17 +18,29 @@ namespace {
 constexpr std::uint32_t kBlockWords = kBlockBytes / 4;
 constexpr std::uint32_t kSectorBytes = 512;
 
-// Bit errors of one 512-byte sector, eight bytes at a time.
-std::uint32_t SectorBitErrors(const std::uint8_t* data, const std::uint8_t* pattern) {
-    std::uint32_t bits = 0;
-    for (std::uint32_t i = 0; i < kSectorBytes; i += 8) {
-        std::uint64_t a;
-        std::uint64_t b;
-        std::memcpy(&a, data + i, 8);
-        std::memcpy(&b, pattern + i, 8);
-        bits += static_cast<std::uint32_t>(std::bitset<64>(a ^ b).count());
+// Verification sweeps the block in pieces small enough to stay in the
+// first-level cache between comparing and clearing.
+constexpr std::uint32_t kSweepBytes = 4096;
+
+using BlockErrors = std::pair<std::uint32_t, std::uint32_t>;  // bits, sectors
+
+// Adds the bit errors and error sectors of `bytes` bytes (whole sectors);
+// bits are counted only in the sectors that differ.
+void AddSectorErrors(const std::uint8_t* data, const std::uint8_t* pattern, std::uint32_t bytes,
+                     BlockErrors* errors) {
+    for (std::uint32_t offset = 0; offset < bytes; offset += kSectorBytes) {
+        if (std::memcmp(data + offset, pattern + offset, kSectorBytes) == 0) continue;
+        errors->first += static_cast<std::uint32_t>(
+            bit_count::CountDifferentBits(data + offset, pattern + offset, kSectorBytes));
+        ++errors->second;
     }
-    return bits;
+}
+
+void ReportErrors(CSSDTest& test, const BlockErrors& errors) {
+    if (errors.second == 0) return;
+    std::cout << "Verify : " << errors.first << " " << errors.second << std::endl;
+    test.uncorrectableBitErrors += errors.first;
+    test.sectorFailCount += errors.second;
 }
 
 // Writes one dump file completely under a temporary name, then renames it into
@@ -67,25 +79,25 @@ void FillPattern(CSSDTest& test, std::uint32_t* buffer) {
 
 std::pair<std::uint32_t, std::uint32_t> CountBitErrors(const std::uint8_t* data,
                                                        const std::uint8_t* pattern) {
-    std::uint32_t bitErrors = 0;
-    std::uint32_t errorSectors = 0;
-    for (std::uint32_t offset = 0; offset < kBlockBytes; offset += kSectorBytes) {
-        const std::uint32_t sectorBits = SectorBitErrors(data + offset, pattern + offset);
-        if (sectorBits != 0) {
-            bitErrors += sectorBits;
-            ++errorSectors;
-        }
-    }
-    return {bitErrors, errorSectors};
+    BlockErrors errors{0, 0};
+    AddSectorErrors(data, pattern, kBlockBytes, &errors);
+    return errors;
 }
 
 void VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern) {
     // The usual case, an intact block, costs one comparison pass.
     if (std::memcmp(data, pattern, kBlockBytes) == 0) return;
-    const auto errors = CountBitErrors(data, pattern);
-    std::cout << "Verify : " << errors.first << " " << errors.second << std::endl;
-    test.uncorrectableBitErrors += errors.first;
-    test.sectorFailCount += errors.second;
+    ReportErrors(test, CountBitErrors(data, pattern));
+}
+
+void VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern) {
+    BlockErrors errors{0, 0};
+    for (std::uint32_t offset = 0; offset < kBlockBytes; offset += kSweepBytes) {
+        if (std::memcmp(data + offset, pattern + offset, kSweepBytes) != 0)
+            AddSectorErrors(data + offset, pattern + offset, kSweepBytes, &errors);
+        std::memset(data + offset, 0, kSweepBytes);
+    }
+    ReportErrors(test, errors);
 }
 
 std::wstring DumpFileName(int k, const CSSDTest& test) {

@@ -19,6 +19,10 @@ std::pair<std::uint32_t, std::uint32_t> CountBitErrors(const std::uint8_t* data,
 /// <sectors>" and adds both to the context's totals.
 void VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern);
 
+/// VerifyBlock, then zero-fills the data block, in one sweep over it (so a
+/// later transfer that leaves the buffer untouched cannot pass as intact).
+void VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern);
+
 /// Path of dump file k (1 or 2) of the context's drive.
 std::wstring DumpFileName(int k, const CSSDTest& test);
 

@@ -53,8 +53,7 @@ void ReadOnlyTest(CSSDTest& test) {
             request.offset = offset;
             buffers.Submit(test, request);
             if (blocks != 0) {
-                VerifyBlock(test, toVerify, reference);
-                std::fill(toVerify, toVerify + kBlockBytes, 0);
+                VerifyAndClearBlock(test, toVerify, reference);
             }
             readTicks += buffers.Complete(test);
             offset += kBlockBytes;

@@ -2,6 +2,7 @@
 // block transfers that complete through one completion port.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,14 @@ bool AttachToPort(RawDrive* drive, CompletionPort* port);
 
 /// Closes a port; nullptr is ignored.
 void CloseCompletionPort(CompletionPort* port);
+
+/// Registers transfer memory with the port, so that transfers inside it skip
+/// pinning their pages each time; replaces an earlier registration. False when
+/// the system cannot (transfers then work as before, unregistered).
+bool RegisterTransferMemory(CompletionPort* port, void* memory, std::size_t bytes);
+
+/// Drops the port's registration; call it before that memory is released.
+void UnregisterTransferMemory(CompletionPort* port);
 
 enum class IoStart {
     Pending,   ///< the transfer is in flight; its completion will be queued

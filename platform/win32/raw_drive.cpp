@@ -178,6 +178,11 @@ void CloseCompletionPort(CompletionPort* port) {
     delete port;
 }
 
+// Overlapped transfers on Windows have no registration of their buffers.
+bool RegisterTransferMemory(CompletionPort*, void*, std::size_t) { return false; }
+
+void UnregisterTransferMemory(CompletionPort*) {}
+
 IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t offsetBytes,
                             void* buffer, std::uint32_t length, bool isRead) {
     // A fresh OVERLAPPED at the slot's start: the offset, no event.

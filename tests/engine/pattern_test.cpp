@@ -137,6 +137,16 @@ TEST(VerifyBlock, CountsBitsOncePerDamagedSectorAndAddsThemToTheTotals) {
         EXPECT_EQ(printed, c.bits == 0 ? "" : expected) << c.damage;
         EXPECT_EQ(test.uncorrectableBitErrors, 10u + c.bits) << c.damage;
         EXPECT_EQ(test.sectorFailCount, 1u + c.sectors) << c.damage;
+
+        // The read loops' sweep says and counts the same, and leaves zeros.
+        testing::internal::CaptureStdout();
+        VerifyAndClearBlock(test, data.data(), pattern.data());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), printed) << c.damage;
+        EXPECT_EQ(test.uncorrectableBitErrors, 10u + 2 * c.bits) << c.damage;
+        EXPECT_EQ(test.sectorFailCount, 1u + 2 * c.sectors) << c.damage;
+        EXPECT_TRUE(std::all_of(data.data(), data.data() + kBlockBytes, [](std::uint8_t b) {
+            return b == 0;
+        })) << c.damage;
     }
 }
 

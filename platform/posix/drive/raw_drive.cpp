@@ -149,6 +149,14 @@ bool AttachToPort(RawDrive* drive, CompletionPort* port) {
 
 void CloseCompletionPort(CompletionPort* port) { delete port; }
 
+bool RegisterTransferMemory(CompletionPort* port, void* memory, std::size_t bytes) {
+    return port != nullptr && port->queue.RegisterBuffer(memory, bytes) == 0;
+}
+
+void UnregisterTransferMemory(CompletionPort* port) {
+    if (port != nullptr) port->queue.UnregisterBuffer();
+}
+
 IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t offsetBytes,
                             void* buffer, std::uint32_t length, bool isRead) {
     if (drive == nullptr || slot == nullptr || drive->port == nullptr || offsetBytes < 0)

@@ -1,6 +1,7 @@
 #include "platform/posix/io/uring_queue.h"
 
 #include <liburing.h>
+#include <sys/uio.h>
 
 #include <cerrno>
 #include <chrono>
@@ -34,15 +35,43 @@ int UringQueue::Init(unsigned entries) {
     return 0;
 }
 
+int UringQueue::RegisterBuffer(void* memory, std::size_t bytes) {
+    if (ring_ == nullptr) return -EBADF;
+    UnregisterBuffer();
+    const iovec range{memory, bytes};
+    const int rc = io_uring_register_buffers(ring_, &range, 1);
+    if (rc < 0) return rc;
+    fixedStart_ = static_cast<const std::uint8_t*>(memory);
+    fixedBytes_ = bytes;
+    return 0;
+}
+
+void UringQueue::UnregisterBuffer() {
+    if (ring_ == nullptr || fixedStart_ == nullptr) return;
+    io_uring_unregister_buffers(ring_);
+    fixedStart_ = nullptr;
+    fixedBytes_ = 0;
+}
+
 int UringQueue::Submit(int fd, bool isRead, void* buffer, std::uint32_t length,
                        std::int64_t offsetBytes, void* userData) {
     if (ring_ == nullptr) return -EBADF;
     io_uring_sqe* sqe = io_uring_get_sqe(ring_);
     if (sqe == nullptr) return -EBUSY;
-    if (isRead)
-        io_uring_prep_read(sqe, fd, buffer, length, static_cast<__u64>(offsetBytes));
+    // A transfer inside the registered range uses it as a fixed buffer.
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    const auto fixedStart = reinterpret_cast<std::uintptr_t>(fixedStart_);
+    const bool fixed = fixedStart_ != nullptr && start >= fixedStart && length <= fixedBytes_ &&
+                       start - fixedStart <= fixedBytes_ - length;
+    const auto offset = static_cast<__u64>(offsetBytes);
+    if (fixed && isRead)
+        io_uring_prep_read_fixed(sqe, fd, buffer, length, offset, 0);
+    else if (fixed)
+        io_uring_prep_write_fixed(sqe, fd, buffer, length, offset, 0);
+    else if (isRead)
+        io_uring_prep_read(sqe, fd, buffer, length, offset);
     else
-        io_uring_prep_write(sqe, fd, buffer, length, static_cast<__u64>(offsetBytes));
+        io_uring_prep_write(sqe, fd, buffer, length, offset);
     io_uring_sqe_set_data(sqe, userData);
     const int rc = io_uring_submit(ring_);
     return rc < 0 ? rc : 0;

@@ -2,6 +2,7 @@
 // posix and lab drive backends.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct io_uring;
@@ -20,6 +21,14 @@ public:
 
     /// Sets up the ring. Returns 0 or a negative errno.
     int Init(unsigned entries = 8);
+
+    /// Registers one memory range as the ring's fixed buffer, replacing an
+    /// earlier one: transfers inside it then skip pinning their pages. Returns
+    /// 0 or a negative errno (no range registered then).
+    int RegisterBuffer(void* memory, std::size_t bytes);
+
+    /// Drops the registered range, if any.
+    void UnregisterBuffer();
 
     /// Queues and submits one read or write; `userData` comes back with its
     /// completion. Returns 0 or a negative errno (nothing queued then).
@@ -44,6 +53,8 @@ public:
 
 private:
     io_uring* ring_ = nullptr;
+    const std::uint8_t* fixedStart_ = nullptr;  ///< the registered range
+    std::size_t fixedBytes_ = 0;
 };
 
 template <typename Other>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/transfer_memory.h"
 #include "tests/platform/lab/lab_test_support.h"
 #include "tests/platform/posix/loop_device.h"
 
@@ -41,6 +42,28 @@ TEST_F(LabRawDrive, WrittenDataLandsInTheImageAndTheImageIsWhatTheHostReads) {
     ASSERT_TRUE(drive.Transfer(2 * kMiB, back.get(), kMiB, true));
     EXPECT_EQ(back.get()[100], block.get()[100] ^ 0x01);
     EXPECT_EQ(std::memcmp(back.get(), block.get(), 100), 0);
+}
+
+TEST_F(LabRawDrive, TransfersInRegisteredMemoryMoveTheSameDataAsAnyOther) {
+    WriteOneDriveBench("kvt", 4, "\"rber_start\": 0, \"rber_rated\": 0, \"rber_max\": 0");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    auto* memory = static_cast<unsigned char*>(platform::AllocateTransferMemory(2 * kMiB));
+    ASSERT_NE(memory, nullptr);
+    EXPECT_TRUE(platform::RegisterTransferMemory(drive.port, memory, 2 * kMiB));
+    Fill(memory + kMiB, kMiB, 3);
+    AlignedBuffer outside(kMiB);
+    ASSERT_TRUE(drive.Transfer(kMiB, memory + kMiB, kMiB, false));
+    ASSERT_TRUE(drive.Transfer(kMiB, outside.get(), kMiB, true));
+    EXPECT_EQ(std::memcmp(outside.get(), memory + kMiB, kMiB), 0);
+    ASSERT_TRUE(drive.Transfer(kMiB, memory, kMiB, true));
+    EXPECT_EQ(std::memcmp(memory, outside.get(), kMiB), 0);
+
+    platform::UnregisterTransferMemory(drive.port);
+    std::memset(memory, 0, kMiB);
+    ASSERT_TRUE(drive.Transfer(kMiB, memory, kMiB, true));
+    EXPECT_EQ(std::memcmp(memory, outside.get(), kMiB), 0);
+    platform::FreeTransferMemory(memory, 2 * kMiB);
 }
 
 TEST_F(LabRawDrive, TransfersOutsideTheDriveOrUnattachedAreRefused) {
