@@ -7,6 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "engine/replace_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
@@ -27,37 +28,6 @@ std::uint32_t SectorBitErrors(const std::uint8_t* data, const std::uint8_t* patt
         bits += static_cast<std::uint32_t>(std::bitset<64>(a ^ b).count());
     }
     return bits;
-}
-
-// Writes one dump file completely under a temporary name, then renames it into
-// place, so the dump file is either the old one or the new one, never torn.
-// Returns an empty text on success, else the reason.
-std::string WriteDumpFile(const std::wstring& path, const std::uint8_t* pattern) {
-    const std::string target = platform::NativePath(path);
-    const std::string temporary = target + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return std::strerror(errno);
-    errno = 0;
-    const bool written =
-        std::fwrite(pattern, 1, kBlockBytes, file) == kBlockBytes && std::fflush(file) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        const int error = writeError != 0 ? writeError : errno;
-        std::remove(temporary.c_str());
-        return error != 0 ? std::strerror(error) : "write failed";
-    }
-    // Where rename does not replace an existing file, remove it first; the new
-    // content is then still complete under the temporary name.
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(target.c_str());
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-            const int error = errno;
-            std::remove(temporary.c_str());
-            return std::strerror(error);
-        }
-    }
-    return std::string();
 }
 
 }  // namespace
@@ -99,7 +69,7 @@ void WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
     const std::uint8_t* patterns[2] = {currentPattern, previousPattern};
     for (int k = 1; k <= 2; ++k) {
         const std::wstring path = DumpFileName(k, test);
-        const std::string reason = WriteDumpFile(path, patterns[k - 1]);
+        const std::string reason = ReplaceFileContents(path, patterns[k - 1], kBlockBytes);
         if (!reason.empty()) {
             platform::WriteWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) +
                                 L"\n");

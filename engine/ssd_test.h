@@ -45,6 +45,12 @@ public:
     boost::random::mt19937 patternGenerator;
     boost::random::uniform_int_distribution<std::uint32_t> patternDistribution{0u, 0xFFFFFFFEu};
     double counterFrequency = 0;
+    /// Set when the test cannot go on (the log cannot be written, SMART is
+    /// lost): the loops then stop as after an abandon key.
+    bool abandonRequested = false;
+    bool stopRequestSaid = false;     ///< the stop request's lines were printed
+    bool smartFailureSaid = false;    ///< the first failed SMART refresh was reported
+    bool lastRefreshAnswered = true;  ///< the last SMART refresh succeeded
 
     /// Polled by the test loops before every block; returns kGoOn or
     /// kAbandoned. The run driver installs the keyboard poll; tests may
