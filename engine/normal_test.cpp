@@ -86,7 +86,14 @@ private:
                 stop_ = key;
                 return;
             }
-            if (!batchRecorded_) RecordBatchStart();
+            if (!batchRecorded_ && !RecordBatchStart()) {
+                // Writing on would leave the drive unlike its records.
+                std::cout << "Records Not Written: the test ends before writing the drive"
+                          << std::endl;
+                test_.abandonRequested = true;
+                stop_ = kAbandoned;
+                return;
+            }
             writeRequest_.offset = offset_;
             writing_ = true;
             buffers_.Submit(test_, writeRequest_);
@@ -177,7 +184,7 @@ private:
         PublishAndCapture(test_);
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
-            stop_ == kAbandoned || smartLost) {
+            stop_ == kAbandoned || smartLost || test_.abandonRequested) {
             // The dump files were written before the round's first block; a
             // round that wrote nothing left those of the round before.
             return true;
@@ -210,20 +217,22 @@ private:
     }
 
     // Before a batch's first block: the round's dump files (once per round),
-    // then the record that the batch's blocks may hold either pattern.
-    void RecordBatchStart() {
+    // then the record that the batch's blocks may hold either pattern. False
+    // when either could not be written.
+    bool RecordBatchStart() {
         if (!roundDumped_) {
-            WriteDumpFiles(test_, current_->data(), previous_->data());
+            if (!WriteDumpFiles(test_, current_->data(), previous_->data())) return false;
             record_.currentId = PatternId(current_->data());
             record_.previousId = PatternId(previous_->data());
             record_.previousKnown = previousKnown_;
             roundDumped_ = true;
         }
-        SaveProgress(batchStart_, batchStart_ + std::int64_t{kBatchBlocks} * kBlockBytes);
-        batchRecorded_ = true;
+        batchRecorded_ =
+            SaveProgress(batchStart_, batchStart_ + std::int64_t{kBatchBlocks} * kBlockBytes);
+        return batchRecorded_;
     }
 
-    void SaveProgress(std::int64_t writtenBytes, std::int64_t unsureEndBytes) {
+    bool SaveProgress(std::int64_t writtenBytes, std::int64_t unsureEndBytes) {
         record_.writtenBytes = writtenBytes;
         record_.unsureEndBytes = unsureEndBytes;
         const std::string reason = SaveDumpRecord(test_, record_);
@@ -232,6 +241,7 @@ private:
                                 ToWide(reason) + L"\n");
             recordFailureSaid_ = true;
         }
+        return reason.empty();
     }
 
     void RecordProgressAfterFailure() noexcept {

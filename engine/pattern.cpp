@@ -64,17 +64,20 @@ std::wstring DumpFileName(int k, const CSSDTest& test) {
                                                      L"_DumpFile" + std::to_wstring(k) + L".dat");
 }
 
-void WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
+bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
                     const std::uint8_t* previousPattern) {
     const std::uint8_t* patterns[2] = {currentPattern, previousPattern};
+    bool written = true;
     for (int k = 1; k <= 2; ++k) {
         const std::wstring path = DumpFileName(k, test);
         const std::string reason = ReplaceFileContents(path, patterns[k - 1], kBlockBytes);
         if (!reason.empty()) {
             platform::WriteWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) +
                                 L"\n");
+            written = false;
         }
     }
+    return written;
 }
 
 void ReadDumpFile(CSSDTest& test, std::uint8_t* buffer) {

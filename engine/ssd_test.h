@@ -48,6 +48,7 @@ public:
     /// Set when the test cannot go on (the log cannot be written, SMART is
     /// lost): the loops then stop as after an abandon key.
     bool abandonRequested = false;
+    bool logTailCut = false;          ///< the log's last line lacks its line end
     bool stopRequestSaid = false;     ///< the stop request's lines were printed
     bool smartFailureSaid = false;    ///< the first failed SMART refresh was reported
     bool lastRefreshAnswered = true;  ///< the last SMART refresh succeeded
