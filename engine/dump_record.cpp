@@ -75,10 +75,10 @@ bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint
     return true;
 }
 
-ExpectedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes) {
-    if (offsetBytes < record.writtenBytes) return ExpectedPattern::Current;
-    if (offsetBytes < record.unsureEndBytes) return ExpectedPattern::Either;
-    return record.previousKnown ? ExpectedPattern::Previous : ExpectedPattern::Unknown;
+RecordedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes) {
+    if (offsetBytes < record.writtenBytes) return RecordedPattern::Current;
+    if (offsetBytes < record.unsureEndBytes) return RecordedPattern::Either;
+    return record.previousKnown ? RecordedPattern::Previous : RecordedPattern::Unknown;
 }
 
 std::int64_t RoundEndOffset(std::int64_t driveSize) {

@@ -18,7 +18,7 @@ struct DumpRecord {
 };
 
 /// Which pattern a block should hold according to a record.
-enum class ExpectedPattern { Current, Either, Previous, Unknown };
+enum class RecordedPattern { Current, Either, Previous, Unknown };
 
 /// Path of the drive's dump record, next to its dump files.
 std::wstring DumpRecordName(const CSSDTest& test);
@@ -40,7 +40,7 @@ bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint
                     DumpRecord* record);
 
 /// What the block at `offsetBytes` should hold according to a record.
-ExpectedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes);
+RecordedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes);
 
 /// Offset at which a whole round over a drive of `driveSize` bytes ends.
 std::int64_t RoundEndOffset(std::int64_t driveSize);

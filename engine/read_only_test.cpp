@@ -28,10 +28,10 @@ public:
     }
 
     void Check(const std::uint8_t* data, std::int64_t offsetBytes) {
-        const ExpectedPattern expected =
-            recordValid_ ? ExpectedAt(record_, offsetBytes) : ExpectedPattern::Unknown;
-        if (expected == ExpectedPattern::Current) return VerifyBlock(test_, data, current_);
-        if (expected == ExpectedPattern::Previous) return VerifyBlock(test_, data, previous_);
+        const RecordedPattern expected =
+            recordValid_ ? ExpectedAt(record_, offsetBytes) : RecordedPattern::Unknown;
+        if (expected == RecordedPattern::Current) return VerifyBlock(test_, data, current_);
+        if (expected == RecordedPattern::Previous) return VerifyBlock(test_, data, previous_);
         if (std::memcmp(data, current_, kBlockBytes) == 0) return;
         if (recordValid_ && std::memcmp(data, previous_, kBlockBytes) == 0) return;
         ++unknownBlocks_;
