@@ -1,10 +1,22 @@
 #include "console/check_interrupt.h"
 
 #include <iostream>
+#include <string>
 
 #include "platform/console.h"
 
 StopCode CheckInterrupt(CSSDTest& test) {
+    // A stop request (a signal, or Ctrl+C on piped input) abandons the test
+    // as any key does, and keeps doing so for the rest of it.
+    const std::string request = platform::StopRequest();
+    if (!request.empty()) {
+        if (!test.stopRequestSaid) {
+            std::cout << "Interrupted" << std::endl;
+            std::cout << "Stop Requested: " << request << std::endl;
+            test.stopRequestSaid = true;
+        }
+        return kAbandoned;
+    }
     if (!platform::KeyWaiting()) return kGoOn;
     std::cout << "Interrupted" << std::endl;
     const int key = platform::ReadKey();

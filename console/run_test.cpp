@@ -6,12 +6,19 @@
 #include "engine/drive_refusal.h"
 #include "engine/normal_test.h"
 #include "engine/read_only_test.h"
+#include "platform/console.h"
 #include "platform/unattended.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
 
 namespace {
+
+// Signals that would end the program abandon the test instead while it runs.
+struct CatchingStopRequests {
+    CatchingStopRequests() { platform::CatchStopRequests(true); }
+    ~CatchingStopRequests() { platform::CatchStopRequests(false); }
+};
 
 // The test's span: the machine kept awake and the console kept from freezing.
 struct UnattendedTest {
@@ -40,6 +47,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         if (code == kAbandoned) *abandoned = true;
         return code;
     };
+    const CatchingStopRequests catching;
     try {
         CheckDrive(test);
         OpenDrive(test);
@@ -58,8 +66,13 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         NoteTestEnd(test, std::string("failed: ") + failure.what(), platform::TraceLevel::Error);
         throw;
     }
-    const RunEnd end = *abandoned ? RunEnd::kAbandoned : RunEnd::kFinished;
-    NoteTestEnd(test, end == RunEnd::kAbandoned ? "abandoned" : "finished",
-                platform::TraceLevel::Info);
+    RunEnd end = RunEnd::kFinished;
+    if (test.abandonRequested)
+        end = RunEnd::kFailed;
+    else if (*abandoned)
+        end = RunEnd::kAbandoned;
+    static const char* const kEndNotes[] = {"finished", "abandoned", "stopped after a failure"};
+    NoteTestEnd(test, kEndNotes[static_cast<int>(end)],
+                end == RunEnd::kFailed ? platform::TraceLevel::Error : platform::TraceLevel::Info);
     return end;
 }

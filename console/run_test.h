@@ -6,10 +6,13 @@
 #include "engine/ssd_test.h"
 
 /// How a test run that did not fail ended.
-enum class RunEnd { kFinished, kAbandoned };
+/// kFailed: the test stopped itself as an abandon key would, because a log line
+/// could not be written or SMART stopped answering.
+enum class RunEnd { kFinished, kAbandoned, kFailed };
 
 /// Checks the drive, opens it and its result log, then runs the read-only or
-/// the normal test, with trace notes at its start and end. Returns kAbandoned
-/// when the operator's poll abandoned it. Every failure leaves as an
+/// the normal test, with trace notes at its start and end. Returns kFailed when
+/// the test stopped itself after a failure, kAbandoned when the operator's poll
+/// abandoned it. Every failure leaves as an
 /// exception with its message (DriveRefusal for a refused drive).
 RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test);

@@ -63,6 +63,7 @@ int RunOneTest(const CommandLine& line) {
     platform::EnterKeyMode();
     const int code = Guarded([&] {
         const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test);
+        if (end == RunEnd::kFailed) return kExitFailed;
         return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
     });
     platform::LeaveKeyMode();

@@ -8,6 +8,7 @@
 #include "viewer/gauge_lens.h"
 
 StopCode PollInterrupt(CSSDTest& test) {
+    if (test.abandonRequested) return kAbandoned;
     return test.interruptPoll ? test.interruptPoll(test) : kGoOn;
 }
 

@@ -9,7 +9,8 @@
 #include "engine/block_io.h"
 #include "engine/ssd_test.h"
 
-/// The operator's poll before each block: kGoOn unless a key asks to stop.
+/// The poll before each block: kAbandoned once abandonRequested is set, else
+/// the installed poll's answer (kGoOn unless a key or a stop request says stop).
 StopCode PollInterrupt(CSSDTest& test);
 
 /// True when the block just finished ends the round: the next block would

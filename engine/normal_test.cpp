@@ -7,9 +7,12 @@
 
 #include "engine/block_io.h"
 #include "engine/day_number.h"
+#include "engine/dump_record.h"
 #include "engine/loop_support.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
+#include "platform/console.h"
+#include "smart/process_utils.h"
 #include "status/cssd_status.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
@@ -36,7 +39,8 @@ public:
                 }
             }
         } catch (...) {
-            WriteDumpFilesAfterFailure();
+            // A write that failed may have changed its block or not.
+            RecordProgressAfterFailure();
             throw;
         }
     }
@@ -50,6 +54,7 @@ private:
         readRequest_.length = kBlockBytes;
         readRequest_.buffer = buffers_[kReadB].data();
         FillPattern(test_, current_->words());
+        LoadPreviousPattern();
 
         sectorsAtRoundStart_ = test_.currentStatus.TotalReadSectors;
         errorBitsAtRoundStart_ = test_.currentStatus.TotalErrorBitsFromFlash;
@@ -68,6 +73,7 @@ private:
         blocks_ = 0;
         batchTimer_.restart();
         batchStart_ = offset_;
+        batchRecorded_ = false;
 
         WritePass();
         ReadPass();
@@ -83,11 +89,22 @@ private:
                 stop_ = key;
                 return;
             }
+            if (!batchRecorded_ && !RecordBatchStart()) {
+                // Writing on would leave the drive unlike its records.
+                std::cout << "Records Not Written: the test ends before writing the drive"
+                          << std::endl;
+                test_.abandonRequested = true;
+                stop_ = kAbandoned;
+                return;
+            }
             writeRequest_.offset = offset_;
+            writing_ = true;
             buffers_.Submit(test_, writeRequest_);
             writeTicks_ += buffers_.Complete(test_);
-            blockWritten_ = true;
+            writing_ = false;
             offset_ += kBlockBytes;
+            writtenEnd_ = offset_;
+            writtenInTest_ += kBlockBytes;
             ++blocks_;
             if (EndOfDriveReached(offset_, test_.driveSize)) {
                 stop_ = kEndOfDrive;
@@ -128,7 +145,9 @@ private:
 
     void InRoundStep() {
         const auto aecBefore = static_cast<std::uint32_t>(test_.currentStatus.AverageEraseCount);
-        if (UpdateDriveStatus(test_)) {
+        const bool changed = UpdateDriveStatus(test_);
+        if (SmartLost()) test_.abandonRequested = true;  // the next poll ends the round
+        if (changed) {
             AppendResult(test_, readSpeed_, writeSpeed_, 0);
             const auto aecNow = static_cast<std::uint32_t>(test_.currentStatus.AverageEraseCount);
             if (aecNow != aecBefore) {
@@ -153,7 +172,11 @@ private:
 
     // Returns true when the test is over.
     bool EndOfRoundStep() {
+        // Whatever comes next (the viewer capture, a crash), the record says
+        // exactly how far this round wrote.
+        if (roundDumped_) SaveProgress(writtenEnd_, writtenEnd_);
         UpdateDriveStatus(test_);
+        const bool smartLost = SmartLost();
         const CKVTStatus& status = test_.currentStatus;
         const std::uint64_t sectorsNow = status.TotalReadSectors;
         const std::uint64_t errorBitsNow = status.TotalErrorBitsFromFlash;
@@ -165,10 +188,9 @@ private:
         NoteRoundEnd(test_, stop_ == kEndOfDrive);
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
-            stop_ == kAbandoned) {
-            // A test abandoned before its first block left the drive and the
-            // dump files of an earlier test as they were.
-            if (blockWritten_) WriteDumpFiles(test_, current_->data(), previous_->data());
+            stop_ == kAbandoned || smartLost || test_.abandonRequested) {
+            // The dump files were written before the round's first block; a
+            // round that wrote nothing left those of the round before.
             return true;
         }
 
@@ -177,20 +199,78 @@ private:
         std::swap(current_, previous_);
         writeRequest_.buffer = current_->data();
         FillPattern(test_, current_->words());
+        previousKnown_ = true;  // the round that just ended wrote every block
+        roundDumped_ = false;
+        writtenEnd_ = 0;
         offset_ = 0;
         std::cout << "Round Finished." << std::endl;
         return false;
     }
 
-    // After a failure the drive holds the current pattern in the blocks this
-    // round wrote and the previous one behind them, as after an abandoned
-    // round: the dump files say so, unless the test never wrote a block.
-    void WriteDumpFilesAfterFailure() noexcept {
-        try {
-            if (blockWritten_) WriteDumpFiles(test_, current_->data(), previous_->data());
-        } catch (...) {
-            // The failure that is leaving matters more than the dump files.
+    // The pattern the drive holds where this test has not written yet: dump
+    // file 1 of the test before, when its record shows it wrote a whole round.
+    void LoadPreviousPattern() {
+        std::uint8_t* previous = previous_->data();
+        std::uint8_t* scratch = buffers_[kReadA].data();
+        DumpRecord record;
+        previousKnown_ = ReadPatternFile(DumpFileName(1, test_), previous) &&
+                         LoadDumpRecord(test_, previous, scratch, &record) &&
+                         record.writtenBytes >= RoundEndOffset(test_.driveSize);
+        if (!previousKnown_) std::fill(previous, previous + kBlockBytes, 0);
+        std::fill(scratch, scratch + kBlockBytes, 0);
+    }
+
+    // Before a batch's first block: the round's dump files (once per round),
+    // then the record that the batch's blocks may hold either pattern. False
+    // when either could not be written.
+    bool RecordBatchStart() {
+        if (!roundDumped_) {
+            if (!WriteDumpFiles(test_, current_->data(), previous_->data())) return false;
+            record_.currentId = PatternId(current_->data());
+            record_.previousId = PatternId(previous_->data());
+            record_.previousKnown = previousKnown_;
+            roundDumped_ = true;
         }
+        batchRecorded_ =
+            SaveProgress(batchStart_, batchStart_ + std::int64_t{kBatchBlocks} * kBlockBytes);
+        return batchRecorded_;
+    }
+
+    bool SaveProgress(std::int64_t writtenBytes, std::int64_t unsureEndBytes) {
+        record_.writtenBytes = writtenBytes;
+        record_.unsureEndBytes = unsureEndBytes;
+        const std::string reason = SaveDumpRecord(test_, record_);
+        if (!reason.empty() && !recordFailureSaid_) {
+            platform::WriteWide(L"Dump Record Write Failed: " + DumpRecordName(test_) + L": " +
+                                ToWide(reason) + L"\n");
+            recordFailureSaid_ = true;
+        }
+        return reason.empty();
+    }
+
+    void RecordProgressAfterFailure() noexcept {
+        try {
+            if (roundDumped_) SaveProgress(writtenEnd_, writtenEnd_ + (writing_ ? kBlockBytes : 0));
+        } catch (...) {
+            // The failure that is leaving matters more than the record.
+        }
+    }
+
+    // True (once said) when SMART has not answered while a whole round's
+    // worth of blocks was written: the test cannot follow the drive any more.
+    bool SmartLost() {
+        if (test_.lastRefreshAnswered) {
+            writtenAtLastAnswer_ = writtenInTest_;
+            return false;
+        }
+        if (writtenInTest_ - writtenAtLastAnswer_ < RoundEndOffset(test_.driveSize)) return false;
+        if (!smartLostSaid_) {
+            std::cout << "SMART Lost: drive " << test_.driveNumber
+                      << " has not answered SMART READ DATA for a whole round; test ended"
+                      << std::endl;
+            smartLostSaid_ = true;
+        }
+        return true;
     }
 
     CSSDTest& test_;
@@ -215,7 +295,16 @@ private:
     mmtimer batchTimer_;
     double lastAecChangeSeconds_ = 0;
 
-    bool blockWritten_ = false;  // the drive reported a block of this test written
+    DumpRecord record_;
+    bool previousKnown_ = false;  // previous_ is what the drive holds beyond this round's writes
+    bool roundDumped_ = false;    // this round's dump files and record are written
+    bool batchRecorded_ = false;  // the record covers the batch being written
+    bool writing_ = false;        // a write is in flight
+    bool recordFailureSaid_ = false;
+    bool smartLostSaid_ = false;
+    std::int64_t writtenEnd_ = 0;  // end of this round's last completed write
+    std::int64_t writtenInTest_ = 0;
+    std::int64_t writtenAtLastAnswer_ = 0;
 };
 
 }  // namespace

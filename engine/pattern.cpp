@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "engine/bit_count.h"
+#include "engine/replace_file.h"
 #include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -41,34 +42,6 @@ void ReportErrors(CSSDTest& test, const BlockErrors& errors) {
     std::cout << "Verify : " << errors.first << " " << errors.second << std::endl;
     test.uncorrectableBitErrors += errors.first;
     test.sectorFailCount += errors.second;
-}
-
-// Writes one dump file completely under a temporary name, then renames it into
-// place, so the dump file is either the old one or the new one, never torn.
-// Returns an empty text on success, else the reason.
-std::string WriteDumpFile(const std::wstring& path, const std::uint8_t* pattern) {
-    const std::wstring temporary = path + L".tmp";
-    std::FILE* file = platform::OpenFile(temporary, "wb");
-    if (file == nullptr) return std::strerror(errno);
-    errno = 0;
-    const bool written =
-        std::fwrite(pattern, 1, kBlockBytes, file) == kBlockBytes && std::fflush(file) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        const int error = writeError != 0 ? writeError : errno;
-        std::error_code ignored;
-        std::filesystem::remove(platform::FilePath(temporary), ignored);
-        return error != 0 ? std::strerror(error) : "write failed";
-    }
-    // One step: a reader finds the old dump file or the new one, never none.
-    if (!platform::MoveFileReplacing(temporary, path)) {
-        const std::uint32_t error = platform::LastErrorCode();
-        std::error_code ignored;
-        std::filesystem::remove(platform::FilePath(temporary), ignored);
-        return ToNarrow(platform::SystemErrorText(error));
-    }
-    return std::string();
 }
 
 }  // namespace
@@ -105,17 +78,20 @@ std::wstring DumpFileName(int k, const CSSDTest& test) {
                                                      L"_DumpFile" + std::to_wstring(k) + L".dat");
 }
 
-void WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
+bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
                     const std::uint8_t* previousPattern) {
     const std::uint8_t* patterns[2] = {currentPattern, previousPattern};
+    bool written = true;
     for (int k = 1; k <= 2; ++k) {
         const std::wstring path = DumpFileName(k, test);
-        const std::string reason = WriteDumpFile(path, patterns[k - 1]);
+        const std::string reason = ReplaceFileContents(path, patterns[k - 1], kBlockBytes);
         if (!reason.empty()) {
             platform::WriteWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) +
                                 L"\n");
+            written = false;
         }
     }
+    return written;
 }
 
 void ReadDumpFile(CSSDTest& test, std::uint8_t* buffer) {

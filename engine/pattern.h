@@ -28,8 +28,9 @@ std::wstring DumpFileName(int k, const CSSDTest& test);
 
 /// Writes dump file 1 from the current pattern and dump file 2 from the
 /// previous one, each to a temporary name renamed into place. A file that
-/// cannot be written gets one console line saying which and why.
-void WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
+/// cannot be written gets one console line saying which and why; true when
+/// both were written.
+bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
                     const std::uint8_t* previousPattern);
 
 /// Loads dump file 1. Throws "Dump File Open Failed:<errno>" or

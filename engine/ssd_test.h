@@ -67,6 +67,13 @@ public:
     boost::random::mt19937 patternGenerator;
     boost::random::uniform_int_distribution<std::uint32_t> patternDistribution{0u, 0xFFFFFFFEu};
     double counterFrequency = 0;
+    /// Set when the test cannot go on (the log cannot be written, SMART is
+    /// lost): the loops then stop as after an abandon key.
+    bool abandonRequested = false;
+    bool logTailCut = false;          ///< the log's last line lacks its line end
+    bool stopRequestSaid = false;     ///< the stop request's lines were printed
+    bool smartFailureSaid = false;    ///< the first failed SMART refresh was reported
+    bool lastRefreshAnswered = true;  ///< the last SMART refresh succeeded
 
     /// Folder of the result log, dump files and viewer captures, and folder
     /// the log is published to; empty: the program's folder and the usual

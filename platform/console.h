@@ -26,6 +26,17 @@ int ReadKey();
 /// True once the console input has ended (end of file): no key will come.
 bool InputEnded();
 
+/// While `catching` is true, a request to end the program (SIGINT, SIGTERM or
+/// SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows) no longer
+/// ends it but is noted for StopRequest; a second one ends the program as
+/// usual. With false (the default) every request ends the program at once.
+void CatchStopRequests(bool catching);
+
+/// The name of the first stop request noted while catching ("SIGTERM",
+/// "Ctrl+C", ...); empty when none came. The note stays until the next
+/// CatchStopRequests(true).
+std::string StopRequest();
+
 /// Sleeps for `milliseconds`.
 void SleepMs(std::uint32_t milliseconds);
 

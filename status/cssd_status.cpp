@@ -23,12 +23,13 @@ bool CSSDStatus::Init(const platform::DiskRecord& disk) {
     return InitFromSmartData(block);
 }
 
-void CSSDStatus::Refresh() {
+bool CSSDStatus::Refresh() {
     SmartDataBlock block;
     // A failed read leaves the record as it was; the channel has noted why.
-    if (!GetSmartReadData(DriveNumber, &block)) return;
+    if (!GetSmartReadData(DriveNumber, &block)) return false;
     DateTime = LocalTimeNow();
     UpdateFromSmartData(block);
+    return true;
 }
 
 boost::posix_time::ptime LocalTimeNow() {

@@ -29,8 +29,8 @@ public:
     /// IDENTIFY or SMART read fails, else the result of InitFromSmartData.
     bool Init(const platform::DiskRecord& disk);
     /// Reads SMART again; on success stamps DateTime and decodes. A failed read
-    /// changes nothing.
-    void Refresh();
+    /// changes nothing and returns false.
+    bool Refresh();
 
     std::int32_t DriveNumber = 0;
     std::string Model;

@@ -1,5 +1,6 @@
 #include "tracking/drive_check.h"
 
+#include <iostream>
 #include <stdexcept>
 
 #include "engine/drive_refusal.h"
@@ -46,7 +47,12 @@ double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
 
 bool UpdateDriveStatus(CSSDTest& test) {
     test.previousStatus = test.currentStatus;
-    test.currentStatus.Refresh();
+    test.lastRefreshAnswered = test.currentStatus.Refresh();
+    if (!test.lastRefreshAnswered && !test.smartFailureSaid) {
+        std::cout << "SMART Read Failed: drive " << test.driveNumber << " ("
+                  << test.currentStatus.Model << ") did not answer SMART READ DATA" << std::endl;
+        test.smartFailureSaid = true;
+    }
     const bool changed = TrackedCountersDiffer(test.previousStatus, test.currentStatus);
     test.calculatedRber = RawBitErrorRate(test.currentStatus.TotalErrorBitsFromFlash,
                                           test.currentStatus.TotalReadSectors);

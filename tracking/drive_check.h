@@ -11,7 +11,10 @@
 void CheckDrive(CSSDTest& test);
 
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
-/// calculatedRber and returns whether a tracked counter changed.
+/// calculatedRber and returns whether a tracked counter changed. A refresh that
+/// fails keeps the old counters; the first one prints "SMART Read Failed: drive
+/// <N> (<model>) did not answer SMART READ DATA".
+/// A success sets lastRefreshAnswered, a failure clears it.
 bool UpdateDriveStatus(CSSDTest& test);
 
 /// True when any wear or failure counter followed during a test (the three

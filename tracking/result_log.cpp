@@ -1,7 +1,11 @@
 #include "tracking/result_log.h"
 
 #include <boost/lexical_cast.hpp>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <locale>
@@ -41,15 +45,61 @@ std::uint64_t ParseCounter(const std::string& field) {
     return boost::lexical_cast<std::uint64_t>(field);
 }
 
-// The last line that could be read; false when not even one could.
-bool ReadLastLine(std::istream& in, std::string* last) {
+// The last complete line (one with its line end); false when there is none.
+// A last line without its end was cut by a crash or a full disk and is never
+// read as data; *tailCut tells whether there is one.
+bool ReadLastCompleteLine(std::istream& in, std::string* last, bool* tailCut) {
+    std::ostringstream content;
+    content << in.rdbuf();
+    std::string text = content.str();
+    const std::size_t lastEnd = text.rfind('\n');
+    *tailCut = text.size() != (lastEnd == std::string::npos ? 0 : lastEnd + 1);
+    if (lastEnd == std::string::npos) return false;
+    text.resize(lastEnd + 1);
+    std::istringstream lines(text);
     bool any = false;
     std::string line;
-    while (ReadTextLine(in, &line)) {
+    while (ReadTextLine(lines, &line)) {
         *last = line;
         any = true;
     }
     return any;
+}
+
+std::string SystemReason(int error) { return std::strerror(error != 0 ? error : EIO); }
+
+// Appends text to the log and flushes it. On failure the log is cut back to
+// its size before, so a line is whole or absent, and the system's reason is
+// returned; else an empty text.
+std::string WriteLogText(CSSDTest& test, const std::string& text) {
+    const std::filesystem::path path(platform::FilePath(test.resultLogPath));
+    std::error_code sizeError;
+    const std::uintmax_t sizeBefore = std::filesystem::file_size(path, sizeError);
+    errno = 0;
+    test.resultLog << text << std::flush;
+    if (test.resultLog.good()) return std::string();
+    const int error = errno;
+    test.resultLog.close();
+    test.resultLog.clear();
+    if (!sizeError) std::filesystem::resize_file(path, sizeBefore, sizeError);
+    OpenLogStream(test);
+    return SystemReason(error);
+}
+
+// One data line: the status row and the ten result columns, with its end.
+std::string ResultLine(const CSSDTest& test, double readSpeed, double writeSpeed,
+                       double lastRoundRber) {
+    std::ostringstream line;
+    line.imbue(std::locale::classic());
+    const double rber = test.calculatedRber;
+    line << test.currentStatus.GetCSVRow() << ",";
+    line << rber << "," << UncorrectableBitErrorRate(8, rber) << ","
+         << UncorrectableBitErrorRate(12, rber) << ",";
+    line << lastRoundRber << "," << UncorrectableBitErrorRate(8, lastRoundRber) << ","
+         << UncorrectableBitErrorRate(12, lastRoundRber) << ",";
+    line << test.uncorrectableBitErrors << "," << test.sectorFailCount << ",";
+    line << readSpeed << "," << writeSpeed << "\n";
+    return line.str();
 }
 
 }  // namespace
@@ -96,9 +146,18 @@ void OpenResultLog(CSSDTest& test) {
     if (existed) return;  // continue the old log without a header
 
     std::cout << "Log not Exist" << std::endl;
-    test.resultLog << test.currentStatus.GetCSVHeader() << "," << ResultHeader() << "\n"
-                   << std::flush;
-    AppendResult(test, 0, 0, 0);
+    // The header and the first line in one write: a log without them is
+    // removed, so the next run starts it afresh.
+    const std::string reason =
+        WriteLogText(test, test.currentStatus.GetCSVHeader() + "," + ResultHeader() + "\n" +
+                               ResultLine(test, 0, 0, 0));
+    if (!reason.empty()) {
+        test.resultLog.close();
+        test.resultLog.clear();
+        std::error_code ignored;
+        std::filesystem::remove(platform::FilePath(test.resultLogPath), ignored);
+        throw std::runtime_error("Log Write Failed: " + reason);
+    }
     RunGaugeLens(test);
 }
 
@@ -109,8 +168,10 @@ void RestoreErrorCounters(CSSDTest& test) {
     } else {
         std::ifstream in(platform::FilePath(test.resultLogPath), std::ios_base::binary);
         std::string last;
-        if (!in.is_open() || !ReadLastLine(in, &last))
+        bool tailCut = false;
+        if (!in.is_open() || !ReadLastCompleteLine(in, &last, &tailCut))
             throw std::runtime_error("getline unknown error");
+        test.logTailCut = tailCut;
 
         // Each field runs to the next comma; the last one to the next comma or
         // the end of the line. A field that finds the line exhausted is missing.
@@ -126,15 +187,16 @@ void RestoreErrorCounters(CSSDTest& test) {
 }
 
 void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double lastRoundRber) {
-    std::ostream& log = test.resultLog;
-    const double rber = test.calculatedRber;
-    log << test.currentStatus.GetCSVRow() << ",";
-    log << rber << "," << UncorrectableBitErrorRate(8, rber) << ","
-        << UncorrectableBitErrorRate(12, rber) << ",";
-    log << lastRoundRber << "," << UncorrectableBitErrorRate(8, lastRoundRber) << ","
-        << UncorrectableBitErrorRate(12, lastRoundRber) << ",";
-    log << test.uncorrectableBitErrors << "," << test.sectorFailCount << ",";
-    log << readSpeed << "," << writeSpeed << "\n" << std::flush;
+    // A line cut short before this run is closed together with the new line.
+    const std::string reason =
+        WriteLogText(test, (test.logTailCut ? "\n" : "") +
+                               ResultLine(test, readSpeed, writeSpeed, lastRoundRber));
+    if (reason.empty()) {
+        test.logTailCut = false;
+        return;
+    }
+    std::cout << "Log Write Failed: " << reason << std::endl;
+    test.abandonRequested = true;
 }
 
 double UncorrectableBitErrorRate(int t, double p) {

@@ -10,15 +10,19 @@
 std::wstring ResultLogName(const CSSDStatus& status, const std::wstring& folder);
 
 /// Names and opens the log for appending, restores the verification counters
-/// from its last line, and on a new log writes the header, a first line and a
-/// first viewer capture. Throws "could not open LogFile" and the restore
-/// failures.
+/// from its last complete line, and on a new log writes the header, a first
+/// line and a first viewer capture. Throws "could not open LogFile", the
+/// restore failures and "Log Write Failed: <reason>" (the new log is removed).
 void OpenResultLog(CSSDTest& test);
 
-/// Restores uncorrectableBitErrors and sectorFailCount from the log's last line.
+/// Restores uncorrectableBitErrors and sectorFailCount from the log's last
+/// complete line; a last line without its line end (cut short) is skipped and
+/// noted in logTailCut.
 void RestoreErrorCounters(CSSDTest& test);
 
-/// Appends one data line (status row and the ten result columns) and flushes.
+/// Appends one data line (status row and the ten result columns) and flushes,
+/// closing a cut last line first. When that fails, the log is cut back, "Log
+/// Write Failed: <reason>" is printed and abandonRequested is set.
 void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double lastRoundRber);
 
 /// Estimated uncorrectable bit error rate for t-bit correction at raw rate p.

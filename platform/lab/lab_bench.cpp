@@ -146,7 +146,8 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     const EntryReader reader(faults, where + ": faults");
     reader.RejectUnknownKeys({"io_error_at_mib", "stall_at_mib", "complete_at_once",
                               "smart_needs_enable", "smart_fails", "identify_fails", "missing",
-                              "open_fails", "geometry_fails", "layout_fails"});
+                              "open_fails", "geometry_fails", "layout_fails",
+                              "smart_fails_after_mib"});
     DriveFaults result;
     result.ioErrorAtMib = reader.MibList("io_error_at_mib");
     result.stallAtMib = reader.MibList("stall_at_mib");
@@ -158,6 +159,7 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     result.openFails = reader.Flag("open_fails");
     result.geometryFails = reader.Flag("geometry_fails");
     result.layoutFails = reader.Flag("layout_fails");
+    result.smartFailsAfterMib = reader.Integer("smart_fails_after_mib", 0, INT64_MAX / 1048576, -1);
     return result;
 }
 

@@ -27,6 +27,8 @@ struct DriveFaults {
     bool openFails = false;         ///< the data handle is refused (EACCES); SMART still answers
     bool geometryFails = false;     ///< the size request fails
     bool layoutFails = false;       ///< the partition table request fails
+    /// SMART READ DATA fails once this many MiB were written in the process; -1: never.
+    std::int64_t smartFailsAfterMib = -1;
 };
 
 /// Flash wear and error model of one drive.

@@ -91,10 +91,17 @@ Controller::Controller(const BenchDrive& config, std::int64_t sizeBytes, std::ui
 
 void Controller::OnWrite(std::uint32_t length) {
     state_.hostBytesWritten += length;
+    bytesWrittenInProcess_ += length;
     ++state_.writeCommands;
     state_.driveWrites += static_cast<double>(length) * config_.wear.writeAmplification /
                           static_cast<double>(sizeBytes_);
     DrawBlockFailures();
+}
+
+bool Controller::SmartAnswers() const {
+    const std::int64_t failsAfterMib = config_.faults.smartFailsAfterMib;
+    return failsAfterMib < 0 ||
+           bytesWrittenInProcess_ < static_cast<std::uint64_t>(failsAfterMib) * 1048576u;
 }
 
 ReadErrors Controller::OnRead(std::int64_t offsetBytes, unsigned char* data, std::uint32_t length) {

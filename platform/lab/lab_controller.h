@@ -47,6 +47,10 @@ public:
     /// Accounts one completed host write.
     void OnWrite(std::uint32_t length);
 
+    /// False once the drive's "smart_fails_after_mib" fault has set in: that
+    /// many MiB were written through this controller (in this process).
+    bool SmartAnswers() const;
+
     /// Accounts one completed host read of `data` taken from `offsetBytes`:
     /// draws the raw error bits and corrupts the sectors the ECC cannot correct.
     ReadErrors OnRead(std::int64_t offsetBytes, unsigned char* data, std::uint32_t length);
@@ -72,6 +76,7 @@ private:
     std::int64_t sizeBytes_;
     ControllerState state_;
     BitErrorSampler sampler_;
+    std::uint64_t bytesWrittenInProcess_ = 0;
 };
 
 }  // namespace platform::lab

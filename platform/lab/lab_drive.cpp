@@ -175,6 +175,7 @@ bool LabDrive::ReadSmartPage(unsigned char* page) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (config_.faults.smartFails) return false;
     if (config_.faults.smartNeedsEnable && !session_->smartEnabled) return false;
+    if (!controller_.SmartAnswers()) return false;
     AccountPowerOnTime();
     BuildSmartPage(controller_, controller_.State().powerOnSeconds / 3600, page);
     SaveControllerState(config_.statePath, controller_.State());

@@ -106,7 +106,41 @@ PipeReader& Pipe() {
 int pendingByte = -1;
 bool otherEnded = false;
 
+// The first stop request while catching; 0 when none.
+volatile LONG stopEvent = -1;  // -1: not catching
+
+// Notes the first Ctrl+C, Ctrl+Break or console close for the test loop's poll.
+// A second request, or one outside a test, takes the default action (the
+// process ends). Closing the console ends the process when this returns, so
+// the handler gives the test a few seconds to write its records first.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (InterlockedCompareExchange(&stopEvent, static_cast<LONG>(event) + 1, 0) != 0) return FALSE;
+    if (event == CTRL_CLOSE_EVENT) Sleep(4500);
+    return TRUE;
+}
+
 }  // namespace
+
+void CatchStopRequests(bool catching) {
+    static bool installed = false;
+    if (!installed) installed = SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0;
+    InterlockedExchange(&stopEvent, catching ? 0 : -1);
+}
+
+std::string StopRequest() {
+    switch (stopEvent) {
+        case CTRL_C_EVENT + 1:
+            return "Ctrl+C";
+        case CTRL_BREAK_EVENT + 1:
+            return "Ctrl+Break";
+        case CTRL_CLOSE_EVENT + 1:
+            return "Console Closed";
+        default:
+            return std::string();
+    }
+}
 
 void InitConsole() {
     // Unbuffered: the prompts read through stdin byte by byte and leave the

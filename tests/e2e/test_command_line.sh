@@ -4,9 +4,6 @@
 # by serial, bad options, help, version and the install tree.
 source "$(dirname "$0")/lib.sh" "$@"
 
-# Set to 1 once SIGTERM ends a test as the abandon key does.
-CHECK_SIGTERM=${CHECK_SIGTERM:-0}
-
 make_scratch command_line
 export SSDLAB_DIR="$SCRATCH/bench" SSDTEST_TRACE="$SCRATCH/out/trace.log"
 D="$SCRATCH/out/D"
@@ -80,21 +77,19 @@ run_cli --version
 check "--version exits 0" test "$RC" = 0
 check "version and commit" grep -qE '^ssdtest-lab [0-9]+\.[0-9]+\.[0-9]+ \(git [0-9a-f]{7,}|unknown' <<<"$OUT"
 
-if [ "$CHECK_SIGTERM" = 1 ]; then
-  # SIGTERM during a round: exit 3 with the end-of-round files written.
-  rm -f "$D"/drive1_DumpFile*.dat
-  (cd "$WORK" && exec "$SCRATCH/ssdtest-lab" --drive 1 --aec-target 1000 --dir "$D" --shared-dir "$S" \
-    --no-viewer </dev/null >"$SCRATCH/out/run.out" 2>&1) &
-  program=$!
-  until grep -qF "Start Normal Test." "$SCRATCH/out/run.out" 2>/dev/null || ! kill -0 $program; do
-    sleep 0.1
-  done
-  sleep 0.5
-  kill -TERM $program
-  wait $program
-  check "SIGTERM exits 3" test "$?" = 3
-  check "dump files written" test -s "$D/drive1_DumpFile1.dat"
-fi
+# SIGTERM during a round: exit 3 with the end-of-round files written.
+rm -f "$D"/drive1_DumpFile*.dat
+(cd "$WORK" && exec "$SCRATCH/ssdtest-lab" --drive 1 --aec-target 1000 --dir "$D" --shared-dir "$S" \
+  --no-viewer </dev/null >"$SCRATCH/out/run.out" 2>&1) &
+program=$!
+until grep -qF "Start Normal Test." "$SCRATCH/out/run.out" 2>/dev/null || ! kill -0 $program; do
+  sleep 0.1
+done
+sleep 0.5
+kill -TERM $program
+wait $program
+check "SIGTERM exits 3" test "$?" = 3
+check "dump files written" test -s "$D/drive1_DumpFile1.dat"
 
 # The install tree.
 PREFIX="$SCRATCH/out/prefix"

@@ -79,13 +79,16 @@ TEST_F(RestoreErrorCountersTest, TakesTheCountersOfTheLastLineOrZeroWithoutALog)
         std::uint64_t errors;
         std::uint64_t sectors;
     };
+    const std::string whole = LogLine(33, "7", "789");
+    const std::string cutInField30 = whole.substr(0, whole.find(",789") + 3);
     const std::vector<Case> cases = {
         {"header and two lines",
          "Title\r\n" + ColumnLine() + "\r\n" + LogLine(33, "1", "2") + "\r\n" +
              LogLine(33, "18446744073709551615", "42") + "\r\n",
          18446744073709551615u, 42},
-        {"line feed ends, no last line end", LogLine(33, "1", "2") + "\n" + LogLine(33, "9", "8"),
-         9, 8},
+        {"a last line without its end is cut, never data",
+         LogLine(33, "1", "2") + "\n" + LogLine(33, "9", "8"), 1, 2},
+        {"cut inside the 30th field", LogLine(33, "5", "6") + "\r\n" + cutInField30, 5, 6},
         {"fields beyond the 31st", LogLine(40, "11", "12") + "\r\n", 11, 12},
         {"exactly 31 fields", LogLine(31, "13", "14") + "\r\n", 13, 14},
     };

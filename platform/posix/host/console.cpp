@@ -37,6 +37,24 @@ void OnFatalSignal(int signal) {
     std::raise(signal);
 }
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t stopSignal = 0;
+
+// The first stop signal is noted for the test loop's poll; a second one ends
+// the program as it would without catching.
+void OnStopSignal(int signal) {
+    if (stopSignal != 0) OnFatalSignal(signal);
+    stopSignal = signal;
+}
+
+void InstallHandler(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // reads and waits carry on; the poll sees the note
+    sigaction(signal, &action, nullptr);
+}
+
 // Reads one byte from standard input; -1 at end of input.
 int ReadByte() {
     for (;;) {
@@ -56,6 +74,24 @@ void InitConsole() {
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::atexit(RestoreTerminal);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnFatalSignal);
+}
+
+void CatchStopRequests(bool catching) {
+    if (catching) stopSignal = 0;
+    for (int signal : kStopSignals) InstallHandler(signal, catching ? OnStopSignal : OnFatalSignal);
+}
+
+std::string StopRequest() {
+    switch (stopSignal) {
+        case 0:
+            return std::string();
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        default:
+            return "SIGHUP";
+    }
 }
 
 void EnterKeyMode() {
