@@ -6,9 +6,24 @@
 #include "engine/drive_refusal.h"
 #include "engine/ssd_test.h"
 #include "platform/console.h"
+#include "platform/disk_guard.h"
 #include "platform/raw_drive.h"
 
+namespace {
+
+// Refuses a drive that holds data or is in use before anything is opened or
+// written: the reason line, then the refusal message.
+void GuardDrive(std::uint32_t driveNumber) {
+    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
+    if (!guard.refused) return;
+    std::cout << guard.reason << std::endl;
+    throw DriveRefusal(guard.partitionTable ? "Drive contains partitions" : "CreateFile failed");
+}
+
+}  // namespace
+
 void OpenDrive(CSSDTest& test) {
+    GuardDrive(test.driveNumber);
     const std::wstring path = platform::DrivePath(test.driveNumber);
     std::uint32_t errorCode = 0;
     test.driveHandle = platform::OpenRawDrive(test.driveNumber, &errorCode);
