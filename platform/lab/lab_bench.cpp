@@ -287,15 +287,18 @@ json ParseGuarded(const std::string& text) {
 }
 
 /// True when both paths name the same file: the same inode when both exist,
-/// else the same normalised path.
+/// else the same path once symbolic links and dot entries are resolved.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat infoA {
-    }, infoB{};
+    struct stat infoA {};
+    struct stat infoB {};
     if (::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0)
         return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
-    std::error_code error;
-    return std::filesystem::weakly_canonical(a, error) ==
-           std::filesystem::weakly_canonical(b, error);
+    const auto resolved = [](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
+        return error ? std::filesystem::path(path).lexically_normal() : full;
+    };
+    return resolved(a) == resolved(b);
 }
 
 /// True when `path` is a regular file small enough to be a state file and
