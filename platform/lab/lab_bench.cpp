@@ -188,6 +188,56 @@ WearParams ParseWear(const EntryReader& reader) {
     return wear;
 }
 
+/// True when both paths name the same file: the same inode when both exist,
+/// else the same path once symbolic links and dot entries are resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat infoA {};
+    struct stat infoB {};
+    if (::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0)
+        return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+    const auto resolved = [](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
+        return error ? std::filesystem::path(path).lexically_normal() : full;
+    };
+    return resolved(a) == resolved(b);
+}
+
+/// True when `path` is a regular file small enough to be a state file and
+/// holds a state's JSON object.
+bool LooksLikeState(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxStateBytes)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    const json state = json::parse(content.str(), nullptr, false);
+    return state.is_object() && state.contains("power_cycles") &&
+           state.contains("host_bytes_written");
+}
+
+/// Refuses a file the drive would grow or overwrite although it is not the
+/// drive's own: the bench file, an image named in the bench with another size
+/// than the drive's (a default image is the lab's own and follows the size),
+/// or a state file that holds no state.
+void CheckExistingFiles(const EntryReader& reader, const BenchDrive& drive,
+                        const std::string& benchPath) {
+    if (!drive.imagePath.empty() && SameFile(drive.imagePath, benchPath))
+        reader.Fail("image", drive.imagePath + " is the bench file");
+    if (SameFile(drive.statePath, benchPath))
+        reader.Fail("state", drive.statePath + " is the bench file");
+    struct stat info {};
+    if (reader.Has("image") && ::stat(drive.imagePath.c_str(), &info) == 0 &&
+        (!S_ISREG(info.st_mode) || info.st_size != drive.sizeBytes))
+        reader.Fail("image", drive.imagePath + " exists but is not an image of this drive's " +
+                                 std::to_string(drive.sizeBytes) +
+                                 " bytes (move it away to start afresh)");
+    if (::stat(drive.statePath.c_str(), &info) == 0 && !LooksLikeState(drive.statePath))
+        reader.Fail("state", drive.statePath +
+                                 " exists but is not a drive state (move it away to start afresh)");
+}
+
 BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string& folder) {
     const std::string where = "drives[" + std::to_string(position) + "]";
     if (!entry.is_object()) throw BenchError(where + ": must be an object");
@@ -248,6 +298,7 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader);
+    CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));
     return drive;
 }
 
@@ -286,39 +337,8 @@ json ParseGuarded(const std::string& text) {
     }
 }
 
-/// True when both paths name the same file: the same inode when both exist,
-/// else the same path once symbolic links and dot entries are resolved.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat infoA {};
-    struct stat infoB {};
-    if (::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0)
-        return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
-    const auto resolved = [](const std::string& path) {
-        std::error_code error;
-        const std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
-        return error ? std::filesystem::path(path).lexically_normal() : full;
-    };
-    return resolved(a) == resolved(b);
-}
-
-/// True when `path` is a regular file small enough to be a state file and
-/// holds a state's JSON object.
-bool LooksLikeState(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxStateBytes)
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    const json state = json::parse(content.str(), nullptr, false);
-    return state.is_object() && state.contains("power_cycles") &&
-           state.contains("host_bytes_written");
-}
-
-/// Refuses image and state paths that would overwrite a file that is not the
-/// drive's own: the bench file, a file another entry uses, an existing file
-/// that is not an image of the drive's size or not a state.
-void CheckDriveFiles(const Bench& bench, const std::string& benchPath) {
+/// Refuses image, device and state paths that name a file another entry uses.
+void CheckDriveFiles(const Bench& bench) {
     struct DriveFile {
         std::size_t position;
         std::string key;
@@ -336,23 +356,10 @@ void CheckDriveFiles(const Bench& bench, const std::string& benchPath) {
                          file.path + " " + what);
     };
     for (std::size_t a = 0; a < files.size(); ++a) {
-        if (SameFile(files[a].path, benchPath)) fail(files[a], "is the bench file");
         for (std::size_t b = a + 1; b < files.size(); ++b)
             if (SameFile(files[a].path, files[b].path))
                 fail(files[b], "is also the \"" + files[a].key + "\" of drives[" +
                                    std::to_string(files[a].position) + "]");
-    }
-    for (std::size_t i = 0; i < bench.drives.size(); ++i) {
-        const BenchDrive& drive = bench.drives[i];
-        struct stat info {};
-        if (!drive.imagePath.empty() && ::stat(drive.imagePath.c_str(), &info) == 0 &&
-            (!S_ISREG(info.st_mode) || info.st_size != drive.sizeBytes))
-            fail({i, "image", drive.imagePath}, "exists but is not an image of this drive's " +
-                                                    std::to_string(drive.sizeBytes) +
-                                                    " bytes (move it away to start afresh)");
-        if (::stat(drive.statePath.c_str(), &info) == 0 && !LooksLikeState(drive.statePath))
-            fail({i, "state", drive.statePath},
-                 "exists but is not a drive state (move it away to start afresh)");
     }
 }
 
@@ -373,7 +380,7 @@ void ParseBenchOrThrow(const std::string& text, const std::string& folder, Bench
                              std::to_string(drive.number) + " is listed twice");
         result.drives.push_back(std::move(drive));
     }
-    CheckDriveFiles(result, JoinFolder(folder, kBenchFileName));
+    CheckDriveFiles(result);
     *bench = std::move(result);
 }
 
