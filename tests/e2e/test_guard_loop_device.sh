@@ -51,7 +51,8 @@ fresh_image() { rm -f "$IMAGE"; truncate -s 320M "$IMAGE"; }
 written_files() { (cd "$SCRATCH" && ls | grep -vE '^(ssdlab\.json|lab_drive1\.state|trace\.log|disk\.img|ssdtest(-lab)?|GaugeLens_2_21\.exe|home)$'); }
 
 # refused CASE MESSAGE REASON: both executables refuse the attached device,
-# the lab drive with REASON right before MESSAGE; nothing changes.
+# the lab drive with REASON right before MESSAGE, in both kinds of test;
+# nothing changes.
 refused() {
   local before after
   # Where udev runs, let it finish probing the change, so it holds nothing open.
@@ -66,6 +67,8 @@ refused() {
   fi
   expect_not "$1: never opened" "Open OK"
   echo "$1 (lab): $(grep -A1 -F -- "$3" <<<"$OUT" | paste -sd '|')"
+  run_lab '1\nY\n'
+  expect "$1: the read-only test is refused too" "$3"
   OUT=$(cd "$SCRATCH" && printf '0\nN\n1\n' | SSDTEST_DISKS="${LOOP#/dev/}" timeout 600 ./ssdtest 2>&1)
   expect_not "$1: real executable never opens it" "Open OK"
   echo "$1 (ssdtest): $(grep -A1 -F 'Input Average Erase Count Target: ' <<<"$OUT" | paste -sd '|')"
