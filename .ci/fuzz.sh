@@ -20,6 +20,7 @@ echo "fuzz build: $((SECONDS - started)) s"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$repo/build-fuzz/crashes"
+export TMPDIR=$scratch
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for target in "${targets[@]}"; do
     mkdir -p "$scratch/$target"

@@ -16,11 +16,14 @@
 
 namespace {
 
-// A scratch folder with an empty bench, made once per process.
+// A scratch folder with an empty bench, made once per process under $TMPDIR
+// (the fuzz run points it at its own scratch folder) or /tmp.
 const std::string& Scratch() {
     static const std::string folder = [] {
-        char pattern[] = "/tmp/ssdtest-fuzz-log-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") +
+                              "/ssdtest-fuzz-log-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
         if (made == nullptr) std::abort();
         std::ofstream(std::string(made) + "/ssdlab.json") << R"({"drives": []})";
         ::setenv("SSDLAB_DIR", made, 1);
