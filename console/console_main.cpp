@@ -9,6 +9,7 @@
 #include "console/drive_menu.h"
 #include "console/prompts.h"
 #include "console/run_test.h"
+#include "engine/drive_refusal.h"
 #include "console/scripted_run.h"
 #include "platform/console.h"
 
@@ -51,6 +52,8 @@ int ConsoleMain() {
     std::unique_ptr<CSSDTest> test;
     try {
         RunDialogue(test);
+    } catch (const DriveRefusal& refusal) {
+        std::cout << RefusalText(refusal) << std::endl;
     } catch (const std::exception& failure) {
         std::cout << failure.what() << std::endl;
     }

@@ -1,9 +1,13 @@
 #include "console/drive_verdict.h"
 
+#include "platform/disk_guard.h"
 #include "smart/drive_registry.h"
 #include "smart/smart_channel.h"
 
 std::string UntestedReason(std::uint32_t driveNumber) {
+    // The same order as a test's: a disk that holds data is refused first.
+    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
+    if (guard.refused) return guard.reason;
     const auto number = static_cast<std::int32_t>(driveNumber);
     SmartDataBlock block;
     if (!GetSmartReadData(number, &block)) return "SMART not answering";

@@ -42,7 +42,7 @@ int Guarded(Step step) {
     } catch (const CommandLineError&) {
         throw;
     } catch (const DriveRefusal& refusal) {
-        std::cerr << refusal.what() << std::endl;
+        std::cerr << RefusalText(refusal) << std::endl;
         return kExitRefused;
     } catch (const std::exception& failure) {
         std::cerr << failure.what() << std::endl;

@@ -6,7 +6,15 @@
 #include "engine/drive_refusal.h"
 #include "engine/ssd_test.h"
 #include "platform/console.h"
+#include "platform/disk_guard.h"
 #include "platform/raw_drive.h"
+
+void GuardDrive(std::uint32_t driveNumber) {
+    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
+    if (!guard.refused) return;
+    throw DriveRefusal(guard.partitionTable ? "Drive contains partitions" : "CreateFile failed",
+                       guard.reason);
+}
 
 void OpenDrive(CSSDTest& test) {
     const std::wstring path = platform::DrivePath(test.driveNumber);

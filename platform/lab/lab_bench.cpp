@@ -1,6 +1,9 @@
 #include "platform/lab/lab_bench.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -16,6 +19,10 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int64_t kMiB = 1048576;
+/// Deepest nesting of objects and lists a bench may have; a real bench needs 5.
+constexpr std::size_t kMaxNesting = 32;
+/// A controller state file is a few hundred bytes; anything far larger is not one.
+constexpr std::int64_t kMaxStateBytes = 65536;
 
 /// A bench error: its text is the one-line reason.
 struct BenchError : std::runtime_error {
@@ -183,6 +190,56 @@ WearParams ParseWear(const EntryReader& reader) {
     return wear;
 }
 
+/// True when both paths name the same file: the same inode when both exist,
+/// else the same path once symbolic links and dot entries are resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat infoA {};
+    struct stat infoB {};
+    if (::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0)
+        return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+    const auto resolved = [](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
+        return error ? std::filesystem::path(path).lexically_normal() : full;
+    };
+    return resolved(a) == resolved(b);
+}
+
+/// True when `path` is a regular file small enough to be a state file and
+/// holds a state's JSON object.
+bool LooksLikeState(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxStateBytes)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    const json state = json::parse(content.str(), nullptr, false);
+    return state.is_object() && state.contains("power_cycles") &&
+           state.contains("host_bytes_written");
+}
+
+/// Refuses a file the drive would grow or overwrite although it is not the
+/// drive's own: the bench file, an image named in the bench with another size
+/// than the drive's (a default image is the lab's own and follows the size),
+/// or a state file that holds no state.
+void CheckExistingFiles(const EntryReader& reader, const BenchDrive& drive,
+                        const std::string& benchPath) {
+    if (!drive.imagePath.empty() && SameFile(drive.imagePath, benchPath))
+        reader.Fail("image", drive.imagePath + " is the bench file");
+    if (SameFile(drive.statePath, benchPath))
+        reader.Fail("state", drive.statePath + " is the bench file");
+    struct stat info {};
+    if (reader.Has("image") && ::stat(drive.imagePath.c_str(), &info) == 0 &&
+        (!S_ISREG(info.st_mode) || info.st_size != drive.sizeBytes))
+        reader.Fail("image", drive.imagePath + " exists but is not an image of this drive's " +
+                                 std::to_string(drive.sizeBytes) +
+                                 " bytes (move it away to start afresh)");
+    if (::stat(drive.statePath.c_str(), &info) == 0 && !LooksLikeState(drive.statePath))
+        reader.Fail("state", drive.statePath +
+                                 " exists but is not a drive state (move it away to start afresh)");
+}
+
 BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string& folder) {
     const std::string where = "drives[" + std::to_string(position) + "]";
     if (!entry.is_object()) throw BenchError(where + ": must be an object");
@@ -243,16 +300,73 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader);
+    CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));
     return drive;
 }
 
-void ParseBenchOrThrow(const std::string& text, const std::string& folder, Bench* bench) {
-    json root;
+/// Parses JSON text, refusing nesting beyond kMaxNesting (before it is deep
+/// enough to exhaust the stack of any later copy) and a key given twice in
+/// one object.
+json ParseGuarded(const std::string& text) {
+    std::vector<std::set<std::string>> open;  // keys seen, one entry per open object or list
+    const json::parser_callback_t guard = [&open](int, json::parse_event_t event, json& parsed) {
+        switch (event) {
+            case json::parse_event_t::object_start:
+            case json::parse_event_t::array_start:
+                if (open.size() >= kMaxNesting)
+                    throw BenchError("nested deeper than " + std::to_string(kMaxNesting) +
+                                     " levels");
+                open.emplace_back();
+                break;
+            case json::parse_event_t::object_end:
+            case json::parse_event_t::array_end:
+                if (!open.empty()) open.pop_back();
+                break;
+            case json::parse_event_t::key:
+                if (!open.empty() && !open.back().insert(parsed.get<std::string>()).second)
+                    throw BenchError("key \"" + parsed.get<std::string>() +
+                                     "\" is given twice in one object");
+                break;
+            case json::parse_event_t::value:
+                break;
+        }
+        return true;
+    };
     try {
-        root = json::parse(text);
+        return json::parse(text, guard);
     } catch (const json::parse_error& error) {
         throw BenchError(std::string("not valid JSON: ") + error.what());
     }
+}
+
+/// Refuses image, device and state paths that name a file another entry uses.
+void CheckDriveFiles(const Bench& bench) {
+    struct DriveFile {
+        std::size_t position;
+        std::string key;
+        std::string path;
+    };
+    std::vector<DriveFile> files;
+    for (std::size_t i = 0; i < bench.drives.size(); ++i) {
+        const BenchDrive& drive = bench.drives[i];
+        if (!drive.imagePath.empty()) files.push_back({i, "image", drive.imagePath});
+        if (!drive.devicePath.empty()) files.push_back({i, "device", drive.devicePath});
+        files.push_back({i, "state", drive.statePath});
+    }
+    const auto fail = [](const DriveFile& file, const std::string& what) {
+        throw BenchError("drives[" + std::to_string(file.position) + "]: \"" + file.key + "\" " +
+                         file.path + " " + what);
+    };
+    for (std::size_t a = 0; a < files.size(); ++a) {
+        for (std::size_t b = a + 1; b < files.size(); ++b)
+            if (SameFile(files[a].path, files[b].path))
+                fail(files[b], "is also the \"" + files[a].key + "\" of drives[" +
+                                   std::to_string(files[a].position) + "]");
+    }
+}
+
+void ParseBenchOrThrow(const std::string& text, const std::string& folder, Bench* bench) {
+    const json root = ParseGuarded(text);
     if (!root.is_object() || !root.contains("drives") || !root.at("drives").is_array())
         throw BenchError("expected an object with a \"drives\" list");
     const EntryReader top(root, "bench");
@@ -268,6 +382,7 @@ void ParseBenchOrThrow(const std::string& text, const std::string& folder, Bench
                              std::to_string(drive.number) + " is listed twice");
         result.drives.push_back(std::move(drive));
     }
+    CheckDriveFiles(result);
     *bench = std::move(result);
 }
 

@@ -29,13 +29,16 @@ private:
     test_support::EnvOverride labDir_;
 };
 
-/// One bench drive entry; `extra` holds further members, e.g. a faults object.
+/// One bench drive entry of 1 MiB; `extra` holds further members, e.g. a
+/// faults object or another "size_mib" (a key may appear only once).
 inline std::string BenchDriveJson(int number, const std::string& kind, const std::string& model,
                                   const std::string& serial, const std::string& firmware,
                                   const std::string& extra = "") {
-    return "{\"number\": " + std::to_string(number) + ", \"kind\": \"" + kind +
-           "\", \"size_mib\": 1, \"model\": \"" + model + "\", \"serial\": \"" + serial +
-           "\", \"firmware\": \"" + firmware + "\"" + (extra.empty() ? "" : ", " + extra) + "}";
+    const bool sized = extra.find("\"size_mib\"") != std::string::npos;
+    return "{\"number\": " + std::to_string(number) + ", \"kind\": \"" + kind + "\", " +
+           (sized ? "" : "\"size_mib\": 1, ") + "\"model\": \"" + model + "\", \"serial\": \"" +
+           serial + "\", \"firmware\": \"" + firmware + "\"" + (extra.empty() ? "" : ", " + extra) +
+           "}";
 }
 
 /// A bench file text holding the given drive entries.

@@ -117,6 +117,42 @@ TEST_F(LabBench, InvalidBenchesFailWithAOneLineReason) {
     }
 }
 
+TEST_F(LabBench, BenchesThatWouldCrashOrOverwriteAFileAreRefused) {
+    const std::string drive = R"({"number": 1, "kind": "kvt", "size_mib": 4, "model": "m",
+        "serial": "s", "firmware": "f")";
+    WriteFile("other.txt", "not an image");
+    WriteFile("notes.state", "{\"drives\": []}");
+    const struct {
+        std::string text;
+        std::string reason;
+    } cases[] = {
+        {std::string(100000, '[') + std::string(100000, ']'), "nested deeper than 32 levels"},
+        {"{\"drives\": [" + drive + R"(, "serial": "t"}]})",
+         "key \"serial\" is given twice in one object"},
+        {"{\"drives\": [" + drive + R"(, "image": "ssdlab.json"}]})",
+         "drives[0]: \"image\" " + Path("ssdlab.json") + " is the bench file"},
+        {"{\"drives\": [" + drive + "}, " + R"({"number": 2, "kind": "kvt", "size_mib": 4,
+            "model": "m", "serial": "s", "firmware": "f", "state": "lab_drive1.img"}]})",
+         "drives[1]: \"state\" " + Path("lab_drive1.img") + " is also the \"image\" of drives[0]"},
+        {"{\"drives\": [" + drive + R"(, "image": "other.txt"}]})",
+         "\"image\" " + Path("other.txt") + " exists but is not an image of this drive's"},
+        {"{\"drives\": [" + drive + R"(, "state": "notes.state"}]})",
+         "\"state\" " + Path("notes.state") + " exists but is not a drive state"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        WriteFile("ssdlab.json", c.text);
+        std::uint32_t code = 0;
+        EXPECT_EQ(platform::OpenRawDrive(1, &code), nullptr);
+        const std::string error = platform::lab::LastLabError();
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(ReadFile("ssdlab.json"), c.text);
+    }
+    EXPECT_EQ(ReadFile("other.txt"), "not an image");
+    EXPECT_EQ(ReadFile("notes.state"), "{\"drives\": []}");
+}
+
 TEST_F(LabBench, RelativeImagePathsStartInTheBenchFolderUnusedEntriesAreNoPartitions) {
     std::filesystem::create_directory(Path("disks"));
     WriteOneDriveBench("plain", 4, "\"image\": \"disks/one.img\", \"partition_entries\": 4");

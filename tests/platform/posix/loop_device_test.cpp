@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/device_control.h"
+#include "platform/disk_guard.h"
 #include "platform/disk_list.h"
 #include "platform/posix/drive/sat_translate.h"
 #include "platform/raw_drive.h"
@@ -96,6 +97,7 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     EXPECT_EQ(record_.Index, 0);
     EXPECT_EQ(record_.Size, kImageBytes);
     EXPECT_EQ(platform::DrivePath(0), std::wstring(loop_->node().begin(), loop_->node().end()));
+    EXPECT_FALSE(platform::CheckDiskBeforeWrite(0).refused) << "a blank disk passes the guard";
 
     OpenDrive drive(0);
     ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
@@ -176,11 +178,14 @@ TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
     EXPECT_EQ(platform::OpenControlHandle(1), nullptr);  // no disk has number 1
 }
 
-TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartition) {
+TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartitionAndTheGuardRefusesIt) {
     // The table on the disk counts once, whether or not this kernel parses
     // it into a partition of its own.
     Prepare(MbrWithOnePartition(), true);
     if (IsSkipped()) return;
+    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(0);
+    EXPECT_TRUE(guard.refused && guard.partitionTable) << guard.reason;
+    EXPECT_NE(guard.reason.find(loop_->node()), std::string::npos) << guard.reason;
     OpenDrive drive(0);
     ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
     std::vector<std::uint8_t> partitions;

@@ -1,0 +1,21 @@
+// Disk guard of the Windows backend: a disk on which a volume lies holds data
+// and is refused. Partition tables are found by the layout check when the
+// drive is opened.
+#include "platform/disk_guard.h"
+
+#include "platform/win32/volume_probe.h"
+#include "smart/process_utils.h"
+
+namespace platform {
+
+DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
+    DiskGuardResult result;
+    const std::wstring volume = win32::VolumeOnDiskReason(driveNumber);
+    if (volume.empty()) return result;
+    result.refused = true;
+    result.partitionTable = true;
+    result.reason = ToNarrow(volume) + " (remove its volumes first, e.g. with diskpart clean)";
+    return result;
+}
+
+}  // namespace platform
