@@ -9,8 +9,8 @@
 #include "console/drive_menu.h"
 #include "console/prompts.h"
 #include "console/run_test.h"
-#include "engine/drive_refusal.h"
 #include "console/scripted_run.h"
+#include "engine/drive_refusal.h"
 #include "platform/console.h"
 
 namespace {

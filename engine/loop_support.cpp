@@ -46,9 +46,8 @@ TransferBuffers::TransferBuffers(int count, int requestCount)
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (inFlight_ != nullptr &&
-        !platform::CancelTransfer(test_->driveHandle, test_->completionPort,
-                                  &inFlight_->overlapped, kReapTimeoutMs)) {
+    if (inFlight_ != nullptr && !platform::CancelTransfer(test_->driveHandle, test_->completionPort,
+                                                          &inFlight_->overlapped, kReapTimeoutMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
         for (auto& request : requests_) request.release();
