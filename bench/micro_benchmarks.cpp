@@ -16,7 +16,7 @@
 #include "engine/aligned_buffer.h"
 #include "engine/bit_count.h"
 #include "engine/pattern.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/raw_drive.h"
 #include "status/ckvt_status.h"
 #include "tracking/result_log.h"

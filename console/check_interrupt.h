@@ -1,7 +1,7 @@
 // The keyboard poll of the test loops.
 #pragma once
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// After a stop request (see platform::CatchStopRequests) prints "Interrupted"
 /// and "Stop Requested: <name>" once and returns kAbandoned. Else, without a

@@ -8,7 +8,7 @@
 #include "console/command_line.h"
 #include "console/drive_menu.h"
 #include "console/prompts.h"
-#include "console/run_test.h"
+#include "console/run_driver.h"
 #include "console/scripted_run.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "console/drive_list.h"
-#include "console/run_test.h"
+#include "console/run_driver.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"
 #include "platform/process.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/transfer_memory.h"
 
 namespace {

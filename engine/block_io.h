@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/mmtimer.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/raw_drive.h"
 
 struct IoRequest {

@@ -1,10 +1,12 @@
+#include "engine/drive_open.h"
+
 #include <cstdint>
 #include <iostream>
 #include <stdexcept>
 #include <vector>
 
 #include "engine/drive_refusal.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/console.h"
 #include "platform/disk_guard.h"
 #include "platform/raw_drive.h"

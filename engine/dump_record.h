@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 struct DumpRecord {
     std::string currentId;            ///< PatternId of dump file 1's pattern

@@ -7,7 +7,7 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// The poll before each block: kAbandoned once abandonRequested is set, else
 /// the installed poll's answer (kGoOn unless a key or a stop request says stop).

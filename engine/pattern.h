@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// Fills the block's 262144 words with the context's next pattern draws.
 void FillPattern(CSSDTest& test, std::uint32_t* buffer);

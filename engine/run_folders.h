@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// The run's files folder: test.filesFolder, else the program's folder.
 std::wstring FilesFolder(const CSSDTest& test);

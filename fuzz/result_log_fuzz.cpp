@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "tracking/result_log.h"
 
 namespace {

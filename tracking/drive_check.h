@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// Finds the context's drive in the registry, requires the supported kind and
 /// loads its status into both snapshots. Throws "Drive Not Found" or

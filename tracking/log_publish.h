@@ -1,7 +1,7 @@
 // Publishes the result log to the shared folder after every round.
 #pragma once
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// Closes the log, copies it to the shared folder ("Copy Failed: <path>" when
 /// that fails) and reopens it; the stream is failed when reopening failed.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "status/cssd_status.h"
 
 /// <folder><sep>drive<N>_<model>.csv

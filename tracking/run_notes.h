@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/process.h"
 
 /// Notes the start of a test: drive, serial, test, round, erase count.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/viewer_host.h"
 
 /// File name of the companion viewer in the program's folder.

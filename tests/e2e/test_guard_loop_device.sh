@@ -9,8 +9,7 @@
 source "$(dirname "$0")/lib.sh" "$@"
 
 if [ "$(id -u)" != 0 ]; then
-  echo "SKIP: attaching a loop device needs root"
-  exit 0
+  skip "attaching a loop device needs root"
 fi
 
 make_scratch guard_loop_device
@@ -37,7 +36,7 @@ attach() {
   LOOP=$(losetup --find --show "$@" "$IMAGE" 2>/dev/null)
   case "$LOOP" in
     /dev/loop*) ;;
-    *) echo "SKIP: no loop device support"; LOOP=""; exit 0 ;;
+    *) LOOP=""; skip "no loop device support" ;;
   esac
   write_bench "{\"number\": 1, \"kind\": \"kvt\", \"size_mib\": 8, \"device\": \"$LOOP\",
     \"model\": \"Guard Lab\", \"serial\": \"GRD1\", \"firmware\": \"G1\",

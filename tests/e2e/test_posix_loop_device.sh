@@ -5,8 +5,7 @@
 source "$(dirname "$0")/lib.sh" "$@"
 
 if [ "$(id -u)" != 0 ]; then
-  echo "SKIP: attaching a loop device needs root"
-  exit 0
+  skip "attaching a loop device needs root"
 fi
 
 make_scratch posix_loop_device
@@ -16,8 +15,7 @@ LOOP=$(losetup --find --show "$SCRATCH/drive.img" 2>/dev/null)
 case "$LOOP" in
   /dev/loop*) ;;
   *)
-    echo "SKIP: no loop device support"
-    exit 0
+    skip "no loop device support"
     ;;
 esac
 trap 'losetup -d "$LOOP" 2>/dev/null' EXIT

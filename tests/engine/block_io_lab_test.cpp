@@ -10,7 +10,8 @@
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
 #include "engine/loop_support.h"
-#include "engine/ssd_test.h"
+#include "engine/drive_open.h"
+#include "engine/test_context.h"
 #include "tests/support/lab_bench_scope.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/aligned_buffer.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/process.h"
 #include "tests/support/scratch.h"
 

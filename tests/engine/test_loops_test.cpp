@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "engine/dump_record.h"
-#include "engine/normal_test.h"
+#include "engine/normal_loop.h"
 #include "engine/pattern.h"
-#include "engine/read_only_test.h"
-#include "engine/ssd_test.h"
+#include "engine/read_only_loop.h"
+#include "engine/drive_open.h"
+#include "engine/test_context.h"
 #include "platform/disk_list.h"
 #include "platform/process.h"
 #include "status/cssd_status.h"

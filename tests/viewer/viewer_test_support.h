@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/posix/host/text.h"
 #include "platform/posix/host/viewer_tmux.h"
 #include "platform/viewer_host.h"

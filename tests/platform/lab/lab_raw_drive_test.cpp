@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/transfer_memory.h"
+#include "engine/drive_open.h"
 #include "tests/platform/lab/lab_test_support.h"
 #include "tests/platform/posix/loop_device.h"
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/drive_open.h"
 #include "platform/raw_drive.h"
 
 namespace test_support {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/viewer_host.h"
 #include "platform/win32/input_seam.h"
 #include "tests/platform/win32/check.h"

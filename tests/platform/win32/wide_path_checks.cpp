@@ -11,7 +11,7 @@
 
 #include "engine/crlf_file_stream.h"
 #include "engine/pattern.h"
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 #include "platform/process.h"
 #include "tests/platform/win32/check.h"
 

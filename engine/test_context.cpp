@@ -1,7 +1,8 @@
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 #include <ctime>
 
+#include "engine/drive_open.h"
 #include "platform/clock.h"
 
 CSSDTest::CSSDTest()

@@ -1,11 +1,12 @@
-#include "console/run_test.h"
+#include "console/run_driver.h"
 
 #include <memory>
 
 #include "console/check_interrupt.h"
+#include "engine/drive_open.h"
 #include "engine/drive_refusal.h"
-#include "engine/normal_test.h"
-#include "engine/read_only_test.h"
+#include "engine/normal_loop.h"
+#include "engine/read_only_loop.h"
 #include "platform/console.h"
 #include "platform/unattended.h"
 #include "tracking/drive_check.h"

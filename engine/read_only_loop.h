@@ -1,7 +1,7 @@
 // The read-only test: one pass verifying the whole drive against dump file 1.
 #pragma once
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// Reads and verifies every block once; throws on failure.
 void ReadOnlyTest(CSSDTest& test);

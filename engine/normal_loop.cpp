@@ -1,4 +1,4 @@
-#include "engine/normal_test.h"
+#include "engine/normal_loop.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/ssd_test.h"
+#include "engine/test_context.h"
 
 /// How a test run that did not fail ended.
 /// kFailed: the test stopped itself as an abandon key would, because a log line

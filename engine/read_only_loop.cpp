@@ -1,4 +1,4 @@
-#include "engine/read_only_test.h"
+#include "engine/read_only_loop.h"
 
 #include <algorithm>
 #include <cstdint>

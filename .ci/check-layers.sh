@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The portable core (everything above platform/) reaches the platform only
+# through the headers directly in platform/: no implementation header, no
+# system header of one OS, no conditional compilation. Prints each breach.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+core=(console engine tracking viewer smart disks status)
+breaches=$(
+    grep -nE '#include *"platform/[^"]+/' -r "${core[@]}"
+    grep -nE '#include *<(windows\.h|winioctl\.h|wbemidl\.h|linux/|sys/|liburing|blkid|unistd\.h|fcntl\.h)' -r "${core[@]}"
+    grep -nE '^\s*#\s*(if|ifdef|ifndef|elif)\b' -r "${core[@]}" | grep -v '#pragma'
+)
+if [ -n "$breaches" ]; then
+    echo "core files that break the layer rules:"
+    echo "$breaches"
+    exit 1
+fi
+echo "core includes only platform/*.h and has no conditional compilation"
