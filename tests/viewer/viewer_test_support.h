@@ -67,17 +67,27 @@ inline std::vector<std::string> FilesLike(const std::string& folder, const std::
 
 /// Counts running processes whose first argument is `path` and whose
 /// environment holds `variable` ("NAME=value").
+// A /proc file of a process that may end while it is read: what was read, or
+// nothing (the stream reports the vanished process as a read error).
+inline std::string ReadProcFile(const std::string& file) {
+    try {
+        return ReadBytes(file);
+    } catch (const std::exception&) {
+        return std::string();
+    }
+}
+
 inline int ProcessesRunning(const std::string& path, const std::string& variable) {
     int count = 0;
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string cmdline = ReadBytes(entry.path().string() + "/cmdline");
-        const std::string stat = ReadBytes(entry.path().string() + "/stat");
+        const std::string cmdline = ReadProcFile(entry.path().string() + "/cmdline");
+        const std::string stat = ReadProcFile(entry.path().string() + "/stat");
         const std::size_t close = stat.rfind(')');
         const bool zombie = close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0;
-        const std::string environment = '\0' + ReadBytes(entry.path().string() + "/environ");
+        const std::string environment = '\0' + ReadProcFile(entry.path().string() + "/environ");
         if (!zombie && cmdline.c_str() == path &&
             environment.find('\0' + variable + '\0') != std::string::npos)
             ++count;
