@@ -34,9 +34,11 @@ check "within two rounds of the failure" [ "$(grep -c 'Round Finished.' <<<"$OUT
 # A program folder on a full filesystem (root only: a small tmpfs).
 FULL="$SCRATCH/full"
 mkdir -p "$FULL"
-if mount -t tmpfs -o size=16m tmpfs "$FULL" 2>/dev/null; then
+# Room for the programs (much larger in a sanitizer build) and 16 MiB more.
+programs_kib=$(du -kL "$SCRATCH/ssdtest-lab" "$SCRATCH/GaugeLens_2_21.exe" | awk '{n += $1} END {print n}')
+if mount -t tmpfs -o size=$((programs_kib + 16384))k tmpfs "$FULL" 2>/dev/null; then
   trap 'umount "$FULL"; [ $FAILURES -eq 0 ] && rm -rf "$SCRATCH"' EXIT
-  cp "$SCRATCH/ssdtest-lab" "$SCRATCH/GaugeLens_2_21.exe" "$FULL/" 2>/dev/null
+  check "the programs fit on the small filesystem" cp "$SCRATCH/ssdtest-lab" "$SCRATCH/GaugeLens_2_21.exe" "$FULL/"
   export SSDLAB_DIR="$SCRATCH"
   write_bench "$(kvt_drive 1 8)"
   rm -f "$SCRATCH"/lab_drive1.*
