@@ -11,7 +11,7 @@
 #include "status/crzb_status.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::uint8_t page[kSmartPageBytes] = {};
+    std::uint8_t page[platform::ata::kPageBytes] = {};
     std::memcpy(page, data, size < sizeof(page) ? size : sizeof(page));
     SmartDataBlock block;
     block.Build(page);

@@ -9,27 +9,12 @@
 
 namespace {
 
-// ATA task-file values of the requests.
-constexpr std::uint8_t kAtaSmartCommand = 0xB0;
-constexpr std::uint8_t kAtaIdentifyCommand = 0xEC;
-constexpr std::uint8_t kSmartReadDataFeature = 0xD0;
-constexpr std::uint8_t kSmartEnableFeature = 0xD8;
-constexpr std::uint8_t kSmartCylLow = 0x4F;   // SMART signature, LBA mid
-constexpr std::uint8_t kSmartCylHigh = 0xC2;  // SMART signature, LBA high
-constexpr std::uint8_t kDeviceHeadMaster = 0xA0;
-constexpr std::uint8_t kDeviceHeadSlaveBit = 0x10;
+namespace ata = platform::ata;
 
 // The enable request passes the input block without its data byte and takes
 // back the output header only.
-constexpr std::uint32_t kEnableInBytes = sizeof(SmartCmdInParams) - 1;
-constexpr std::uint32_t kEnableOutBytes = sizeof(SmartCmdOutParams) - 512;
-static_assert(kEnableInBytes == 32, "enable input is 32 bytes");
-static_assert(kEnableOutBytes == 16, "enable output is the 16-byte header");
-
-// Identify page fields: byte offset and width.
-constexpr int kSerialOffset = 20, kSerialBytes = 20;
-constexpr int kFirmwareOffset = 46, kFirmwareBytes = 8;
-constexpr int kModelOffset = 54, kModelBytes = 40;
+constexpr std::uint32_t kEnableInBytes = ata::kCommandInMinimumBytes;
+constexpr std::uint32_t kEnableOutBytes = ata::kAnswerHeaderBytes;
 
 // Sends one request on a fresh handle of the drive. False without a request
 // when the drive cannot be opened; otherwise the platform's flag.
@@ -45,9 +30,11 @@ bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SmartCmdInPara
     return ok;
 }
 
-// Copies one cleaned identify field into a text: at most `width` bytes, up to
-// a terminator, without leading spaces.
-std::string IdentifyText(const std::uint8_t* field, int width) {
+// Cleans one identify field in place, then copies it into a text: at most
+// `width` bytes, up to a terminator, without leading spaces.
+std::string CleanIdentifyText(char* page, int offset, int width) {
+    char* field = page + offset;
+    FixAtaString(field, width);
     char buffer[256] = {};
     std::memcpy(buffer, field, static_cast<std::size_t>(width));
     buffer[width] = '\0';
@@ -65,19 +52,19 @@ SmartCmdInParams MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize
     in.irDriveRegs.bFeaturesReg = feature;
     in.irDriveRegs.bSectorCountReg = 1;
     in.irDriveRegs.bSectorNumberReg = 1;
-    in.irDriveRegs.bCylLowReg = kSmartCylLow;
-    in.irDriveRegs.bCylHighReg = kSmartCylHigh;
-    in.irDriveRegs.bCommandReg = kAtaSmartCommand;
+    in.irDriveRegs.bCylLowReg = ata::kSmartCylLow;
+    in.irDriveRegs.bCylHighReg = ata::kSmartCylHigh;
+    in.irDriveRegs.bCommandReg = ata::kCommandSmart;
     return in;
 }
 
 SmartCmdInParams MakeIdentifyCommand(std::int32_t driveNumber) {
     SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
-    in.cBufferSize = 512;
+    in.cBufferSize = ata::kPageBytes;
     in.irDriveRegs.bDriveHeadReg =
-        kDeviceHeadMaster | ((driveNumber & 1) != 0 ? kDeviceHeadSlaveBit : 0);
-    in.irDriveRegs.bCommandReg = kAtaIdentifyCommand;
+        ata::kDeviceHeadMaster | ((driveNumber & 1) != 0 ? ata::kDeviceHeadSlaveBit : 0);
+    in.irDriveRegs.bCommandReg = ata::kCommandIdentify;
     in.bDriveNumber = static_cast<std::uint8_t>(driveNumber);
     return in;
 }
@@ -89,12 +76,12 @@ bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle)
 }
 
 bool EnableSmart(std::int32_t driveNumber) {
-    const SmartCmdInParams in = MakeSmartCommand(kSmartEnableFeature, 0);
+    const SmartCmdInParams in = MakeSmartCommand(ata::kSmartEnableOperations, 0);
     SmartCmdOutParams out;
     std::memset(&out, 0, sizeof(out));
     bool opened = false;
     std::uint32_t returned = 0;
-    const bool ok = SendOnce(driveNumber, kSmartSendDriveCommand, in, kEnableInBytes, &out,
+    const bool ok = SendOnce(driveNumber, ata::kSmartSendDriveCommand, in, kEnableInBytes, &out,
                              kEnableOutBytes, &opened, &returned);
     if (!opened) return false;
     if (!ok) {
@@ -106,17 +93,17 @@ bool EnableSmart(std::int32_t driveNumber) {
 
 bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out) {
     std::memset(out, 0, sizeof(*out));
-    const SmartCmdInParams in = MakeSmartCommand(kSmartReadDataFeature, 512);
+    const SmartCmdInParams in = MakeSmartCommand(ata::kSmartReadData, ata::kPageBytes);
     bool opened = false;
     std::uint32_t returned = 0;
     // Only the returned byte count tells success; the platform's flag is not used.
-    SendOnce(driveNumber, kSmartRcvDriveData, in, sizeof(in), out, kSmartOutBytes, &opened,
+    SendOnce(driveNumber, ata::kSmartRcvDriveData, in, sizeof(in), out, ata::kAnswerBytes, &opened,
              &returned);
     if (!opened) {
         GetTraceStream() << "GetIoCtrlHandle Failed!" << std::endl;
         return false;
     }
-    if (returned != kSmartOutBytes) {
+    if (returned != ata::kAnswerBytes) {
         GetTraceStream() << "GetSmartCmdOutParam Failed : dwReturned=" << returned << std::endl;
         return false;
     }
@@ -141,7 +128,7 @@ bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block) {
 bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
                      DriveIdentity* identity) {
     if (identifyPage == nullptr) return false;
-    std::memset(identifyPage, 0, 512);
+    std::memset(identifyPage, 0, ata::kPageBytes);
     if (identity != nullptr) *identity = DriveIdentity{};
 
     const SmartCmdInParams in = MakeIdentifyCommand(driveNumber);
@@ -149,20 +136,19 @@ bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
     std::memset(&out, 0, sizeof(out));
     bool opened = false;
     std::uint32_t returned = 0;
-    SendOnce(driveNumber, kSmartRcvDriveData, in, sizeof(in), &out, kSmartOutBytes, &opened,
+    SendOnce(driveNumber, ata::kSmartRcvDriveData, in, sizeof(in), &out, ata::kAnswerBytes, &opened,
              &returned);
-    if (!opened || returned != kSmartOutBytes) return false;
+    if (!opened || returned != ata::kAnswerBytes) return false;
 
-    std::memcpy(identifyPage, out.bBuffer, 512);
+    std::memcpy(identifyPage, out.bBuffer, ata::kPageBytes);
     if (identity == nullptr) return true;
 
     char* page = reinterpret_cast<char*>(identifyPage);
-    FixAtaString(page + kModelOffset, kModelBytes);
-    FixAtaString(page + kFirmwareOffset, kFirmwareBytes);
-    FixAtaString(page + kSerialOffset, kSerialBytes);
-    identity->model = IdentifyText(identifyPage + kModelOffset, kModelBytes);
-    identity->firmware = IdentifyText(identifyPage + kFirmwareOffset, kFirmwareBytes);
-    identity->serial = IdentifyText(identifyPage + kSerialOffset, kSerialBytes);
+    identity->model = CleanIdentifyText(page, ata::kIdentifyModelOffset, ata::kIdentifyModelBytes);
+    identity->firmware =
+        CleanIdentifyText(page, ata::kIdentifyFirmwareOffset, ata::kIdentifyFirmwareBytes);
+    identity->serial =
+        CleanIdentifyText(page, ata::kIdentifySerialOffset, ata::kIdentifySerialBytes);
     return true;
 }
 

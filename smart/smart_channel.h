@@ -4,53 +4,16 @@
 // trace note.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/ata_wire.h"
 #include "platform/device_control.h"
 #include "smart/smart_data_block.h"
 
-constexpr std::uint32_t kSmartSendDriveCommand = 0x7C084;
-constexpr std::uint32_t kSmartRcvDriveData = 0x7C088;
-constexpr std::uint32_t kSmartOutBytes = 528;  // 16-byte header + 512 data bytes
-
-#pragma pack(push, 1)
-struct SmartIdeRegs {
-    std::uint8_t bFeaturesReg;
-    std::uint8_t bSectorCountReg;
-    std::uint8_t bSectorNumberReg;
-    std::uint8_t bCylLowReg;
-    std::uint8_t bCylHighReg;
-    std::uint8_t bDriveHeadReg;
-    std::uint8_t bCommandReg;
-    std::uint8_t bReserved;
-};
-struct SmartCmdInParams {
-    std::uint32_t cBufferSize;
-    SmartIdeRegs irDriveRegs;
-    std::uint8_t bDriveNumber;
-    std::uint8_t bReserved[3];
-    std::uint32_t dwReserved[4];
-    std::uint8_t bBuffer[1];
-};
-struct SmartDriverStatus {
-    std::uint8_t bDriverError;
-    std::uint8_t bIDEError;
-    std::uint8_t bReserved[2];
-    std::uint32_t dwReserved[2];
-};
-struct SmartCmdOutParams {
-    std::uint32_t cBufferSize;
-    SmartDriverStatus DriverStatus;
-    std::uint8_t bBuffer[512];
-};
-#pragma pack(pop)
-static_assert(sizeof(SmartIdeRegs) == 8, "SmartIdeRegs is 8 bytes on the wire");
-static_assert(sizeof(SmartCmdInParams) == 33, "SmartCmdInParams is 33 bytes on the wire");
-static_assert(offsetof(SmartCmdInParams, bDriveNumber) == 12, "drive number byte at 12");
-static_assert(sizeof(SmartDriverStatus) == 12, "SmartDriverStatus is 12 bytes");
-static_assert(sizeof(SmartCmdOutParams) == kSmartOutBytes, "SmartCmdOutParams is 528 bytes");
+// The channel's wire records; the bytes are laid out in platform/ata_wire.h.
+using platform::ata::SmartCmdInParams;
+using platform::ata::SmartCmdOutParams;
 
 /// Model, firmware and serial texts of IDENTIFY DEVICE, cleaned.
 struct DriveIdentity {

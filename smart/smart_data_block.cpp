@@ -3,10 +3,7 @@
 
 #include <algorithm>
 
-namespace {
-// The attribute table starts after the two-byte data structure revision.
-constexpr int kFirstEntryOffset = 2;
-}  // namespace
+namespace ata = platform::ata;
 
 void SmartDataBlock::Clear() {
     page.fill(0);
@@ -15,12 +12,13 @@ void SmartDataBlock::Clear() {
 
 void SmartDataBlock::Build(const std::uint8_t* pageBytes) {
     Clear();
-    std::copy(pageBytes, pageBytes + kSmartPageBytes, page.begin());
+    std::copy(pageBytes, pageBytes + ata::kPageBytes, page.begin());
     // Entries with ID 0 are skipped, so the index stays compact when the drive
     // leaves gaps in its table.
     int used = 0;
-    for (int slot = 0; slot < kSmartAttributeSlots; ++slot) {
-        const std::uint8_t* entry = page.data() + kFirstEntryOffset + slot * kSmartEntryBytes;
+    for (int slot = 0; slot < ata::kAttributeSlots; ++slot) {
+        const std::uint8_t* entry =
+            page.data() + ata::kAttributeTableOffset + slot * ata::kAttributeEntryBytes;
         if (entry[0] != 0) entries[used++] = entry;
     }
 }

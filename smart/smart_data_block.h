@@ -4,16 +4,14 @@
 #include <array>
 #include <cstdint>
 
-constexpr int kSmartPageBytes = 512;
-constexpr int kSmartAttributeSlots = 30;
-constexpr int kSmartEntryBytes = 12;
+#include "platform/ata_wire.h"
 
 struct SmartDataBlock {
-    std::array<std::uint8_t, kSmartPageBytes> page{};
+    std::array<std::uint8_t, platform::ata::kPageBytes> page{};
     /// References (into `page`) to every entry whose ID byte is not 0, in page
     /// order; the rest are nullptr. Copying a block must rebuild them, so blocks
     /// are not copyable.
-    std::array<const std::uint8_t*, kSmartAttributeSlots> entries{};
+    std::array<const std::uint8_t*, platform::ata::kAttributeSlots> entries{};
 
     SmartDataBlock() = default;
     SmartDataBlock(const SmartDataBlock&) = delete;

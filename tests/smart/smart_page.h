@@ -36,8 +36,10 @@ public:
     const std::uint8_t* Bytes() const { return bytes_.data(); }
 
 private:
-    std::uint8_t* Slot(int slot) { return bytes_.data() + 2 + slot * kSmartEntryBytes; }
+    std::uint8_t* Slot(int slot) {
+        return bytes_.data() + 2 + slot * platform::ata::kAttributeEntryBytes;
+    }
 
-    std::array<std::uint8_t, kSmartPageBytes> bytes_{};
+    std::array<std::uint8_t, platform::ata::kPageBytes> bytes_{};
     int next_ = 0;
 };

@@ -35,13 +35,13 @@ TEST(SmartDataBlock, IndexIsCompactOverGapsInPageOrder) {
     EXPECT_EQ(block.entries[3], block.page.data() + 2 + 29 * 12);
     EXPECT_EQ(block.entries[4], nullptr);
     EXPECT_EQ(WalkedIds(block), (std::vector<int>{1, 9, 12, 208}));
-    EXPECT_EQ(0, std::memcmp(block.page.data(), page.Bytes(), kSmartPageBytes));
+    EXPECT_EQ(0, std::memcmp(block.page.data(), page.Bytes(), platform::ata::kPageBytes));
 }
 
 TEST(SmartDataBlock, BuildForgetsThePreviousPageAndClearEmptiesAll) {
     SmartDataBlock block;
     SmartPage full;
-    for (int slot = 0; slot < kSmartAttributeSlots; ++slot)
+    for (int slot = 0; slot < platform::ata::kAttributeSlots; ++slot)
         full.Add(static_cast<uint8_t>(slot + 1));
     full.BuildInto(&block);
     EXPECT_EQ(WalkedIds(block).size(), 30u);

@@ -6,35 +6,34 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/ata_wire.h"
 #include "smart/smart_channel.h"
 #include "tests/platform/win32/check.h"
 
-#define SAME_OFFSET(ours, theirs, field) (offsetof(ours, field) == offsetof(theirs, field))
+namespace ata = platform::ata;
 
-static_assert(kSmartSendDriveCommand == SMART_SEND_DRIVE_COMMAND, "send request code");
-static_assert(kSmartRcvDriveData == SMART_RCV_DRIVE_DATA, "receive request code");
-static_assert(sizeof(SmartIdeRegs) == sizeof(IDEREGS), "task file size");
-static_assert(SAME_OFFSET(SmartIdeRegs, IDEREGS, bFeaturesReg) &&
-                  SAME_OFFSET(SmartIdeRegs, IDEREGS, bSectorCountReg) &&
-                  SAME_OFFSET(SmartIdeRegs, IDEREGS, bCylLowReg) &&
-                  SAME_OFFSET(SmartIdeRegs, IDEREGS, bDriveHeadReg) &&
-                  SAME_OFFSET(SmartIdeRegs, IDEREGS, bCommandReg),
+// Our record beside the SDK's: the field named lies at the same offset in both.
+#define SAME_OFFSET(ours, theirs, field) (offsetof(ours, field) == offsetof(theirs, field))
+#define TASK_FILE(field) SAME_OFFSET(ata::SmartIdeRegs, IDEREGS, field)
+#define IN_BLOCK(field) SAME_OFFSET(ata::SmartCmdInParams, SENDCMDINPARAMS, field)
+#define DRIVER_STATUS(field) SAME_OFFSET(ata::SmartDriverStatus, DRIVERSTATUS, field)
+#define ANSWER(field) SAME_OFFSET(ata::SmartCmdOutParams, SENDCMDOUTPARAMS, field)
+
+static_assert(ata::kSmartSendDriveCommand == SMART_SEND_DRIVE_COMMAND, "send request code");
+static_assert(ata::kSmartRcvDriveData == SMART_RCV_DRIVE_DATA, "receive request code");
+static_assert(sizeof(ata::SmartIdeRegs) == sizeof(IDEREGS), "task file size");
+static_assert(TASK_FILE(bFeaturesReg) && TASK_FILE(bSectorCountReg) && TASK_FILE(bCylLowReg) &&
+                  TASK_FILE(bDriveHeadReg) && TASK_FILE(bCommandReg),
               "task file fields");
-static_assert(sizeof(SmartCmdInParams) == sizeof(SENDCMDINPARAMS), "input block size");
-static_assert(SAME_OFFSET(SmartCmdInParams, SENDCMDINPARAMS, irDriveRegs) &&
-                  SAME_OFFSET(SmartCmdInParams, SENDCMDINPARAMS, bDriveNumber) &&
-                  SAME_OFFSET(SmartCmdInParams, SENDCMDINPARAMS, dwReserved) &&
-                  SAME_OFFSET(SmartCmdInParams, SENDCMDINPARAMS, bBuffer),
+static_assert(sizeof(ata::SmartCmdInParams) == sizeof(SENDCMDINPARAMS), "input block size");
+static_assert(IN_BLOCK(irDriveRegs) && IN_BLOCK(bDriveNumber) && IN_BLOCK(dwReserved) &&
+                  IN_BLOCK(bBuffer),
               "input block fields");
-static_assert(sizeof(SmartDriverStatus) == sizeof(DRIVERSTATUS), "driver status size");
-static_assert(SAME_OFFSET(SmartDriverStatus, DRIVERSTATUS, bIDEError) &&
-                  SAME_OFFSET(SmartDriverStatus, DRIVERSTATUS, dwReserved),
-              "driver status fields");
+static_assert(sizeof(ata::SmartDriverStatus) == sizeof(DRIVERSTATUS), "driver status size");
+static_assert(DRIVER_STATUS(bIDEError) && DRIVER_STATUS(dwReserved), "driver status fields");
 // The SDK declares the answer with a one-byte buffer; ours holds the 512-byte page.
-static_assert(SAME_OFFSET(SmartCmdOutParams, SENDCMDOUTPARAMS, DriverStatus) &&
-                  SAME_OFFSET(SmartCmdOutParams, SENDCMDOUTPARAMS, bBuffer),
-              "answer block fields");
-static_assert(sizeof(SmartCmdOutParams) == offsetof(SENDCMDOUTPARAMS, bBuffer) + 512,
+static_assert(ANSWER(DriverStatus) && ANSWER(bBuffer), "answer block fields");
+static_assert(sizeof(ata::SmartCmdOutParams) == offsetof(SENDCMDOUTPARAMS, bBuffer) + 512,
               "answer block size");
 
 CHECK_CASE(SmartWireRecordsMatchTheSdk) {
