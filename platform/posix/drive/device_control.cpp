@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "platform/ata_wire.h"
 #include "platform/posix/drive/disk_numbering.h"
 #include "platform/posix/drive/sat_translate.h"
 
@@ -58,7 +59,7 @@ bool DeviceControl(ControlHandle* handle, std::uint32_t controlCode, const void*
         !posix::BuildSatCommand(controlCode, input, inputSize, outputSize, &command))
         return false;
 
-    std::array<std::uint8_t, posix::kAtaSectorBytes> data{};
+    std::array<std::uint8_t, ata::kPageBytes> data{};
     std::array<std::uint8_t, kSenseBytes> sense{};
     sg_io_hdr_t request{};
     request.interface_id = 'S';

@@ -14,16 +14,6 @@ constexpr std::uint8_t kProtocolPioDataIn = 4;
 // T_LENGTH = 2 (the length sits in the sector count field).
 constexpr std::uint8_t kTransferFromDeviceInBlocks = 0x08 | 0x04 | 0x02;
 
-constexpr std::uint8_t kAtaIdentifyDevice = 0xEC;
-constexpr std::uint8_t kAtaSmart = 0xB0;
-constexpr std::uint8_t kSmartReadData = 0xD0;
-constexpr std::uint8_t kSmartReadThresholds = 0xD1;
-constexpr std::uint8_t kSmartEnableOperations = 0xD8;
-constexpr std::uint8_t kSmartDisableOperations = 0xD9;
-// The device register's DEV bit picks master or slave on a parallel bus; the
-// pass-through layer addresses the device behind the node itself.
-constexpr std::uint8_t kDeviceSelectBit = 0x10;
-
 constexpr std::uint8_t kScsiGood = 0x00;
 constexpr std::uint8_t kScsiCheckCondition = 0x02;
 constexpr std::uint16_t kDriverSenseFlag = 0x08;
@@ -36,15 +26,17 @@ constexpr std::uint8_t kAtaStatusBusy = 0x80;
 constexpr std::uint8_t kAtaStatusDeviceFault = 0x20;
 constexpr std::uint8_t kAtaStatusError = 0x01;
 
-bool IsSupportedDataIn(const WireIdeRegs& regs) {
-    if (regs.command == kAtaIdentifyDevice) return true;
-    return regs.command == kAtaSmart &&
-           (regs.features == kSmartReadData || regs.features == kSmartReadThresholds);
+bool IsSupportedDataIn(const ata::SmartIdeRegs& regs) {
+    if (regs.bCommandReg == ata::kCommandIdentify) return true;
+    return regs.bCommandReg == ata::kCommandSmart &&
+           (regs.bFeaturesReg == ata::kSmartReadData ||
+            regs.bFeaturesReg == ata::kSmartReadThresholds);
 }
 
-bool IsSupportedNonData(const WireIdeRegs& regs) {
-    return regs.command == kAtaSmart &&
-           (regs.features == kSmartEnableOperations || regs.features == kSmartDisableOperations);
+bool IsSupportedNonData(const ata::SmartIdeRegs& regs) {
+    return regs.bCommandReg == ata::kCommandSmart &&
+           (regs.bFeaturesReg == ata::kSmartEnableOperations ||
+            regs.bFeaturesReg == ata::kSmartDisableOperations);
 }
 
 bool AtaStatusClean(std::uint8_t status) {
@@ -90,36 +82,39 @@ void ParseFixedSense(const std::uint8_t* sense, std::size_t length, SenseInfo* i
 
 bool BuildSatCommand(std::uint32_t controlCode, const void* input, std::uint32_t inputSize,
                      std::uint32_t outputSize, SatCommand* command) {
-    if (input == nullptr || command == nullptr || inputSize < kMinSendCmdInBytes) return false;
-    WireSendCmdIn in{};
-    std::memcpy(&in, input, kMinSendCmdInBytes);
-    const WireIdeRegs& regs = in.regs;
+    if (input == nullptr || command == nullptr || inputSize < ata::kCommandInMinimumBytes)
+        return false;
+    ata::SmartCmdInParams in{};
+    std::memcpy(&in, input, ata::kCommandInMinimumBytes);
+    const ata::SmartIdeRegs& regs = in.irDriveRegs;
 
     SatCommand built;
-    if (controlCode == kSmartRcvDriveData && IsSupportedDataIn(regs)) {
-        if (outputSize < kSmartHeaderBytes + kAtaSectorBytes) return false;
+    if (controlCode == ata::kSmartRcvDriveData && IsSupportedDataIn(regs)) {
+        if (outputSize < ata::kAnswerBytes) return false;
         built.direction = AtaDirection::DataIn;
-        built.dataBytes = kAtaSectorBytes;
+        built.dataBytes = ata::kPageBytes;
         built.cdb[1] = kProtocolPioDataIn << 1;
         built.cdb[2] = kTransferFromDeviceInBlocks;
         // The transfer length travels in the sector count field: one block,
         // also for IDENTIFY, whose own count register is unused.
         built.cdb[6] = 1;
-    } else if (controlCode == kSmartSendDriveCommand && IsSupportedNonData(regs)) {
-        if (outputSize < kSmartHeaderBytes) return false;
+    } else if (controlCode == ata::kSmartSendDriveCommand && IsSupportedNonData(regs)) {
+        if (outputSize < ata::kAnswerHeaderBytes) return false;
         built.direction = AtaDirection::NonData;
         built.cdb[1] = kProtocolNonData << 1;
-        built.cdb[6] = regs.sectorCount;
+        built.cdb[6] = regs.bSectorCountReg;
     } else {
         return false;
     }
     built.cdb[0] = kAtaPassThrough16;
-    built.cdb[4] = regs.features;
-    built.cdb[8] = regs.sectorNumber;
-    built.cdb[10] = regs.cylLow;
-    built.cdb[12] = regs.cylHigh;
-    built.cdb[13] = regs.driveHead & static_cast<std::uint8_t>(~kDeviceSelectBit);
-    built.cdb[14] = regs.command;
+    built.cdb[4] = regs.bFeaturesReg;
+    built.cdb[8] = regs.bSectorNumberReg;
+    built.cdb[10] = regs.bCylLowReg;
+    built.cdb[12] = regs.bCylHighReg;
+    // The DEV bit picks master or slave on a parallel bus; the pass-through
+    // layer addresses the device behind the node itself.
+    built.cdb[13] = regs.bDriveHeadReg & static_cast<std::uint8_t>(~ata::kDeviceHeadSlaveBit);
+    built.cdb[14] = regs.bCommandReg;
     *command = built;
     return true;
 }
@@ -158,13 +153,13 @@ std::uint32_t BuildSmartAnswer(const SatCommand& command, const std::uint8_t* da
                                std::uint32_t outputSize) {
     const std::uint32_t dataBytes =
         command.direction == AtaDirection::DataIn ? command.dataBytes : 0;
-    const std::uint32_t answerBytes = kSmartHeaderBytes + dataBytes;
+    const std::uint32_t answerBytes = ata::kAnswerHeaderBytes + dataBytes;
     if (output == nullptr || outputSize < answerBytes) return 0;
     auto* out = static_cast<std::uint8_t*>(output);
     std::memset(out, 0, answerBytes);
-    // Little-endian data size, then a clean DRIVERSTATUS.
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(dataBytes >> (8 * i));
-    if (dataBytes > 0 && data != nullptr) std::memcpy(out + kSmartHeaderBytes, data, dataBytes);
+    ata::PutAnswerHeader(out, dataBytes);  // a clean driver status
+    if (dataBytes > 0 && data != nullptr)
+        std::memcpy(out + ata::kAnswerHeaderBytes, data, dataBytes);
     return answerBytes;
 }
 

@@ -1,5 +1,6 @@
-// Translation of the Windows SMART pass-through requests (SENDCMDINPARAMS in,
-// SENDCMDOUTPARAMS out) to SCSI ATA PASS-THROUGH (16) commands and back. Pure
+// Translation of the SMART pass-through requests (platform/ata_wire.h: the
+// command input block in, the answer block out) to SCSI ATA PASS-THROUGH (16)
+// commands and back. Pure
 // functions: no device is touched here, so every byte can be checked in tests.
 #pragma once
 
@@ -7,59 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/ata_wire.h"
+
 namespace platform::posix {
-
-constexpr std::uint32_t kSmartSendDriveCommand = 0x7C084;  // non-data SMART commands
-constexpr std::uint32_t kSmartRcvDriveData = 0x7C088;      // data-in SMART and IDENTIFY
-
-constexpr std::uint32_t kAtaSectorBytes = 512;
-constexpr std::uint32_t kSmartHeaderBytes = 16;  // cBufferSize + DRIVERSTATUS
-
-#pragma pack(push, 1)
-/// The ATA task file of a request, as the Windows IDEREGS record lays it out.
-struct WireIdeRegs {
-    std::uint8_t features;
-    std::uint8_t sectorCount;
-    std::uint8_t sectorNumber;  // LBA low
-    std::uint8_t cylLow;        // LBA mid
-    std::uint8_t cylHigh;       // LBA high
-    std::uint8_t driveHead;     // device register
-    std::uint8_t command;
-    std::uint8_t reserved;
-};
-/// The request's input block (SENDCMDINPARAMS); callers may pass 32 bytes,
-/// leaving out the data byte.
-struct WireSendCmdIn {
-    std::uint32_t bufferSize;
-    WireIdeRegs regs;
-    std::uint8_t driveNumber;
-    std::uint8_t reserved[3];
-    std::uint32_t reservedWords[4];
-    std::uint8_t data[1];
-};
-/// The driver status in the answer's header (DRIVERSTATUS).
-struct WireDriverStatus {
-    std::uint8_t driverError;
-    std::uint8_t ideError;
-    std::uint8_t reserved[2];
-    std::uint32_t reservedWords[2];
-};
-/// The answer block of a one-sector request (SENDCMDOUTPARAMS).
-struct WireSendCmdOut {
-    std::uint32_t bufferSize;
-    WireDriverStatus status;
-    std::uint8_t data[kAtaSectorBytes];
-};
-#pragma pack(pop)
-static_assert(sizeof(WireIdeRegs) == 8, "IDEREGS is 8 bytes");
-static_assert(offsetof(WireSendCmdIn, regs) == 4, "task file at byte 4");
-static_assert(offsetof(WireSendCmdIn, driveNumber) == 12, "drive number byte at 12");
-static_assert(sizeof(WireSendCmdIn) == 33, "SENDCMDINPARAMS is 33 bytes");
-static_assert(sizeof(WireDriverStatus) == 12, "DRIVERSTATUS is 12 bytes");
-static_assert(offsetof(WireSendCmdOut, data) == kSmartHeaderBytes, "data after the header");
-static_assert(sizeof(WireSendCmdOut) == 528, "SENDCMDOUTPARAMS is 528 bytes");
-
-constexpr std::uint32_t kMinSendCmdInBytes = sizeof(WireSendCmdIn) - 1;  // without the data byte
 
 enum class AtaDirection { NonData, DataIn };
 

@@ -29,7 +29,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::posix::WireSendCmdIn;
+using platform::ata::SmartCmdInParams;
 
 constexpr std::int64_t kImageBytes = 64ll << 20;
 constexpr std::uint32_t kBlockBytes = 1u << 20;
@@ -150,16 +150,16 @@ TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
     // The control handle is no exclusive open: it works next to the test's.
     platform::ControlHandle* control = platform::OpenControlHandle(0);
     ASSERT_NE(control, nullptr);
-    WireSendCmdIn in;
+    SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
-    in.bufferSize = 512;
-    in.regs = {0xD0, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
+    in.cBufferSize = 512;
+    in.irDriveRegs = {0xD0, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
     std::vector<std::uint8_t> out(528, 0);
     std::uint32_t returned = 99;
     EXPECT_FALSE(platform::DeviceControl(control, 0x7C088, &in, 33, out.data(), 528, &returned));
     EXPECT_EQ(returned, 0u);
-    in.regs = {0xD8, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
-    in.bufferSize = 0;
+    in.irDriveRegs = {0xD8, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0};
+    in.cBufferSize = 0;
     returned = 99;
     EXPECT_FALSE(platform::DeviceControl(control, 0x7C084, &in, 32, out.data(), 16, &returned));
     EXPECT_EQ(returned, 0u);

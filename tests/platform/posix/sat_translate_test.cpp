@@ -11,21 +11,26 @@
 namespace platform::posix {
 namespace {
 
+using ata::kSmartRcvDriveData;
+using ata::kSmartSendDriveCommand;
+using ata::SmartCmdInParams;
+using ata::SmartCmdOutParams;
+
 // An input block filled the way the SMART channel fills it.
-WireSendCmdIn Request(std::uint8_t features, std::uint8_t count, std::uint8_t number,
-                      std::uint8_t cylLow, std::uint8_t cylHigh, std::uint8_t driveHead,
-                      std::uint8_t command, std::uint8_t driveNumber, std::uint32_t bufferSize) {
-    WireSendCmdIn in;
+SmartCmdInParams Request(std::uint8_t features, std::uint8_t count, std::uint8_t number,
+                         std::uint8_t cylLow, std::uint8_t cylHigh, std::uint8_t driveHead,
+                         std::uint8_t command, std::uint8_t driveNumber, std::uint32_t bufferSize) {
+    SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
-    in.bufferSize = bufferSize;
-    in.regs = {features, count, number, cylLow, cylHigh, driveHead, command, 0};
-    in.driveNumber = driveNumber;
+    in.cBufferSize = bufferSize;
+    in.irDriveRegs = {features, count, number, cylLow, cylHigh, driveHead, command, 0};
+    in.bDriveNumber = driveNumber;
     return in;
 }
 
-WireSendCmdIn SmartReadData() { return Request(0xD0, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0, 512); }
-WireSendCmdIn SmartEnable() { return Request(0xD8, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0, 0); }
-WireSendCmdIn Identify(std::uint8_t drive) {
+SmartCmdInParams SmartReadData() { return Request(0xD0, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0, 512); }
+SmartCmdInParams SmartEnable() { return Request(0xD8, 1, 1, 0x4F, 0xC2, 0, 0xB0, 0, 0); }
+SmartCmdInParams Identify(std::uint8_t drive) {
     return Request(0, 0, 0, 0, 0, (drive & 1) ? 0xB0 : 0xA0, 0xEC, drive, 512);
 }
 
@@ -34,7 +39,7 @@ const Cdb kIdentifyCdb = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 
 
 TEST(SatCommand, SmartReadEnableAndIdentifyBecomeTheirPassThroughCdbs) {
     const struct {
-        WireSendCmdIn in;
+        SmartCmdInParams in;
         std::uint32_t code, inSize, outSize;
         Cdb cdb;
         AtaDirection direction;
@@ -71,17 +76,17 @@ TEST(SatCommand, SmartReadEnableAndIdentifyBecomeTheirPassThroughCdbs) {
 
 TEST(SatCommand, RefusesRequestsOutsideTheSupportedSet) {
     SatCommand command;
-    const WireSendCmdIn read = SmartReadData();
-    const WireSendCmdIn enable = SmartEnable();
+    const SmartCmdInParams read = SmartReadData();
+    const SmartCmdInParams enable = SmartEnable();
     // Wrong control code for the command's direction.
     EXPECT_FALSE(BuildSatCommand(kSmartSendDriveCommand, &read, 33, 528, &command));
     EXPECT_FALSE(BuildSatCommand(kSmartRcvDriveData, &enable, 33, 528, &command));
     // Not a SMART request at all.
     EXPECT_FALSE(BuildSatCommand(0x70000, &read, 33, 528, &command));
     // Commands that write to the drive are never passed through.
-    const WireSendCmdIn writeSectors = Request(0, 1, 0, 0, 0, 0xE0, 0x30, 0, 512);
+    const SmartCmdInParams writeSectors = Request(0, 1, 0, 0, 0, 0xE0, 0x30, 0, 512);
     EXPECT_FALSE(BuildSatCommand(kSmartRcvDriveData, &writeSectors, 33, 528, &command));
-    const WireSendCmdIn smartWriteLog = Request(0xD6, 1, 0x80, 0x4F, 0xC2, 0, 0xB0, 0, 512);
+    const SmartCmdInParams smartWriteLog = Request(0xD6, 1, 0x80, 0x4F, 0xC2, 0, 0xB0, 0, 512);
     EXPECT_FALSE(BuildSatCommand(kSmartSendDriveCommand, &smartWriteLog, 33, 528, &command));
     // Input shorter than the block, output too small for the answer, no input.
     EXPECT_FALSE(BuildSatCommand(kSmartRcvDriveData, &read, 31, 528, &command));
@@ -154,7 +159,7 @@ TEST(SenseData, TruncatedOrUnknownSenseIsNeverReadPastItsLength) {
 // ---- success judgement -------------------------------------------------------
 
 SatCommand ReadCommand() {
-    const WireSendCmdIn in = SmartReadData();
+    const SmartCmdInParams in = SmartReadData();
     SatCommand command;
     BuildSatCommand(kSmartRcvDriveData, &in, 33, 528, &command);
     return command;
@@ -193,7 +198,7 @@ TEST(SatOutcome, OnlyGoodStatusWithAllDataSucceeds) {
 }
 
 TEST(SatOutcome, PassThroughInformationPassesOnlyWithACleanAtaStatus) {
-    const WireSendCmdIn in = SmartEnable();
+    const SmartCmdInParams in = SmartEnable();
     SatCommand enable;
     ASSERT_TRUE(BuildSatCommand(kSmartSendDriveCommand, &in, 32, 16, &enable));
     const auto clean = DescriptorSense(0x01, 0x00, 0x1D, 0, 0x50);
@@ -209,7 +214,7 @@ TEST(SatOutcome, PassThroughInformationPassesOnlyWithACleanAtaStatus) {
 TEST(SmartAnswer, DataInIsHeaderThenTheSectorNonDataTheHeaderOnly) {
     std::array<std::uint8_t, 512> page{};
     for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    WireSendCmdOut out;
+    SmartCmdOutParams out;
     std::memset(&out, 0xEE, sizeof(out));
     EXPECT_EQ(BuildSmartAnswer(ReadCommand(), page.data(), &out, sizeof(out)), 528u);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&out);
@@ -217,7 +222,7 @@ TEST(SmartAnswer, DataInIsHeaderThenTheSectorNonDataTheHeaderOnly) {
     EXPECT_EQ(0, std::memcmp(bytes, header, 16));
     EXPECT_EQ(0, std::memcmp(bytes + 16, page.data(), 512));
 
-    const WireSendCmdIn in = SmartEnable();
+    const SmartCmdInParams in = SmartEnable();
     SatCommand enable;
     ASSERT_TRUE(BuildSatCommand(kSmartSendDriveCommand, &in, 32, 16, &enable));
     std::memset(&out, 0xEE, sizeof(out));
