@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/ata_wire.h"
 #include "platform/device_control.h"
 #include "platform/lab/lab_drive.h"
-#include "platform/lab/lab_pages.h"
 
 namespace platform {
 
@@ -16,36 +16,6 @@ struct ControlHandle {
 
 namespace {
 
-constexpr std::uint32_t kSmartSendDriveCommand = 0x7C084;
-constexpr std::uint32_t kSmartRcvDriveData = 0x7C088;
-
-// The command input block (33 bytes, packed): offsets of the fields used here.
-constexpr std::uint32_t kInFeatures = 4;
-constexpr std::uint32_t kInCylLow = 7;
-constexpr std::uint32_t kInCylHigh = 8;
-constexpr std::uint32_t kInCommand = 10;
-constexpr std::uint32_t kInMinimumBytes = 32;  // the block without its data byte
-
-// The command output block: a 16-byte header, then the data.
-constexpr std::uint32_t kOutHeaderBytes = 16;
-constexpr std::uint32_t kOutDriverError = 4;
-constexpr std::uint32_t kOutIdeError = 5;
-
-constexpr std::uint8_t kAtaSmart = 0xB0;
-constexpr std::uint8_t kAtaIdentify = 0xEC;
-constexpr std::uint8_t kSmartReadData = 0xD0;
-constexpr std::uint8_t kSmartEnable = 0xD8;
-constexpr std::uint8_t kSmartDisable = 0xD9;
-constexpr std::uint8_t kSmartCylLow = 0x4F;
-constexpr std::uint8_t kSmartCylHigh = 0xC2;
-
-constexpr std::uint8_t kDriverErrorIde = 1;  // the drive rejected the command
-constexpr std::uint8_t kIdeAbort = 0x04;
-
-void PutLittle32(unsigned char* bytes, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 bool Refuse(int code, std::uint32_t* bytesReturned) {
     *bytesReturned = 0;
     errno = code;
@@ -54,16 +24,15 @@ bool Refuse(int code, std::uint32_t* bytesReturned) {
 
 /// The header alone, carrying the drive's rejection: the call succeeds but
 /// returns no data, as a driver passing on an aborted command does.
-bool ReturnAborted(unsigned char* out, std::uint32_t* bytesReturned) {
-    out[kOutDriverError] = kDriverErrorIde;
-    out[kOutIdeError] = kIdeAbort;
-    *bytesReturned = kOutHeaderBytes;
+bool ReturnAborted(std::uint8_t* out, std::uint32_t* bytesReturned) {
+    ata::PutAnswerHeader(out, 0, ata::kDriverErrorIde, ata::kIdeErrorAbort);
+    *bytesReturned = ata::kAnswerHeaderBytes;
     return true;
 }
 
-bool ReturnPage(unsigned char* out, std::uint32_t* bytesReturned) {
-    PutLittle32(out, lab::kPageBytes);
-    *bytesReturned = kOutHeaderBytes + lab::kPageBytes;
+bool ReturnPage(std::uint8_t* out, std::uint32_t* bytesReturned) {
+    ata::PutAnswerHeader(out, ata::kPageBytes);
+    *bytesReturned = ata::kAnswerBytes;
     return true;
 }
 
@@ -92,43 +61,45 @@ bool DeviceControl(ControlHandle* handle, std::uint32_t controlCode, const void*
     std::uint32_t ignored = 0;
     if (bytesReturned == nullptr) bytesReturned = &ignored;
     if (handle == nullptr) return Refuse(EBADF, bytesReturned);
-    if (controlCode != kSmartSendDriveCommand && controlCode != kSmartRcvDriveData)
+    if (controlCode != ata::kSmartSendDriveCommand && controlCode != ata::kSmartRcvDriveData)
         return Refuse(ENOTTY, bytesReturned);
-    if (input == nullptr || inputSize < kInMinimumBytes || output == nullptr ||
-        outputSize < kOutHeaderBytes)
+    if (input == nullptr || inputSize < ata::kCommandInMinimumBytes || output == nullptr ||
+        outputSize < ata::kAnswerHeaderBytes)
         return Refuse(EINVAL, bytesReturned);
 
-    const auto* in = static_cast<const unsigned char*>(input);
-    auto* out = static_cast<unsigned char*>(output);
-    std::memset(out, 0, kOutHeaderBytes);
-    const std::uint8_t command = in[kInCommand];
-    const std::uint8_t features = in[kInFeatures];
-    const bool smartSignature = in[kInCylLow] == kSmartCylLow && in[kInCylHigh] == kSmartCylHigh;
+    ata::SmartCmdInParams in{};
+    std::memcpy(&in, input, ata::kCommandInMinimumBytes);
+    auto* out = static_cast<std::uint8_t*>(output);
+    ata::PutAnswerHeader(out, 0);
+    const std::uint8_t command = in.irDriveRegs.bCommandReg;
+    const std::uint8_t features = in.irDriveRegs.bFeaturesReg;
+    const bool smartSignature = in.irDriveRegs.bCylLowReg == ata::kSmartCylLow &&
+                                in.irDriveRegs.bCylHighReg == ata::kSmartCylHigh;
     lab::LabDrive& drive = *handle->drive;
 
-    if (controlCode == kSmartSendDriveCommand) {
-        if (command != kAtaSmart || !smartSignature) return Refuse(EINVAL, bytesReturned);
-        if (features == kSmartEnable) {
+    if (controlCode == ata::kSmartSendDriveCommand) {
+        if (command != ata::kCommandSmart || !smartSignature) return Refuse(EINVAL, bytesReturned);
+        if (features == ata::kSmartEnableOperations) {
             if (!drive.EnableSmart()) return Refuse(EIO, bytesReturned);
-            *bytesReturned = kOutHeaderBytes;
+            *bytesReturned = ata::kAnswerHeaderBytes;
             return true;
         }
-        if (features == kSmartDisable) {
-            *bytesReturned = kOutHeaderBytes;
+        if (features == ata::kSmartDisableOperations) {
+            *bytesReturned = ata::kAnswerHeaderBytes;
             return true;
         }
         return Refuse(EINVAL, bytesReturned);
     }
 
     // SMART_RCV_DRIVE_DATA: a data-in command with a 512-byte page.
-    if (outputSize < kOutHeaderBytes + lab::kPageBytes) return Refuse(EINVAL, bytesReturned);
-    unsigned char* page = out + kOutHeaderBytes;
-    std::memset(page, 0, lab::kPageBytes);
-    if (command == kAtaIdentify) {
+    if (outputSize < ata::kAnswerBytes) return Refuse(EINVAL, bytesReturned);
+    std::uint8_t* page = out + ata::kAnswerHeaderBytes;
+    std::memset(page, 0, ata::kPageBytes);
+    if (command == ata::kCommandIdentify) {
         if (!drive.ReadIdentifyPage(page)) return ReturnAborted(out, bytesReturned);
         return ReturnPage(out, bytesReturned);
     }
-    if (command == kAtaSmart && smartSignature && features == kSmartReadData) {
+    if (command == ata::kCommandSmart && smartSignature && features == ata::kSmartReadData) {
         if (!drive.ReadSmartPage(page)) return ReturnAborted(out, bytesReturned);
         return ReturnPage(out, bytesReturned);
     }

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ata_wire.h"
+
 namespace platform::lab {
 namespace {
 
-constexpr int kAttributeEntries = 30;
-constexpr int kEntryBytes = 12;
+namespace kvt = ata::kvt;
+namespace rzb = ata::rzb;
 
 void PutWord(unsigned char* page, int word, std::uint16_t value) {
     page[2 * word] = static_cast<unsigned char>(value & 0xFF);
@@ -16,18 +18,18 @@ void PutWord(unsigned char* page, int word, std::uint16_t value) {
 }
 
 /// ATA text: two characters per word, the first in the high byte, padded with spaces.
-void PutAtaText(unsigned char* page, int firstWord, int words, const std::string& text) {
-    for (int i = 0; i < 2 * words; ++i) {
+void PutAtaText(unsigned char* page, int offset, int width, const std::string& text) {
+    for (int i = 0; i < width; ++i) {
         const char c = i < static_cast<int>(text.size()) ? text[i] : ' ';
-        page[2 * firstWord + (i ^ 1)] = static_cast<unsigned char>(c);
+        page[offset + (i ^ 1)] = static_cast<unsigned char>(c);
     }
 }
 
 /// Sets the last byte so that all 512 bytes add up to 0 modulo 256.
 void PutChecksum(unsigned char* page) {
     unsigned sum = 0;
-    for (std::uint32_t i = 0; i + 1 < kPageBytes; ++i) sum += page[i];
-    page[kPageBytes - 1] = static_cast<unsigned char>(0x100 - (sum & 0xFF));
+    for (int i = 0; i < ata::kChecksumOffset; ++i) sum += page[i];
+    page[ata::kChecksumOffset] = static_cast<unsigned char>(0x100 - (sum & 0xFF));
 }
 
 /// The attribute table being filled, one 12-byte entry after the other.
@@ -37,11 +39,12 @@ public:
 
     /// Next free entry with its ID and flags set; nullptr when the table is full.
     unsigned char* Add(std::uint8_t id, std::uint16_t flags) {
-        if (used_ == kAttributeEntries) return nullptr;
-        unsigned char* entry = page_ + 2 + kEntryBytes * used_++;
-        entry[0] = id;
-        entry[1] = static_cast<unsigned char>(flags & 0xFF);
-        entry[2] = static_cast<unsigned char>(flags >> 8);
+        if (used_ == ata::kAttributeSlots) return nullptr;
+        unsigned char* entry =
+            page_ + ata::kAttributeTableOffset + ata::kAttributeEntryBytes * used_++;
+        entry[ata::kEntryId] = id;
+        entry[ata::kEntryFlags] = static_cast<unsigned char>(flags & 0xFF);
+        entry[ata::kEntryFlags + 1] = static_cast<unsigned char>(flags >> 8);
         return entry;
     }
 
@@ -56,9 +59,10 @@ public:
     void AddRaw(std::uint8_t id, std::uint16_t flags, std::uint8_t normalised, std::uint64_t raw) {
         unsigned char* entry = Add(id, flags);
         if (entry == nullptr) return;
-        entry[3] = normalised;
-        entry[4] = normalised;
-        for (int i = 0; i < 6; ++i) entry[5 + i] = static_cast<unsigned char>(raw >> (8 * i));
+        entry[ata::kEntryValue] = normalised;
+        entry[ata::kEntryWorst] = normalised;
+        for (int i = 0; i < ata::kEntryRawBytes; ++i)
+            entry[ata::kEntryRaw + i] = static_cast<unsigned char>(raw >> (8 * i));
     }
 
 private:
@@ -78,40 +82,40 @@ std::uint8_t LifeLeftPercent(const Controller& controller) {
 
 void FillKvt(const Controller& controller, std::uint64_t powerOnHours, AttributeTable* table) {
     const ControllerState& state = controller.State();
-    table->AddWide(1, state.uncorrectableSectors);
-    table->AddWide(9, powerOnHours);
-    table->AddWide(12, state.powerCycles);
-    table->AddWide(184, controller.InitialBadBlocks());
-    table->AddWide(195, state.programFailureBlocks);
-    table->AddWide(196, state.eraseFailureBlocks);
-    table->AddWide(197, state.readFailureBlocks);
-    table->AddWide(198, state.hostBytesRead / kSectorBytes);
-    table->AddWide(199, state.hostBytesWritten / kSectorBytes);
-    table->AddWide(200, state.readCommands);
-    table->AddWide(201, state.writeCommands);
-    table->AddWide(202, state.errorBitsFromFlash);
-    table->AddWide(203, state.correctableSectors);
-    table->AddWide(204, controller.BadBlockTableFull() ? 1 : 0);
-    table->AddWide(205, controller.Config().wear.ratedCycles);
-    table->AddWide(206, controller.MinimumEraseCount());
-    table->AddWide(207, controller.MaximumEraseCount());
-    table->AddWide(208, controller.AverageEraseCount());
-    table->AddWide(209, LifeLeftPercent(controller));
-    table->AddWide(210, state.programFailureBlocks + state.eraseFailureBlocks);
-    table->AddWide(211, 0);
-    table->AddWide(212, 0);
-    table->AddWide(213, 3);  // link up at the third speed
+    table->AddWide(ata::kRawReadErrorRate, state.uncorrectableSectors);
+    table->AddWide(ata::kPowerOnHours, powerOnHours);
+    table->AddWide(ata::kPowerCycleCount, state.powerCycles);
+    table->AddWide(kvt::kInitialBadBlocks, controller.InitialBadBlocks());
+    table->AddWide(kvt::kProgramFailureBlocks, state.programFailureBlocks);
+    table->AddWide(kvt::kEraseFailureBlocks, state.eraseFailureBlocks);
+    table->AddWide(kvt::kReadFailureBlocks, state.readFailureBlocks);
+    table->AddWide(kvt::kTotalReadSectors, state.hostBytesRead / kSectorBytes);
+    table->AddWide(kvt::kTotalWriteSectors, state.hostBytesWritten / kSectorBytes);
+    table->AddWide(kvt::kTotalReadCommands, state.readCommands);
+    table->AddWide(kvt::kTotalWriteCommands, state.writeCommands);
+    table->AddWide(kvt::kErrorBitsFromFlash, state.errorBitsFromFlash);
+    table->AddWide(kvt::kCorrectableReadSectors, state.correctableSectors);
+    table->AddWide(kvt::kBadBlockFullFlag, controller.BadBlockTableFull() ? 1 : 0);
+    table->AddWide(kvt::kMaximumPeCount, controller.Config().wear.ratedCycles);
+    table->AddWide(kvt::kMinimumEraseCount, controller.MinimumEraseCount());
+    table->AddWide(kvt::kMaximumEraseCount, controller.MaximumEraseCount());
+    table->AddWide(kvt::kAverageEraseCount, controller.AverageEraseCount());
+    table->AddWide(kvt::kLifeLeftPercent, LifeLeftPercent(controller));
+    table->AddWide(kvt::kBbmErrorLog, state.programFailureBlocks + state.eraseFailureBlocks);
+    table->AddWide(kvt::kSataCrcErrors, 0);
+    table->AddWide(kvt::kSataHandshakeErrors, 0);
+    table->AddWide(kvt::kSataLinkStatus, 3);  // link up at the third speed
 }
 
 void FillRzb(const Controller& controller, std::uint64_t powerOnHours, AttributeTable* table) {
     const ControllerState& state = controller.State();
-    table->AddRaw(1, 0x000F, 100, 0);
-    table->AddRaw(9, 0x0032, 100, powerOnHours);
-    table->AddRaw(12, 0x0032, 100, state.powerCycles);
-    table->AddRaw(229, 0x0032, 100, 0x0412);  // controller revision
-    table->AddRaw(232, 0x0033, 100, controller.SpareBlocks());
+    table->AddRaw(ata::kRawReadErrorRate, 0x000F, 100, 0);
+    table->AddRaw(ata::kPowerOnHours, 0x0032, 100, powerOnHours);
+    table->AddRaw(ata::kPowerCycleCount, 0x0032, 100, state.powerCycles);
+    table->AddRaw(rzb::kControllerRevision, 0x0032, 100, 0x0412);
+    table->AddRaw(rzb::kSpareBlocks, 0x0033, 100, controller.SpareBlocks());
 
-    if (unsigned char* entry = table->Add(233, 0x0032)) {  // last ECC failure
+    if (unsigned char* entry = table->Add(rzb::kEccFail, 0x0032)) {  // the last ECC failure
         const std::int64_t lba = state.lastEccFailLba;
         entry[3] = 100;
         PutBigEndian(entry + 4, 2, std::min<std::uint64_t>(state.uncorrectableSectors, 0xFFFF));
@@ -121,12 +125,12 @@ void FillRzb(const Controller& controller, std::uint64_t powerOnHours, Attribute
             entry[10] = static_cast<unsigned char>((lba >> 2) & 0x1);  // bank
         }
     }
-    if (unsigned char* entry = table->Add(234, 0x0032)) {  // erase counts
+    if (unsigned char* entry = table->Add(rzb::kEraseCounts, 0x0032)) {
         entry[3] = LifeLeftPercent(controller);
         PutBigEndian(entry + 4, 3, controller.AverageEraseCount());
         PutBigEndian(entry + 7, 3, controller.MaximumEraseCount());
     }
-    if (unsigned char* entry = table->Add(235, 0x0032)) {  // block counts
+    if (unsigned char* entry = table->Add(rzb::kBlockCounts, 0x0032)) {
         const std::uint64_t bad =
             controller.InitialBadBlocks() + state.programFailureBlocks + state.eraseFailureBlocks;
         const std::uint32_t blocks = controller.FlashBlocks();
@@ -142,10 +146,10 @@ void FillPlain(const Controller& controller, std::uint64_t powerOnHours, Attribu
     const ControllerState& state = controller.State();
     const std::uint64_t written = state.hostBytesWritten / kSectorBytes;
     const std::uint64_t read = state.hostBytesRead / kSectorBytes;
-    table->AddRaw(1, 0x000F, 100, 0);
+    table->AddRaw(ata::kRawReadErrorRate, 0x000F, 100, 0);
     table->AddRaw(5, 0x0033, 100, 0);
-    table->AddRaw(9, 0x0032, 100, powerOnHours);
-    table->AddRaw(12, 0x0032, 100, state.powerCycles);
+    table->AddRaw(ata::kPowerOnHours, 0x0032, 100, powerOnHours);
+    table->AddRaw(ata::kPowerCycleCount, 0x0032, 100, state.powerCycles);
     table->AddRaw(177, 0x0013, LifeLeftPercent(controller), controller.AverageEraseCount());
     table->AddRaw(187, 0x0032, 100, state.uncorrectableSectors);
     table->AddRaw(194, 0x0022, 70, 30);  // 30 degrees Celsius
@@ -158,16 +162,16 @@ void FillPlain(const Controller& controller, std::uint64_t powerOnHours, Attribu
 
 void BuildIdentifyPage(const BenchDrive& config, std::int64_t sizeBytes, bool smartEnabled,
                        unsigned char* page) {
-    std::memset(page, 0, kPageBytes);
+    std::memset(page, 0, ata::kPageBytes);
     const std::uint64_t sectors = static_cast<std::uint64_t>(sizeBytes) / kSectorBytes;
     const std::uint64_t sectors28 = std::min<std::uint64_t>(sectors, 0x0FFFFFFF);
     PutWord(page, 0, 0x0040);  // fixed, non-removable device
     PutWord(page, 1, 16383);   // legacy geometry: cylinders, heads, sectors per track
     PutWord(page, 3, 16);
     PutWord(page, 6, 63);
-    PutAtaText(page, 10, 10, config.serial);
-    PutAtaText(page, 23, 4, config.firmware);
-    PutAtaText(page, 27, 20, config.model);
+    PutAtaText(page, ata::kIdentifySerialOffset, ata::kIdentifySerialBytes, config.serial);
+    PutAtaText(page, ata::kIdentifyFirmwareOffset, ata::kIdentifyFirmwareBytes, config.firmware);
+    PutAtaText(page, ata::kIdentifyModelOffset, ata::kIdentifyModelBytes, config.model);
     PutWord(page, 47, 0x8010);  // up to 16 sectors per READ/WRITE MULTIPLE
     PutWord(page, 49, 0x0F00);  // LBA, DMA, IORDY
     PutWord(page, 53, 0x0007);
@@ -179,10 +183,12 @@ void BuildIdentifyPage(const BenchDrive& config, std::int64_t sizeBytes, bool sm
     PutWord(page, 75, 31);      // queue depth 32
     PutWord(page, 76, 0x0106);  // SATA gen 1 and 2, NCQ
     PutWord(page, 80, 0x01F0);  // ATA-4 to ATA-8
-    PutWord(page, 82, 0x0069);  // SMART, power management, write cache, look-ahead
+    // SMART, power management, write cache, look-ahead
+    PutWord(page, ata::kIdentifyCommandSetWord, 0x0069);
     PutWord(page, 83, 0x7400);  // 48-bit addressing, FLUSH CACHE EXT
     PutWord(page, 84, 0x4003);  // SMART error log and self-test
-    PutWord(page, 85, static_cast<std::uint16_t>(0x0068 | (smartEnabled ? 1 : 0)));
+    PutWord(page, ata::kIdentifyCommandSetEnabledWord,
+            static_cast<std::uint16_t>(0x0068 | (smartEnabled ? 1 : 0)));
     PutWord(page, 86, 0x3400);
     PutWord(page, 87, 0x4003);
     PutWord(page, 88, 0x407F);  // UDMA 0-6, mode 6 selected
@@ -190,12 +196,12 @@ void BuildIdentifyPage(const BenchDrive& config, std::int64_t sizeBytes, bool sm
         PutWord(page, 100 + i, static_cast<std::uint16_t>(sectors >> (16 * i)));
     PutWord(page, 106, 0x4000);  // 512-byte logical sectors
     PutWord(page, 217, 0x0001);  // non-rotating medium
-    page[510] = 0xA5;            // integrity word: signature, then the checksum
+    page[2 * ata::kIdentifyIntegrityWord] = ata::kIdentifyIntegritySignature;
     PutChecksum(page);
 }
 
 void BuildSmartPage(const Controller& controller, std::uint64_t powerOnHours, unsigned char* page) {
-    std::memset(page, 0, kPageBytes);
+    std::memset(page, 0, ata::kPageBytes);
     PutWord(page, 0, 0x0010);  // data structure revision
     AttributeTable table(page);
     switch (controller.Config().kind) {
@@ -209,13 +215,13 @@ void BuildSmartPage(const Controller& controller, std::uint64_t powerOnHours, un
             FillPlain(controller, powerOnHours, &table);
             break;
     }
-    page[362] = 0x82;            // off-line data collection completed
-    PutWord(page, 182, 0x0003);  // bytes 364-365: collection time in seconds
-    page[367] = 0x7B;            // off-line capabilities
-    PutWord(page, 184, 0x0003);  // bytes 368-369: SMART capabilities
-    page[370] = 0x01;            // error logging supported
-    page[372] = 1;               // short self-test: 1 minute
-    page[373] = 5;               // extended self-test: 5 minutes
+    page[ata::kOfflineStatusOffset] = 0x82;  // off-line data collection completed
+    PutWord(page, ata::kOfflineSecondsOffset / 2, 0x0003);
+    page[ata::kOfflineCapabilitiesOffset] = 0x7B;
+    PutWord(page, ata::kSmartCapabilitiesOffset / 2, 0x0003);
+    page[ata::kErrorLoggingOffset] = 0x01;  // supported
+    page[ata::kShortTestMinutesOffset] = 1;
+    page[ata::kExtendedTestMinutesOffset] = 5;
     PutChecksum(page);
 }
 

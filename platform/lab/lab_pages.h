@@ -8,8 +8,6 @@
 
 namespace platform::lab {
 
-constexpr std::uint32_t kPageBytes = 512;
-
 /// Fills the IDENTIFY DEVICE page: texts in ATA word order, space padded, the
 /// capacity, the SMART feature words (enabled or not) and the integrity word.
 void BuildIdentifyPage(const BenchDrive& config, std::int64_t sizeBytes, bool smartEnabled,
