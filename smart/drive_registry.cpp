@@ -3,10 +3,10 @@
 #include "smart/drive_registry.h"
 
 #include <bitset>
-#include <initializer_list>
 #include <ostream>
 
 #include "disks/disk_state.h"
+#include "platform/ata_wire.h"
 #include "smart/smart_channel.h"
 #include "smart/trace_stream.h"
 #include "status/ckvt_status.h"
@@ -16,9 +16,10 @@ namespace {
 
 using IdSet = std::bitset<256>;
 
-bool HasAll(const IdSet& present, std::initializer_list<int> ids) {
-    for (int id : ids) {
-        if (!present.test(static_cast<std::size_t>(id))) return false;
+template <std::size_t N>
+bool HasAll(const IdSet& present, const std::uint8_t (&ids)[N]) {
+    for (std::uint8_t id : ids) {
+        if (!present.test(id)) return false;
     }
     return true;
 }
@@ -29,11 +30,8 @@ int ClassifyDrive(const SmartDataBlock& block) {
     IdSet present;
     ForEachAttribute(block, [&present](const std::uint8_t* entry) { present.set(entry[0]); });
     // The second kind is tested first, so a drive holding both sets is of it.
-    if (HasAll(present, {12, 229, 232, 233, 234, 235})) return kDriveRZB;
-    if (HasAll(present, {1, 9, 12, 184, 195, 196, 197, 198, 199, 200, 201, 202, 203, 204, 205, 206,
-                         207, 208, 209})) {
-        return kDriveKVT;
-    }
+    if (HasAll(present, platform::ata::rzb::kSignatureIds)) return kDriveRZB;
+    if (HasAll(present, platform::ata::kvt::kSignatureIds)) return kDriveKVT;
     return kDriveUnknown;
 }
 

@@ -2,13 +2,17 @@
 // attributes and its 23 status columns.
 #include "status/ckvt_status.h"
 
+#include "platform/ata_wire.h"
 #include "status/csv_format.h"
 
 namespace {
 
-constexpr std::uint8_t kSkippedAttribute = 209;
+namespace ata = platform::ata;
+namespace kvt = platform::ata::kvt;
+
 // Optional attributes shown in the last four columns.
-constexpr std::uint8_t kOptionalColumnIds[] = {210, 211, 212, 213};
+constexpr std::uint8_t kOptionalColumnIds[] = {kvt::kBbmErrorLog, kvt::kSataCrcErrors,
+                                               kvt::kSataHandshakeErrors, kvt::kSataLinkStatus};
 
 // Entry bytes 3 to 10 as one little-endian number, byte 3 the least significant.
 std::uint64_t EntryValue(const std::uint8_t* entry) {
@@ -31,61 +35,61 @@ bool CKVTStatus::UpdateFromSmartData(const SmartDataBlock& block) {
         const std::uint64_t value = EntryValue(entry);
         const auto low32 = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
         switch (entry[0]) {
-            case 1:
+            case ata::kRawReadErrorRate:
                 RawReadErrorRate = value;
                 break;
-            case 9:
+            case ata::kPowerOnHours:
                 PowerOnHours = value;
                 break;
-            case 12:
+            case ata::kPowerCycleCount:
                 PowerCycleCount = value;
                 break;
-            case 184:
+            case kvt::kInitialBadBlocks:
                 InitialBadBlockCount = value;
                 break;
-            case 195:
+            case kvt::kProgramFailureBlocks:
                 ProgramFailureBlockCount = value;
                 break;
-            case 196:
+            case kvt::kEraseFailureBlocks:
                 EraseFailureBlockCount = value;
                 break;
-            case 197:
+            case kvt::kReadFailureBlocks:
                 ReadFailureBlockCount = value;
                 break;
-            case 198:
+            case kvt::kTotalReadSectors:
                 TotalReadSectors = value;
                 break;
-            case 199:
+            case kvt::kTotalWriteSectors:
                 TotalWriteSectors = value;
                 break;
-            case 200:
+            case kvt::kTotalReadCommands:
                 TotalReadCommands = value;
                 break;
-            case 201:
+            case kvt::kTotalWriteCommands:
                 TotalWriteCommands = value;
                 break;
-            case 202:
+            case kvt::kErrorBitsFromFlash:
                 TotalErrorBitsFromFlash = value;
                 break;
-            case 203:
+            case kvt::kCorrectableReadSectors:
                 TotalCorrectableReadSectors = value;
                 break;
-            case 204:
+            case kvt::kBadBlockFullFlag:
                 BadBlockFullFlag = value;
                 break;
-            case 205:
+            case kvt::kMaximumPeCount:
                 MaximumPECountSpecification = value;
                 break;
-            case 206:
+            case kvt::kMinimumEraseCount:
                 MinimumEraseCount = low32;
                 break;
-            case 207:
+            case kvt::kMaximumEraseCount:
                 MaximumEraseCount = low32;
                 break;
-            case 208:
+            case kvt::kAverageEraseCount:
                 AverageEraseCount = low32;
                 break;
-            case kSkippedAttribute:
+            case kvt::kLifeLeftPercent:  // not shown
                 break;
             default:
                 OtherAttributes[entry[0]] = value;

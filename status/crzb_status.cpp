@@ -2,14 +2,13 @@
 // 12 status columns.
 #include "status/crzb_status.h"
 
+#include "platform/ata_wire.h"
 #include "status/csv_format.h"
 
 namespace {
 
-constexpr std::uint8_t kPowerCycleId = 12;
-constexpr std::uint8_t kEccFailId = 233;
-constexpr std::uint8_t kEraseCountId = 234;
-constexpr std::uint8_t kBlockCountId = 235;
+namespace ata = platform::ata;
+namespace rzb = platform::ata::rzb;
 
 // Entry bytes first..last, most significant first.
 std::uint32_t BigEndian(const std::uint8_t* entry, int first, int last) {
@@ -27,7 +26,7 @@ CRZBStatus& CRZBStatus::operator=(const CRZBStatus& other) = default;
 
 bool CRZBStatus::InitFromSmartData(const SmartDataBlock& block) {
     ForEachAttribute(block, [this](const std::uint8_t* entry) {
-        if (entry[0] == kBlockCountId) {
+        if (entry[0] == rzb::kBlockCounts) {
             GoodBlockCount = BigEndian(entry, 4, 6);
             SystemBlockCount = BigEndian(entry, 7, 8);
         }
@@ -38,14 +37,14 @@ bool CRZBStatus::InitFromSmartData(const SmartDataBlock& block) {
 bool CRZBStatus::UpdateFromSmartData(const SmartDataBlock& block) {
     ForEachAttribute(block, [this](const std::uint8_t* entry) {
         switch (entry[0]) {
-            case kPowerCycleId:
+            case ata::kPowerCycleCount:
                 // The usual raw value: entry bytes 5 to 8, little-endian.
                 PowerCycleCount = static_cast<std::uint32_t>(entry[5]) |
                                   static_cast<std::uint32_t>(entry[6]) << 8 |
                                   static_cast<std::uint32_t>(entry[7]) << 16 |
                                   static_cast<std::uint32_t>(entry[8]) << 24;
                 break;
-            case kEccFailId:
+            case rzb::kEccFail:
                 ECCFailCount = BigEndian(entry, 4, 5);
                 ECCFailAddress1 = entry[6];
                 ECCFailAddress2 = entry[7];
@@ -53,11 +52,11 @@ bool CRZBStatus::UpdateFromSmartData(const SmartDataBlock& block) {
                 ECCFailChannel = entry[9];
                 ECCFailBank = entry[10];
                 break;
-            case kEraseCountId:
+            case rzb::kEraseCounts:
                 AverageEraseCount = static_cast<std::int32_t>(BigEndian(entry, 4, 6));
                 MaximumEraseCount = static_cast<std::int32_t>(BigEndian(entry, 7, 9));
                 break;
-            case kBlockCountId:
+            case rzb::kBlockCounts:
                 GoodBlockCount = BigEndian(entry, 4, 6);
                 SystemBlockCount = BigEndian(entry, 7, 8);
                 break;
