@@ -5,6 +5,8 @@
 
 #include "platform/raw_drive.h"
 #include "tracking/log_publish.h"
+#include "tracking/result_log.h"
+#include "tracking/run_notes.h"
 #include "viewer/gauge_lens.h"
 
 StopCode PollInterrupt(CSSDTest& test) {
@@ -14,6 +16,14 @@ StopCode PollInterrupt(CSSDTest& test) {
 
 bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize) {
     return offset + static_cast<std::int64_t>(kBlockBytes) >= driveSize;
+}
+
+bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks, StopCode* stop) {
+    if (EndOfDriveReached(offset, driveSize)) {
+        *stop = kEndOfDrive;
+        return true;
+    }
+    return blocks == kBatchBlocks;
 }
 
 double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsAtStart,
@@ -30,6 +40,15 @@ void PublishAndCapture(CSSDTest& test) {
     PublishResultLog(test);
     if (test.resultLog.fail()) throw std::runtime_error("Log Reopen Failed!");
     RunGaugeLens(test);
+}
+
+void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
+                std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
+    const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
+    AppendResult(test, readSpeed, writeSpeed, rber);
+    PublishAndCapture(test);
+    if (stop == kEndOfDrive) ++test.tally.rounds;
+    NoteRoundEnd(test, stop == kEndOfDrive);
 }
 
 namespace {

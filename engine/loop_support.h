@@ -17,6 +17,11 @@ StopCode PollInterrupt(CSSDTest& test);
 /// reach or pass the end of the drive.
 bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize);
 
+/// True when the batch ends after its block number `blocks`, which ended at
+/// `offset`: at the end of the drive (*stop then becomes kEndOfDrive) or
+/// because the batch is full.
+bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks, StopCode* stop);
+
 /// The round's raw bit error rate from the drive's counters: 0 unless the round
 /// ran to the end of the drive and sectors were read, else printed as
 /// "RBER: <rate>".
@@ -26,6 +31,12 @@ double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsA
 /// Publishes the result log, throws "Log Reopen Failed!" when the log could
 /// not be reopened, then captures the viewer.
 void PublishAndCapture(CSSDTest& test);
+
+/// Closes a round that ended with `stop`: its rate (RoundRber), its result
+/// line, the log's publication and the viewer capture, the run's round count
+/// and trace note. Throws as PublishAndCapture does.
+void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
+                std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart);
 
 /// The block buffers and transfer requests of one loop, and the one transfer
 /// in flight. The buffers share one piece of transfer memory, registered with

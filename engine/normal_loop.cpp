@@ -11,21 +11,43 @@
 #include "engine/loop_support.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
+#include "engine/read_pipeline.h"
 #include "platform/console.h"
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
-#include "tracking/run_notes.h"
 
 namespace {
 
 enum BufferIndex { kPatternA, kPatternB, kReadA, kReadB, kBufferCount };
 enum RequestIndex { kWrite, kRead, kRequestCount };
 
+// Checks each block read back against the pattern its batch wrote.
+class PatternVerifier : public BlockVerifier {
+public:
+    explicit PatternVerifier(CSSDTest& test) : test_(test) {}
+    void SetPattern(const std::uint8_t* pattern) { pattern_ = pattern; }
+
+    void Verify(const std::uint8_t* data, std::int64_t) override {
+        VerifyBlock(test_, data, pattern_);
+    }
+    void VerifyAndClear(std::uint8_t* data, std::int64_t) override {
+        VerifyAndClearBlock(test_, data, pattern_);
+    }
+
+private:
+    CSSDTest& test_;
+    const std::uint8_t* pattern_ = nullptr;
+};
+
 class NormalTestRun {
 public:
-    explicit NormalTestRun(CSSDTest& test) : test_(test), buffers_(kBufferCount, kRequestCount) {}
+    explicit NormalTestRun(CSSDTest& test)
+        : test_(test),
+          buffers_(kBufferCount, kRequestCount),
+          verifier_(test),
+          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(kRead), verifier_) {}
 
     void Run() {
         try {
@@ -50,9 +72,6 @@ private:
         writeRequest_.isRead = false;
         writeRequest_.length = kBlockBytes;
         writeRequest_.buffer = current_->data();
-        readRequest_.isRead = true;
-        readRequest_.length = kBlockBytes;
-        readRequest_.buffer = buffers_[kReadB].data();
         FillPattern(test_, current_->words());
         LoadPreviousPattern();
 
@@ -84,11 +103,8 @@ private:
 
     void WritePass() {
         for (;;) {
-            const StopCode key = PollInterrupt(test_);
-            if (key != kGoOn) {
-                stop_ = key;
-                return;
-            }
+            stop_ = PollInterrupt(test_);
+            if (stop_ != kGoOn) return;
             if (!batchRecorded_ && !RecordBatchStart()) {
                 // Writing on would leave the drive unlike its records.
                 std::cout << "Records Not Written: the test ends before writing the drive"
@@ -106,41 +122,20 @@ private:
             writtenEnd_ = offset_;
             writtenInTest_ += kBlockBytes;
             ++blocks_;
-            if (EndOfDriveReached(offset_, test_.driveSize)) {
-                stop_ = kEndOfDrive;
-                return;
-            }
-            if (blocks_ == kBatchBlocks) return;
+            if (BatchEnds(offset_, test_.driveSize, blocks_, &stop_)) return;
         }
     }
 
-    // Reads back every block the write pass wrote, verifying each block while
-    // the next one is being read.
+    // Reads back every block the write pass wrote.
     void ReadPass() {
+        verifier_.SetPattern(current_->data());
         offset_ = batchStart_;
         for (std::uint32_t i = 0; i < blocks_; ++i) {
             if (stop_ == kGoOn) stop_ = PollInterrupt(test_);
-            std::uint8_t* toVerify = SwapReadBuffer();
-            readRequest_.offset = offset_;
-            buffers_.Submit(test_, readRequest_);
-            if (i != 0) {
-                VerifyAndClearBlock(test_, toVerify, current_->data());
-            }
-            readTicks_ += buffers_.Complete(test_);
+            readTicks_ += reads_.Read(offset_);
             offset_ += kBlockBytes;
         }
-        if (blocks_ != 0) {
-            VerifyBlock(test_, static_cast<const std::uint8_t*>(readRequest_.buffer),
-                        current_->data());
-        }
-    }
-
-    // Gives the read request the other read buffer; returns the one it held.
-    std::uint8_t* SwapReadBuffer() {
-        auto* held = static_cast<std::uint8_t*>(readRequest_.buffer);
-        std::uint8_t* readA = buffers_[kReadA].data();
-        readRequest_.buffer = held == readA ? buffers_[kReadB].data() : readA;
-        return held;
+        reads_.Finish();
     }
 
     void InRoundStep() {
@@ -180,12 +175,8 @@ private:
         const CKVTStatus& status = test_.currentStatus;
         const std::uint64_t sectorsNow = status.TotalReadSectors;
         const std::uint64_t errorBitsNow = status.TotalErrorBitsFromFlash;
-        const double roundRber =
-            RoundRber(stop_, status, sectorsAtRoundStart_, errorBitsAtRoundStart_);
-        AppendResult(test_, readSpeed_, writeSpeed_, roundRber);
-        PublishAndCapture(test_);
-        if (stop_ == kEndOfDrive) ++test_.tally.rounds;
-        NoteRoundEnd(test_, stop_ == kEndOfDrive);
+        CloseRound(test_, stop_, readSpeed_, writeSpeed_, sectorsAtRoundStart_,
+                   errorBitsAtRoundStart_);
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
             stop_ == kAbandoned || smartLost || test_.abandonRequested) {
@@ -278,7 +269,8 @@ private:
     BlockBuffer* current_ = &buffers_[kPatternA];
     BlockBuffer* previous_ = &buffers_[kPatternB];  // zero-filled until the first round ends
     IoRequest& writeRequest_ = buffers_.Request(kWrite);
-    IoRequest& readRequest_ = buffers_.Request(kRead);
+    PatternVerifier verifier_;
+    ReadPipeline reads_;
 
     std::int64_t offset_ = 0;
     std::int64_t batchStart_ = 0;

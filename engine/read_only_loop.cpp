@@ -1,6 +1,5 @@
 #include "engine/read_only_loop.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -10,9 +9,8 @@
 #include "engine/loop_support.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
+#include "engine/read_pipeline.h"
 #include "tracking/drive_check.h"
-#include "tracking/result_log.h"
-#include "tracking/run_notes.h"
 
 namespace {
 
@@ -21,14 +19,15 @@ enum BufferIndex { kReference, kPrevious, kReadA, kReadB, kBufferCount };
 // Verifies each block against the pattern the dump record says this tool last
 // wrote there. Where that is not known (no record, or a block written when the
 // last test stopped that holds neither pattern), the block is not counted.
-class BlockChecker {
+class BlockChecker : public BlockVerifier {
 public:
     BlockChecker(CSSDTest& test, const std::uint8_t* current, std::uint8_t* previous)
-        : test_(test), current_(current), previous_(previous) {
-        recordValid_ = LoadDumpRecord(test, current, previous, &record_);
-    }
+        : test_(test), current_(current), previous_(previous) {}
 
-    void Check(const std::uint8_t* data, std::int64_t offsetBytes) {
+    /// Reads the record and dump file 2, once `current` holds dump file 1.
+    void LoadRecord() { recordValid_ = LoadDumpRecord(test_, current_, previous_, &record_); }
+
+    void Verify(const std::uint8_t* data, std::int64_t offsetBytes) override {
         const RecordedPattern expected =
             recordValid_ ? ExpectedAt(record_, offsetBytes) : RecordedPattern::Unknown;
         if (expected == RecordedPattern::Current) return VerifyBlock(test_, data, current_);
@@ -53,79 +52,77 @@ public:
 private:
     CSSDTest& test_;
     const std::uint8_t* current_;
-    const std::uint8_t* previous_;
+    std::uint8_t* previous_;
     DumpRecord record_;
     bool recordValid_ = false;
     std::uint64_t unknownBlocks_ = 0;
 };
 
+class ReadOnlyTestRun {
+public:
+    explicit ReadOnlyTestRun(CSSDTest& test)
+        : test_(test),
+          buffers_(kBufferCount),
+          checker_(test, buffers_[kReference].data(), buffers_[kPrevious].data()),
+          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(0), checker_) {}
+
+    void Run() {
+        SetUp();
+        for (;;) {
+            RunBatch();
+            UpdateDriveStatus(test_);
+            if (stop_ != kGoOn) return EndOfRound();
+            PrintProgress(offset_, blocks_, batchTimer_);
+        }
+    }
+
+private:
+    void SetUp() {
+        ReadDumpFile(test_, buffers_[kReference].data());
+        checker_.LoadRecord();
+        sectorsAtStart_ = test_.currentStatus.TotalReadSectors;
+        errorBitsAtStart_ = test_.currentStatus.TotalErrorBitsFromFlash;
+        offset_ = 0;
+        std::cout << "Start Read Only Test." << std::endl;
+    }
+
+    // The batch is formed by the reads: a key stops it at once.
+    void RunBatch() {
+        std::uint64_t readTicks = 0;
+        blocks_ = 0;
+        batchTimer_.restart();
+        for (;;) {
+            stop_ = PollInterrupt(test_);
+            if (stop_ != kGoOn) break;
+            readTicks += reads_.Read(offset_);
+            offset_ += kBlockBytes;
+            ++blocks_;
+            if (BatchEnds(offset_, test_.driveSize, blocks_, &stop_)) break;
+        }
+        reads_.Finish();
+        readSpeed_ = DeviceSpeed(blocks_, readTicks, test_.counterFrequency);
+        test_.tally.AddBatch(0, 0, blocks_, readTicks);
+    }
+
+    void EndOfRound() {
+        checker_.Report();
+        CloseRound(test_, stop_, readSpeed_, 0, sectorsAtStart_, errorBitsAtStart_);
+    }
+
+    CSSDTest& test_;
+    TransferBuffers buffers_;
+    BlockChecker checker_;
+    ReadPipeline reads_;
+
+    std::int64_t offset_ = 0;
+    std::uint32_t blocks_ = 0;
+    StopCode stop_ = kGoOn;
+    double readSpeed_ = 0;
+    std::uint64_t sectorsAtStart_ = 0;
+    std::uint64_t errorBitsAtStart_ = 0;
+    mmtimer batchTimer_;
+};
+
 }  // namespace
 
-void ReadOnlyTest(CSSDTest& test) {
-    TransferBuffers buffers(kBufferCount);
-    const std::uint8_t* reference = buffers[kReference].data();
-    ReadDumpFile(test, buffers[kReference].data());
-    BlockChecker checker(test, reference, buffers[kPrevious].data());
-
-    IoRequest& request = buffers.Request(0);
-    request.isRead = true;
-    request.length = kBlockBytes;
-    request.buffer = buffers[kReadB].data();
-    const std::uint64_t sectorsAtStart = test.currentStatus.TotalReadSectors;
-    const std::uint64_t errorBitsAtStart = test.currentStatus.TotalErrorBitsFromFlash;
-    std::int64_t offset = 0;
-    mmtimer batchTimer;
-    std::cout << "Start Read Only Test." << std::endl;
-
-    for (;;) {
-        std::uint64_t readTicks = 0;
-        StopCode stop = kGoOn;
-        std::uint32_t blocks = 0;
-        batchTimer.restart();
-
-        // The batch is formed by the reads: a key stops it at once, and each
-        // block is verified while the next one is being read.
-        for (;;) {
-            const StopCode key = PollInterrupt(test);
-            if (key != kGoOn) {
-                stop = key;
-                break;
-            }
-            auto* toVerify = static_cast<std::uint8_t*>(request.buffer);
-            request.buffer = toVerify == buffers[kReadA].data() ? buffers[kReadB].data()
-                                                                : buffers[kReadA].data();
-            request.offset = offset;
-            buffers.Submit(test, request);
-            if (blocks != 0) {
-                checker.Check(toVerify, offset - kBlockBytes);
-                std::fill(toVerify, toVerify + kBlockBytes, 0);
-            }
-            readTicks += buffers.Complete(test);
-            offset += kBlockBytes;
-            ++blocks;
-            if (EndOfDriveReached(offset, test.driveSize)) {
-                stop = kEndOfDrive;
-                break;
-            }
-            if (blocks == kBatchBlocks) break;
-        }
-        if (blocks != 0) {
-            checker.Check(static_cast<const std::uint8_t*>(request.buffer), offset - kBlockBytes);
-        }
-        const double readSpeed = DeviceSpeed(blocks, readTicks, test.counterFrequency);
-        test.tally.AddBatch(0, 0, blocks, readTicks);
-        UpdateDriveStatus(test);
-        if (stop == kGoOn) {
-            PrintProgress(offset, blocks, batchTimer);
-            continue;
-        }
-
-        checker.Report();
-        const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
-        AppendResult(test, readSpeed, 0, rber);
-        PublishAndCapture(test);
-        if (stop == kEndOfDrive) ++test.tally.rounds;
-        NoteRoundEnd(test, stop == kEndOfDrive);
-        return;
-    }
-}
+void ReadOnlyTest(CSSDTest& test) { ReadOnlyTestRun(test).Run(); }
