@@ -12,9 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 
 namespace {
 
@@ -35,28 +36,24 @@ bool WriteBench(const std::string& folder, int sizeMib, int initialAec) {
 /// Moves the whole drive once; returns MB/s (10^6 bytes per second) or -1.
 double RunPass(bool isRead, int sizeMib, unsigned char* buffer) {
     std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::OpenRawDrive(1, &error);
-    platform::CompletionPort* port = platform::CreateCompletionPort();
-    if (drive == nullptr || port == nullptr || !platform::AttachToPort(drive, port)) {
+    const std::unique_ptr<platform::Drive> drive = platform::SystemDrives().Open(1, &error);
+    if (drive == nullptr || drive->AttachPort() != platform::PortSetup::Ready) {
         std::fprintf(stderr, "cannot open the lab drive (error %u)\n", error);
         return -1;
     }
     Request request{};
     const auto start = std::chrono::steady_clock::now();
     for (int block = 0; block < sizeMib; ++block) {
-        const auto started = platform::StartTransfer(
-            drive, &request.slot, std::int64_t{block} * kBlockBytes, buffer, kBlockBytes, isRead);
+        const auto started = drive->StartTransfer(&request.slot, std::int64_t{block} * kBlockBytes,
+                                                  buffer, kBlockBytes, isRead);
         platform::OverlappedSlot* done = nullptr;
-        if (started.status == platform::IoStart::Failed ||
-            !platform::WaitCompletion(port, 10000, &done)) {
+        if (started.status == platform::IoStart::Failed || !drive->WaitCompletion(10000, &done)) {
             std::fprintf(stderr, "transfer of block %d failed\n", block);
             return -1;
         }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    platform::CloseRawDrive(drive);
-    platform::CloseCompletionPort(port);
     return double(sizeMib) * kBlockBytes / 1e6 / seconds;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,7 +18,7 @@
 #include "engine/bit_count.h"
 #include "engine/pattern.h"
 #include "engine/test_context.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "status/ckvt_status.h"
 #include "tracking/result_log.h"
 
@@ -150,16 +151,13 @@ void LabThroughput(benchmark::State& state) {
     state.SetLabel(isRead ? "read" : "write");
     LabFolder lab(kSizeMib);
     std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::OpenRawDrive(1, &error);
-    platform::CompletionPort* port = platform::CreateCompletionPort();
-    if (drive == nullptr || port == nullptr || !platform::AttachToPort(drive, port)) {
+    const std::unique_ptr<platform::Drive> drive = platform::SystemDrives().Open(1, &error);
+    if (drive == nullptr || drive->AttachPort() != platform::PortSetup::Ready) {
         state.SkipWithError("cannot open the lab drive");
-        platform::CloseRawDrive(drive);
-        platform::CloseCompletionPort(port);
         return;
     }
     TransferMemory memory(1);
-    platform::RegisterTransferMemory(port, memory.data(), memory.bytes());
+    drive->RegisterTransferMemory(memory.data(), memory.bytes());
     std::memset(memory.data(), 0x5a, kBlockBytes);
     struct {
         platform::OverlappedSlot slot;
@@ -167,26 +165,22 @@ void LabThroughput(benchmark::State& state) {
     // Reads find written blocks, not the holes of a new sparse image.
     for (std::int64_t mib = 0; isRead && mib < kSizeMib; ++mib) {
         platform::OverlappedSlot* done = nullptr;
-        platform::StartTransfer(drive, &request.slot, mib * kBlockBytes, memory.data(), kBlockBytes,
-                                false);
-        platform::WaitCompletion(port, 10000, &done);
+        drive->StartTransfer(&request.slot, mib * kBlockBytes, memory.data(), kBlockBytes, false);
+        drive->WaitCompletion(10000, &done);
     }
     std::int64_t block = 0;
     for (auto _ : state) {
-        const auto started = platform::StartTransfer(drive, &request.slot, block * kBlockBytes,
-                                                     memory.data(), kBlockBytes, isRead);
+        const auto started = drive->StartTransfer(&request.slot, block * kBlockBytes, memory.data(),
+                                                  kBlockBytes, isRead);
         platform::OverlappedSlot* done = nullptr;
-        if (started.status == platform::IoStart::Failed ||
-            !platform::WaitCompletion(port, 10000, &done)) {
+        if (started.status == platform::IoStart::Failed || !drive->WaitCompletion(10000, &done)) {
             state.SkipWithError("transfer failed");
             break;
         }
         block = (block + 1) % kSizeMib;
     }
     SetBlockBytes(state);
-    platform::UnregisterTransferMemory(port);
-    platform::CloseRawDrive(drive);
-    platform::CloseCompletionPort(port);
+    drive->UnregisterTransferMemory();
 }
 BENCHMARK(LabThroughput)->Arg(0)->Arg(1)->UseRealTime();
 

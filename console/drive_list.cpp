@@ -7,7 +7,7 @@
 #include "disks/disk_state.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
 
@@ -22,7 +22,7 @@ std::vector<ListedDrive> ListDrives() {
     for (const DiskRecord& disk : disks) {
         ListedDrive drive;
         drive.number = static_cast<std::uint32_t>(disk.Index);
-        drive.device = platform::DrivePath(drive.number);
+        drive.device = platform::SystemDrives().Path(drive.number);
         drive.sizeBytes = disk.Size;
         std::uint8_t identifyPage[512];
         DriveIdentity identity;

@@ -50,7 +50,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
     };
     const CatchingStopRequests catching;
     try {
-        GuardDrive(driveNumber);
+        GuardDrive(test);
         CheckDrive(test);
         OpenDrive(test);
         OpenResultLog(test);

@@ -17,9 +17,8 @@ constexpr std::uint32_t kCompletionTimeoutMs = 10000;
 
 void SubmitIo(CSSDTest& test, IoRequest& request) {
     request.submitTicks = platform::PerformanceCounter();
-    const platform::IoStartResult started =
-        platform::StartTransfer(test.driveHandle, &request.overlapped, request.offset,
-                                request.buffer, request.length, request.isRead);
+    const platform::IoStartResult started = test.drive->StartTransfer(
+        &request.overlapped, request.offset, request.buffer, request.length, request.isRead);
     // A transfer that finished at once is a success: its completion is still
     // queued and WaitIo collects it like any other.
     if (started.status != platform::IoStart::Failed) return;
@@ -28,8 +27,7 @@ void SubmitIo(CSSDTest& test, IoRequest& request) {
 
 IoRequest& WaitIo(CSSDTest& test) {
     platform::OverlappedSlot* slot = nullptr;
-    if (!platform::WaitCompletion(test.completionPort, kCompletionTimeoutMs, &slot) ||
-        slot == nullptr)
+    if (!test.drive->WaitCompletion(kCompletionTimeoutMs, &slot) || slot == nullptr)
         throw std::runtime_error("GetQueuedCompletionStatus Failed1");
     IoRequest& request = *reinterpret_cast<IoRequest*>(slot);
     request.completeTicks = platform::PerformanceCounter();

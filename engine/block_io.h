@@ -1,4 +1,4 @@
-// One overlapped 1 MiB transfer at a time through the context's completion port.
+// One overlapped 1 MiB transfer at a time through the open drive's completion port.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "engine/mmtimer.h"
 #include "engine/test_context.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 
 struct IoRequest {
     platform::OverlappedSlot overlapped;  // first member: completions return its address

@@ -8,32 +8,31 @@
 #include "engine/drive_refusal.h"
 #include "engine/test_context.h"
 #include "platform/console.h"
-#include "platform/disk_guard.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 
-void GuardDrive(std::uint32_t driveNumber) {
-    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
+void GuardDrive(CSSDTest& test) {
+    const platform::DiskGuardResult guard = test.driveSource->CheckBeforeWrite(test.driveNumber);
     if (!guard.refused) return;
     throw DriveRefusal(guard.partitionTable ? "Drive contains partitions" : "CreateFile failed",
                        guard.reason);
 }
 
 void OpenDrive(CSSDTest& test) {
-    const std::wstring path = platform::DrivePath(test.driveNumber);
+    const std::wstring path = test.driveSource->Path(test.driveNumber);
     std::uint32_t errorCode = 0;
-    test.driveHandle = platform::OpenRawDrive(test.driveNumber, &errorCode);
-    if (test.driveHandle == nullptr) throw std::runtime_error("CreateFile failed");
+    test.drive = test.driveSource->Open(test.driveNumber, &errorCode);
+    if (test.drive == nullptr) throw std::runtime_error("CreateFile failed");
     platform::WriteWide(path + L" Open OK\n");
 
     std::int64_t sizeBytes = 0;
-    if (!platform::GetDriveSizeBytes(test.driveHandle, &sizeBytes))
+    if (!test.drive->SizeBytes(&sizeBytes))
         throw std::runtime_error("IOCTL_DISK_GET_DRIVE_GEOMETRY_EX failed");
     test.driveSize = sizeBytes;
     std::cout << "Size = " << static_cast<double>(test.driveSize) / 1000 / 1000 / 1000 << "[GB]"
               << std::endl;
 
     std::vector<std::uint8_t> partitionTypes;
-    if (!platform::GetDriveLayout(test.driveHandle, &partitionTypes)) {
+    if (!test.drive->Layout(&partitionTypes)) {
         CloseDrive(test);
         throw std::runtime_error("DRIVE_LAYOUT_INFORMATION failed");
     }
@@ -43,24 +42,16 @@ void OpenDrive(CSSDTest& test) {
     std::cout << "Partition Num = " << used << std::endl;
     if (used > 0) throw DriveRefusal("Drive contains partitions");
 
-    test.completionPort = platform::CreateCompletionPort();
-    if (test.completionPort == nullptr) {
-        CloseDrive(test);  // also clears the handle, so destruction never closes it twice
-        throw std::runtime_error("CreateIoCompletionPort1 failed.");
-    }
-    if (!platform::AttachToPort(test.driveHandle, test.completionPort)) {
-        CloseDrive(test);
-        throw std::runtime_error("CreateIoCompletionPort2 failed.");
+    switch (test.drive->AttachPort()) {
+        case platform::PortSetup::Ready:
+            return;
+        case platform::PortSetup::CreateFailed:
+            CloseDrive(test);
+            throw std::runtime_error("CreateIoCompletionPort1 failed.");
+        case platform::PortSetup::AttachFailed:
+            CloseDrive(test);
+            throw std::runtime_error("CreateIoCompletionPort2 failed.");
     }
 }
 
-void CloseDrive(CSSDTest& test) {
-    if (test.driveHandle != nullptr) {
-        platform::CloseRawDrive(test.driveHandle);
-        test.driveHandle = nullptr;
-    }
-    if (test.completionPort != nullptr) {
-        platform::CloseCompletionPort(test.completionPort);
-        test.completionPort = nullptr;
-    }
-}
+void CloseDrive(CSSDTest& test) { test.drive.reset(); }

@@ -9,13 +9,14 @@
 /// system or other signature, partitions, holders, a mount, another process,
 /// read-only) before anything of the test is opened or written. Throws
 /// DriveRefusal ("Drive contains partitions" or "CreateFile failed") with the
-/// probe's one-line reason.
-void GuardDrive(std::uint32_t driveNumber);
+/// probe's one-line reason. The context's source does the probing.
+void GuardDrive(CSSDTest& test);
 
-/// Opens the drive named by driveNumber, prints its path, size and partition
-/// count, refuses partitioned drives and attaches it to a new completion port.
+/// Opens the drive named by driveNumber from the context's source, prints its
+/// path, size and partition count, refuses partitioned drives and attaches it
+/// to a new completion port.
 /// Throws std::runtime_error with the operator's message on failure.
 void OpenDrive(CSSDTest& test);
 
-/// Closes the drive and the port if open; safe to call repeatedly.
+/// Closes the drive and its port if open; safe to call repeatedly.
 void CloseDrive(CSSDTest& test);

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
@@ -65,25 +65,27 @@ TransferBuffers::TransferBuffers(int count, int requestCount)
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (inFlight_ != nullptr && !platform::CancelTransfer(test_->driveHandle, test_->completionPort,
-                                                          &inFlight_->overlapped, kReapTimeoutMs)) {
+    // A closed drive took its transfers with it; otherwise it is the one they ran on.
+    platform::Drive* const drive = test_ != nullptr ? test_->drive.get() : nullptr;
+    if (inFlight_ != nullptr && drive != nullptr &&
+        !drive->CancelTransfer(&inFlight_->overlapped, kReapTimeoutMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
         for (auto& request : requests_) request.release();
         return;
     }
-    if (registeredPort_ != nullptr) platform::UnregisterTransferMemory(registeredPort_);
+    if (registeredDrive_ != nullptr && registeredDrive_ == drive) drive->UnregisterTransferMemory();
 }
 
 void TransferBuffers::Submit(CSSDTest& test, IoRequest& request) {
-    if (registeredPort_ == nullptr && test.completionPort != nullptr) {
+    test_ = &test;
+    if (registeredDrive_ == nullptr && test.drive != nullptr) {
         // Without a registration the transfers still work, only pinning
         // their pages each time.
-        platform::RegisterTransferMemory(test.completionPort, memory_.data(), memory_.bytes());
-        registeredPort_ = test.completionPort;
+        test.drive->RegisterTransferMemory(memory_.data(), memory_.bytes());
+        registeredDrive_ = test.drive.get();
     }
     SubmitIo(test, request);
-    test_ = &test;
     inFlight_ = &request;
 }
 

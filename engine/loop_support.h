@@ -64,7 +64,7 @@ private:
     TransferMemory memory_;
     std::vector<std::unique_ptr<BlockBuffer>> buffers_;
     std::vector<std::unique_ptr<IoRequest>> requests_;
-    platform::CompletionPort* registeredPort_ = nullptr;
+    platform::Drive* registeredDrive_ = nullptr;
     CSSDTest* test_ = nullptr;
     IoRequest* inFlight_ = nullptr;  // submitted, completion not yet returned
 };

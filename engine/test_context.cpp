@@ -3,10 +3,12 @@
 #include <ctime>
 
 #include "engine/drive_open.h"
+#include "engine/guarded_drives.h"
 #include "platform/clock.h"
 
 CSSDTest::CSSDTest()
-    : patternGenerator(static_cast<std::uint32_t>(std::time(nullptr))),
+    : driveSource(&GuardedSystemDrives()),
+      patternGenerator(static_cast<std::uint32_t>(std::time(nullptr))),
       counterFrequency(static_cast<double>(platform::PerformanceFrequency())) {}
 
 CSSDTest::~CSSDTest() {

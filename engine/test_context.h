@@ -5,10 +5,11 @@
 #include <boost/random/uniform_int_distribution.hpp>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/crlf_file_stream.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "status/ckvt_status.h"
 
 /// Why a batch of blocks ended.
@@ -44,7 +45,7 @@ public:
     /// Seeds the pattern generator from the calendar time and reads the
     /// counter frequency.
     CSSDTest();
-    /// Closes the drive, the port and the result log.
+    /// Closes the drive with its port and the result log.
     ~CSSDTest();
     CSSDTest(const CSSDTest&) = delete;
     CSSDTest& operator=(const CSSDTest&) = delete;
@@ -55,8 +56,10 @@ public:
     std::uint32_t driveNumber = 0;
     CKVTStatus currentStatus;
     CKVTStatus previousStatus;
-    platform::RawDrive* driveHandle = nullptr;
-    platform::CompletionPort* completionPort = nullptr;
+    /// Where drives are opened; the system's drives behind the disk guard
+    /// unless a test hands another source.
+    platform::DriveSource* driveSource;
+    std::unique_ptr<platform::Drive> drive;  ///< the open drive with its port, or nullptr
     std::int64_t driveSize = 0;
     CrlfFileStream resultLog;
     std::wstring resultLogPath;

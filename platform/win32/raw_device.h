@@ -1,18 +1,19 @@
-// Opening a raw drive by its device path, behind OpenRawDrive.
+// Opening a drive by its device path, behind the system's drive source.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 
 namespace platform {
 namespace win32 {
 
 /// Opens `path` (a drive's device path, or any file) for reading and writing,
-/// unbuffered and overlapped, like OpenRawDrive. Returns nullptr on failure
-/// and stores the system's error code in *errorCode.
-RawDrive* OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode);
+/// unbuffered and overlapped, as the system's source opens a drive. Returns
+/// nullptr on failure and stores the system's error code in *errorCode.
+std::unique_ptr<Drive> OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode);
 
 }  // namespace win32
 }  // namespace platform

@@ -1,7 +1,5 @@
-// Raw drive service: \\.\PhysicalDriveN opened for overlapped, unbuffered
-// transfers that complete through an I/O completion port.
-#include "platform/raw_drive.h"
-
+// The drives of this machine on Windows: \\.\PhysicalDriveN opened for
+// overlapped, unbuffered transfers that complete through an I/O completion port.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -9,19 +7,12 @@
 #include <cstddef>
 #include <new>
 
+#include "platform/drive.h"
 #include "platform/win32/raw_device.h"
 #include "platform/win32/sync_ioctl.h"
 #include "platform/win32/volume_probe.h"
 
 namespace platform {
-
-struct RawDrive {
-    HANDLE handle;
-};
-
-struct CompletionPort {
-    HANDLE handle;
-};
 
 namespace {
 
@@ -45,45 +36,6 @@ static_assert(offsetof(OverlappedSlot, bytes) == 0, "OVERLAPPED is the slot's fi
 constexpr DWORD kRequestBufferBytes = 4096;
 
 }  // namespace
-
-std::wstring DrivePath(std::uint32_t driveNumber) {
-    return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
-}
-
-RawDrive* win32::OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode) {
-    *errorCode = 0;
-    const HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        *errorCode = GetLastError();
-        return nullptr;
-    }
-    return new RawDrive{handle};
-}
-
-RawDrive* OpenRawDrive(std::uint32_t driveNumber, std::uint32_t* errorCode) {
-    return win32::OpenRawDevicePath(DrivePath(driveNumber), errorCode);
-}
-
-void CloseRawDrive(RawDrive* drive) {
-    if (drive == nullptr) return;
-    CloseHandle(drive->handle);
-    delete drive;
-}
-
-bool GetDriveSizeBytes(RawDrive* drive, std::int64_t* sizeBytes) {
-    alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
-    DWORD returned = 0;
-    if (!win32::SyncDeviceIoControl(drive->handle, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0,
-                                    buffer, sizeof buffer, &returned))
-        return false;
-    if (returned < offsetof(DISK_GEOMETRY_EX, DiskSize) + sizeof(LARGE_INTEGER)) return false;
-    const auto* geometry = reinterpret_cast<const DISK_GEOMETRY_EX*>(buffer);
-    *sizeBytes = geometry->DiskSize.QuadPart;
-    return true;
-}
 
 namespace {
 
@@ -152,89 +104,137 @@ void CountVolumeOnDisk(HANDLE handle, std::vector<std::uint8_t>* partitionTypes)
         partitionTypes->push_back(0x07);
 }
 
-}  // namespace
+class Win32Drive final : public Drive {
+public:
+    explicit Win32Drive(HANDLE handle) : handle_(handle) {}
+    ~Win32Drive() override {
+        CloseHandle(handle_);
+        if (port_ != nullptr) CloseHandle(port_);
+    }
+    Win32Drive(const Win32Drive&) = delete;
+    Win32Drive& operator=(const Win32Drive&) = delete;
 
-bool GetDriveLayout(RawDrive* drive, std::vector<std::uint8_t>* partitionTypes) {
-    if (!ReadLegacyLayout(drive->handle, partitionTypes) &&
-        !ReadExtendedLayout(drive->handle, partitionTypes))
-        return false;
-    CountVolumeOnDisk(drive->handle, partitionTypes);
-    return true;
-}
-
-CompletionPort* CreateCompletionPort() {
-    const HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
-    if (port == nullptr) return nullptr;
-    return new CompletionPort{port};
-}
-
-bool AttachToPort(RawDrive* drive, CompletionPort* port) {
-    return CreateIoCompletionPort(drive->handle, port->handle, 0, 0) != nullptr;
-}
-
-void CloseCompletionPort(CompletionPort* port) {
-    if (port == nullptr) return;
-    CloseHandle(port->handle);
-    delete port;
-}
-
-// Overlapped transfers on Windows have no registration of their buffers.
-bool RegisterTransferMemory(CompletionPort*, void*, std::size_t) { return false; }
-
-void UnregisterTransferMemory(CompletionPort*) {}
-
-IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t offsetBytes,
-                            void* buffer, std::uint32_t length, bool isRead) {
-    // A fresh OVERLAPPED at the slot's start: the offset, no event.
-    auto* overlapped = new (slot->bytes) OVERLAPPED{};
-    const auto offset = static_cast<std::uint64_t>(offsetBytes);
-    overlapped->Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-    overlapped->OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD transferred = 0;
-    const BOOL done = isRead ? ReadFile(drive->handle, buffer, length, &transferred, overlapped)
-                             : WriteFile(drive->handle, buffer, length, &transferred, overlapped);
-    if (done) return {IoStart::Finished, 0};
-    const DWORD error = GetLastError();
-    if (error == ERROR_IO_PENDING) return {IoStart::Pending, 0};
-    return {IoStart::Failed, error};
-}
-
-bool WaitCompletion(CompletionPort* port, std::uint32_t timeoutMs, OverlappedSlot** slot) {
-    DWORD transferred = 0;
-    ULONG_PTR key = 0;
-    OVERLAPPED* overlapped = nullptr;
-    const BOOL ok =
-        GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped, timeoutMs);
-    if (overlapped == nullptr) return false;  // time-out, or a packet that is no transfer
-    // The OVERLAPPED sits at the start of its slot, so the addresses agree. A
-    // failed transfer's slot is returned too: it has been collected.
-    *slot = reinterpret_cast<OverlappedSlot*>(overlapped);
-    return ok != FALSE;
-}
-
-bool CancelTransfer(RawDrive* drive, CompletionPort* port, OverlappedSlot* slot,
-                    std::uint32_t timeoutMs) {
-    if (drive == nullptr || slot == nullptr) return true;
-    auto* target = reinterpret_cast<OVERLAPPED*>(slot->bytes);
-    // Closing the handle does not cancel a disk request; CancelIoEx does. Not
-    // found means the request is over: its status was stored before its packet
-    // was queued, so nothing writes the OVERLAPPED or the buffer any more.
-    if (!CancelIoEx(drive->handle, target) && GetLastError() == ERROR_NOT_FOUND &&
-        HasOverlappedIoCompleted(target))
+    bool SizeBytes(std::int64_t* sizeBytes) override {
+        alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
+        DWORD returned = 0;
+        if (!win32::SyncDeviceIoControl(handle_, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0,
+                                        buffer, sizeof buffer, &returned))
+            return false;
+        if (returned < offsetof(DISK_GEOMETRY_EX, DiskSize) + sizeof(LARGE_INTEGER)) return false;
+        const auto* geometry = reinterpret_cast<const DISK_GEOMETRY_EX*>(buffer);
+        *sizeBytes = geometry->DiskSize.QuadPart;
         return true;
-    if (port == nullptr) return false;
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
+    }
+
+    bool Layout(std::vector<std::uint8_t>* partitionTypes) override {
+        if (!ReadLegacyLayout(handle_, partitionTypes) &&
+            !ReadExtendedLayout(handle_, partitionTypes))
+            return false;
+        CountVolumeOnDisk(handle_, partitionTypes);
+        return true;
+    }
+
+    PortSetup AttachPort() override {
+        port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+        if (port_ == nullptr) return PortSetup::CreateFailed;
+        if (CreateIoCompletionPort(handle_, port_, 0, 0) == nullptr) return PortSetup::AttachFailed;
+        return PortSetup::Ready;
+    }
+
+    // Overlapped transfers on Windows have no registration of their buffers.
+    bool RegisterTransferMemory(void*, std::size_t) override { return false; }
+    void UnregisterTransferMemory() override {}
+
+    IoStartResult StartTransfer(OverlappedSlot* slot, std::int64_t offsetBytes, void* buffer,
+                                std::uint32_t length, bool isRead) override {
+        if (port_ == nullptr) return {IoStart::Failed, ERROR_INVALID_HANDLE};
+        // A fresh OVERLAPPED at the slot's start: the offset, no event.
+        auto* overlapped = new (slot->bytes) OVERLAPPED{};
+        const auto offset = static_cast<std::uint64_t>(offsetBytes);
+        overlapped->Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        overlapped->OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD transferred = 0;
+        const BOOL done = isRead ? ReadFile(handle_, buffer, length, &transferred, overlapped)
+                                 : WriteFile(handle_, buffer, length, &transferred, overlapped);
+        if (done) return {IoStart::Finished, 0};
+        const DWORD error = GetLastError();
+        if (error == ERROR_IO_PENDING) return {IoStart::Pending, 0};
+        return {IoStart::Failed, error};
+    }
+
+    bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override {
+        *slot = nullptr;
+        if (port_ == nullptr) return false;
         DWORD transferred = 0;
         ULONG_PTR key = 0;
         OVERLAPPED* overlapped = nullptr;
-        const BOOL ok = GetQueuedCompletionStatus(port->handle, &transferred, &key, &overlapped,
-                                                  static_cast<DWORD>(deadline - now));
-        if (overlapped == target) return true;
-        if (!ok && overlapped == nullptr) return false;  // time-out, or the port failed
+        const BOOL ok =
+            GetQueuedCompletionStatus(port_, &transferred, &key, &overlapped, timeoutMs);
+        if (overlapped == nullptr) return false;  // time-out, or a packet that is no transfer
+        // The OVERLAPPED sits at the start of its slot, so the addresses agree.
+        // A failed transfer's slot is returned too: it has been collected.
+        *slot = reinterpret_cast<OverlappedSlot*>(overlapped);
+        return ok != FALSE;
     }
+
+    bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override {
+        if (slot == nullptr) return true;
+        auto* target = reinterpret_cast<OVERLAPPED*>(slot->bytes);
+        // Closing the handle does not cancel a disk request; CancelIoEx does.
+        // Not found means the request is over: its status was stored before its
+        // packet was queued, so nothing writes the OVERLAPPED or the buffer any more.
+        if (!CancelIoEx(handle_, target) && GetLastError() == ERROR_NOT_FOUND &&
+            HasOverlappedIoCompleted(target))
+            return true;
+        if (port_ == nullptr) return false;
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        for (;;) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) return false;
+            DWORD transferred = 0;
+            ULONG_PTR key = 0;
+            OVERLAPPED* overlapped = nullptr;
+            const BOOL ok = GetQueuedCompletionStatus(port_, &transferred, &key, &overlapped,
+                                                      static_cast<DWORD>(deadline - now));
+            if (overlapped == target) return true;
+            if (!ok && overlapped == nullptr) return false;  // time-out, or the port failed
+        }
+    }
+
+private:
+    HANDLE handle_;
+    HANDLE port_ = nullptr;
+};
+
+class PhysicalDrives final : public DriveSource {
+public:
+    std::wstring Path(std::uint32_t driveNumber) override {
+        return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    }
+    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+        return win32::OpenRawDevicePath(Path(driveNumber), errorCode);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Drive> win32::OpenRawDevicePath(const std::wstring& path,
+                                                std::uint32_t* errorCode) {
+    *errorCode = 0;
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *errorCode = GetLastError();
+        return nullptr;
+    }
+    return std::make_unique<Win32Drive>(handle);
+}
+
+DriveSource& SystemDrives() {
+    static PhysicalDrives drives;
+    return drives;
 }
 
 }  // namespace platform

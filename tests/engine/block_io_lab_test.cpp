@@ -9,8 +9,8 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
-#include "engine/loop_support.h"
 #include "engine/drive_open.h"
+#include "engine/loop_support.h"
 #include "engine/test_context.h"
 #include "tests/support/lab_bench_scope.h"
 
@@ -76,7 +76,7 @@ TEST(OpenDrive, NamesTheStepThatFailed) {
         CSSDTest test;
         EXPECT_EQ(Open(test), message);
         if (fault == "layout_fails") {
-            EXPECT_EQ(test.driveHandle, nullptr) << "closed once, by the step";
+            EXPECT_EQ(test.drive, nullptr) << "closed once, by the step";
         }
         CloseDrive(test);  // and again is harmless
     }

@@ -33,22 +33,22 @@ TEST_F(LabBench, MissingBenchIsWrittenAsTheDefaultAndListed) {
     {
         labtest::OpenDrive system(0);
         ASSERT_TRUE(system.ok());
-        ASSERT_TRUE(platform::GetDriveLayout(system.drive, &types));
+        ASSERT_TRUE(system.drive->Layout(&types));
         EXPECT_EQ(types, std::vector<std::uint8_t>{0x07});
     }
     labtest::OpenDrive kvt(1);
     ASSERT_TRUE(kvt.ok());
-    ASSERT_TRUE(platform::GetDriveLayout(kvt.drive, &types));
+    ASSERT_TRUE(kvt.drive->Layout(&types));
     EXPECT_TRUE(types.empty());
     std::int64_t size = 0;
-    ASSERT_TRUE(platform::GetDriveSizeBytes(kvt.drive, &size));
+    ASSERT_TRUE(kvt.drive->SizeBytes(&size));
     EXPECT_EQ(size, 256 * 1048576LL);
 }
 
 TEST_F(LabBench, ImageIsCreatedSparseAtTheConfiguredSizeAndNamedByDrivePath) {
     WriteOneDriveBench("kvt", 8);
     const std::string image = Path("lab_drive1.img");
-    EXPECT_EQ(platform::DrivePath(1), std::wstring(image.begin(), image.end()));
+    EXPECT_EQ(platform::SystemDrives().Path(1), std::wstring(image.begin(), image.end()));
     labtest::OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
     struct stat info {};
@@ -60,9 +60,9 @@ TEST_F(LabBench, ImageIsCreatedSparseAtTheConfiguredSizeAndNamedByDrivePath) {
 TEST_F(LabBench, NumbersNotOnTheBenchAndMissingDrivesDoNotOpen) {
     WriteOneDriveBench("kvt", 4, "\"faults\": {\"missing\": true}");
     std::uint32_t error = 0;
-    EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
+    EXPECT_EQ(platform::SystemDrives().Open(7, &error), nullptr);
     EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
-    EXPECT_EQ(platform::OpenRawDrive(1, &error), nullptr);
+    EXPECT_EQ(platform::SystemDrives().Open(1, &error), nullptr);
     EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
     EXPECT_EQ(platform::OpenControlHandle(1), nullptr);
 
@@ -111,7 +111,7 @@ TEST_F(LabBench, InvalidBenchesFailWithAOneLineReason) {
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 
         std::uint32_t code = 0;
-        EXPECT_EQ(platform::OpenRawDrive(1, &code), nullptr);
+        EXPECT_EQ(platform::SystemDrives().Open(1, &code), nullptr);
         EXPECT_EQ(code, static_cast<std::uint32_t>(EINVAL));
         EXPECT_EQ(platform::OpenControlHandle(1), nullptr);
     }
@@ -143,7 +143,7 @@ TEST_F(LabBench, BenchesThatWouldCrashOrOverwriteAFileAreRefused) {
         SCOPED_TRACE(c.reason);
         WriteFile("ssdlab.json", c.text);
         std::uint32_t code = 0;
-        EXPECT_EQ(platform::OpenRawDrive(1, &code), nullptr);
+        EXPECT_EQ(platform::SystemDrives().Open(1, &code), nullptr);
         const std::string error = platform::lab::LastLabError();
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
@@ -161,7 +161,7 @@ TEST_F(LabBench, RelativeImagePathsStartInTheBenchFolderUnusedEntriesAreNoPartit
     EXPECT_TRUE(std::filesystem::exists(Path("disks/one.img")));
     EXPECT_TRUE(std::filesystem::exists(Path("disks/one.state")));
     std::vector<std::uint8_t> types;
-    ASSERT_TRUE(platform::GetDriveLayout(drive.drive, &types));
+    ASSERT_TRUE(drive.drive->Layout(&types));
     EXPECT_EQ(types, std::vector<std::uint8_t>(4, 0));
 }
 

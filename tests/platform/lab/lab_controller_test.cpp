@@ -257,8 +257,7 @@ TEST_F(LabController, StateCarriesOverToTheNextRunUnlessTheImageIsNew) {
     EXPECT_EQ(WideValue(page, 199), 12u * 2048);
 
     // A new image starts a fresh controller.
-    platform::CloseRawDrive(drive.drive);
-    drive.drive = nullptr;
+    drive.drive.reset();
     std::filesystem::remove(Path("lab_drive1.img"));
     {
         OpenDrive fresh(1);
@@ -270,7 +269,7 @@ TEST_F(LabController, StateCarriesOverToTheNextRunUnlessTheImageIsNew) {
     // A state file edited into nonsense refuses the drive instead of starting over.
     WriteFile("lab_drive1.state", "{ not json");
     std::uint32_t error = 0;
-    EXPECT_EQ(platform::OpenRawDrive(1, &error), nullptr);
+    EXPECT_EQ(platform::SystemDrives().Open(1, &error), nullptr);
     EXPECT_NE(platform::lab::LastLabError().find("lab_drive1.state"), std::string::npos);
 }
 

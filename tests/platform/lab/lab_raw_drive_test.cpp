@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/transfer_memory.h"
 #include "engine/drive_open.h"
+#include "platform/transfer_memory.h"
 #include "tests/platform/lab/lab_test_support.h"
 #include "tests/platform/posix/loop_device.h"
 
@@ -23,12 +23,18 @@ void Fill(unsigned char* data, std::size_t size, unsigned seed) {
         data[i] = static_cast<unsigned char>((i * 2654435761u + seed) >> 13);
 }
 
+// One MiB filled from `seed`.
+AlignedBuffer Filled(unsigned seed) {
+    AlignedBuffer block(kMiB);
+    Fill(block.get(), kMiB, seed);
+    return block;
+}
+
 TEST_F(LabRawDrive, WrittenDataLandsInTheImageAndTheImageIsWhatTheHostReads) {
     WriteOneDriveBench("kvt", 4, "\"rber_start\": 0, \"rber_rated\": 0, \"rber_max\": 0");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
-    AlignedBuffer block(kMiB);
-    Fill(block.get(), kMiB, 7);
+    const AlignedBuffer block = Filled(7);
     ASSERT_TRUE(drive.Transfer(2 * kMiB, block.get(), kMiB, false));
 
     EXPECT_EQ(test_support::ReadAt(Path("lab_drive1.img"), 2 * kMiB, kMiB), Text(block, kMiB));
@@ -51,7 +57,7 @@ TEST_F(LabRawDrive, TransfersInRegisteredMemoryMoveTheSameDataAsAnyOther) {
     ASSERT_TRUE(drive.ok());
     auto* memory = static_cast<unsigned char*>(platform::AllocateTransferMemory(2 * kMiB));
     ASSERT_NE(memory, nullptr);
-    EXPECT_TRUE(platform::RegisterTransferMemory(drive.port, memory, 2 * kMiB));
+    EXPECT_TRUE(drive.drive->RegisterTransferMemory(memory, 2 * kMiB));
     Fill(memory + kMiB, kMiB, 3);
     AlignedBuffer outside(kMiB);
     ASSERT_TRUE(drive.Transfer(kMiB, memory + kMiB, kMiB, false));
@@ -60,7 +66,7 @@ TEST_F(LabRawDrive, TransfersInRegisteredMemoryMoveTheSameDataAsAnyOther) {
     ASSERT_TRUE(drive.Transfer(kMiB, memory, kMiB, true));
     EXPECT_EQ(std::memcmp(memory, outside.get(), kMiB), 0);
 
-    platform::UnregisterTransferMemory(drive.port);
+    drive.drive->UnregisterTransferMemory();
     std::memset(memory, 0, kMiB);
     ASSERT_TRUE(drive.Transfer(kMiB, memory, kMiB, true));
     EXPECT_EQ(std::memcmp(memory, outside.get(), kMiB), 0);
@@ -72,20 +78,17 @@ TEST_F(LabRawDrive, TransfersOutsideTheDriveOrUnattachedAreRefused) {
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
     AlignedBuffer block(kMiB);
-    EXPECT_EQ(
-        platform::StartTransfer(drive.drive, &drive.slot, 4 * kMiB, block.get(), kMiB, true).status,
-        platform::IoStart::Failed);
-    EXPECT_EQ(
-        platform::StartTransfer(drive.drive, &drive.slot, 100, block.get(), kMiB, true).status,
-        platform::IoStart::Failed);
+    EXPECT_EQ(drive.drive->StartTransfer(&drive.slot, 4 * kMiB, block.get(), kMiB, true).status,
+              platform::IoStart::Failed);
+    EXPECT_EQ(drive.drive->StartTransfer(&drive.slot, 100, block.get(), kMiB, true).status,
+              platform::IoStart::Failed);
 
     std::uint32_t error = 0;
-    platform::RawDrive* loose = platform::OpenRawDrive(1, &error);
+    const std::unique_ptr<platform::Drive> loose = platform::SystemDrives().Open(1, &error);
     ASSERT_NE(loose, nullptr);
     platform::OverlappedSlot slot{};
-    EXPECT_EQ(platform::StartTransfer(loose, &slot, 0, block.get(), kMiB, true).status,
+    EXPECT_EQ(loose->StartTransfer(&slot, 0, block.get(), kMiB, true).status,
               platform::IoStart::Failed);
-    platform::CloseRawDrive(loose);
 }
 
 TEST_F(LabRawDrive, StalledTransferNeverCompletesUntilCancelledAndReaped) {
@@ -95,20 +98,19 @@ TEST_F(LabRawDrive, StalledTransferNeverCompletesUntilCancelledAndReaped) {
     AlignedBuffer block(kMiB);
     EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, false));
 
-    EXPECT_EQ(
-        platform::StartTransfer(drive.drive, &drive.slot, kMiB, block.get(), kMiB, false).status,
-        platform::IoStart::Pending);
+    EXPECT_EQ(drive.drive->StartTransfer(&drive.slot, kMiB, block.get(), kMiB, false).status,
+              platform::IoStart::Pending);
     platform::OverlappedSlot* done = &drive.slot;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(platform::WaitCompletion(drive.port, 200, &done));
+    EXPECT_FALSE(drive.drive->WaitCompletion(200, &done));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
     EXPECT_EQ(done, nullptr);
 
-    EXPECT_TRUE(platform::CancelTransfer(drive.drive, drive.port, &drive.slot, 5000));
+    EXPECT_TRUE(drive.drive->CancelTransfer(&drive.slot, 5000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     // Reaped for good: the port carries on, and a collected transfer needs no reap.
     EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
-    EXPECT_TRUE(platform::CancelTransfer(drive.drive, drive.port, &drive.slot, 5000));
+    EXPECT_TRUE(drive.drive->CancelTransfer(&drive.slot, 5000));
 }
 
 TEST_F(LabRawDrive, IoErrorFailsTransfersTouchingThatMibGeometryAndLayoutFaultsTheirRequests) {
@@ -119,18 +121,17 @@ TEST_F(LabRawDrive, IoErrorFailsTransfersTouchingThatMibGeometryAndLayoutFaultsT
     ASSERT_TRUE(drive.ok());
     std::int64_t size = 0;
     std::vector<std::uint8_t> types;
-    EXPECT_FALSE(platform::GetDriveSizeBytes(drive.drive, &size));
-    EXPECT_FALSE(platform::GetDriveLayout(drive.drive, &types));
+    EXPECT_FALSE(drive.drive->SizeBytes(&size));
+    EXPECT_FALSE(drive.drive->Layout(&types));
     AlignedBuffer block(2 * kMiB);
     EXPECT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
 
     // A transfer ending inside MiB 2 touches it.
     ASSERT_EQ(
-        platform::StartTransfer(drive.drive, &drive.slot, kMiB + kMiB / 2, block.get(), kMiB, true)
-            .status,
+        drive.drive->StartTransfer(&drive.slot, kMiB + kMiB / 2, block.get(), kMiB, true).status,
         platform::IoStart::Pending);
     platform::OverlappedSlot* done = nullptr;
-    EXPECT_FALSE(platform::WaitCompletion(drive.port, 1000, &done));
+    EXPECT_FALSE(drive.drive->WaitCompletion(1000, &done));
     EXPECT_EQ(done, &drive.slot);  // the failed transfer is named, as a port does
 
     EXPECT_TRUE(drive.Transfer(3 * kMiB, block.get(), kMiB, true));
@@ -140,14 +141,13 @@ TEST_F(LabRawDrive, TransferCompletedAtOnceIsStillCollected) {
     WriteOneDriveBench("kvt", 4, "\"faults\": {\"complete_at_once\": true}");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
-    AlignedBuffer block(kMiB);
-    Fill(block.get(), kMiB, 3);
-    EXPECT_EQ(platform::StartTransfer(drive.drive, &drive.slot, 0, block.get(), kMiB, false).status,
+    const AlignedBuffer block = Filled(3);
+    EXPECT_EQ(drive.drive->StartTransfer(&drive.slot, 0, block.get(), kMiB, false).status,
               platform::IoStart::Finished);
     platform::OverlappedSlot* done = nullptr;
-    ASSERT_TRUE(platform::WaitCompletion(drive.port, 1000, &done));
+    ASSERT_TRUE(drive.drive->WaitCompletion(1000, &done));
     EXPECT_EQ(done, &drive.slot);
-    EXPECT_FALSE(platform::WaitCompletion(drive.port, 10, &done));  // only once
+    EXPECT_FALSE(drive.drive->WaitCompletion(10, &done));  // only once
 
     AlignedBuffer back(kMiB);
     EXPECT_TRUE(drive.Transfer(0, back.get(), kMiB, true));
@@ -168,20 +168,18 @@ TEST_F(LabRawDrive, BlockDeviceServesInsteadOfAnImage) {
         OpenDrive drive(1);
         ASSERT_TRUE(drive.ok()) << "error " << drive.error;
         std::int64_t size = 0;
-        ASSERT_TRUE(platform::GetDriveSizeBytes(drive.drive, &size));
+        ASSERT_TRUE(drive.drive->SizeBytes(&size));
         EXPECT_EQ(size, 6 * kMiB);        // the device is smaller than configured
         EXPECT_FALSE(OpenDrive(1).ok());  // opened exclusively
 
-        AlignedBuffer block(kMiB);
-        Fill(block.get(), kMiB, 11);
+        const AlignedBuffer block = Filled(11);
         ASSERT_TRUE(drive.Transfer(5 * kMiB, block.get(), kMiB, false));
         AlignedBuffer back(kMiB);
         ASSERT_TRUE(drive.Transfer(5 * kMiB, back.get(), kMiB, true));
         EXPECT_EQ(std::memcmp(back.get(), block.get(), kMiB), 0);
     }
     EXPECT_TRUE(std::filesystem::exists(Path("lab_drive1.state")));
-    AlignedBuffer expected(kMiB);
-    Fill(expected.get(), kMiB, 11);
+    const AlignedBuffer expected = Filled(11);
     EXPECT_EQ(test_support::ReadAt(Path("backing.bin"), 5 * kMiB, kMiB), Text(expected, kMiB));
 }
 

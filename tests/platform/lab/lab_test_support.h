@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/device_control.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "tests/platform/posix/drive_io.h"
 #include "tests/support/scratch.h"
 

@@ -1,5 +1,5 @@
-// Test helper: a drive opened through the platform's raw drive interface and
-// attached to a completion port of its own, with page-aligned transfer buffers.
+// Test helper: a drive opened from the system's source and attached to its
+// completion port, with page-aligned transfer buffers.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/drive_open.h"
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 
 namespace test_support {
 
@@ -28,30 +28,23 @@ struct AlignedBuffer {
     unsigned char* get() const { return data.get(); }
 };
 
-/// A drive opened and attached to its own port, closed at the end of the scope.
+/// A drive opened and attached to its port, closed at the end of the scope.
 struct OpenDrive {
-    explicit OpenDrive(std::uint32_t number) {
-        drive = platform::OpenRawDrive(number, &error);
-        port = platform::CreateCompletionPort();
-        if (drive != nullptr && port != nullptr) attached = platform::AttachToPort(drive, port);
+    explicit OpenDrive(std::uint32_t number)
+        : drive(platform::SystemDrives().Open(number, &error)) {
+        if (drive != nullptr) attached = drive->AttachPort() == platform::PortSetup::Ready;
     }
-    ~OpenDrive() {
-        platform::CloseRawDrive(drive);
-        platform::CloseCompletionPort(port);
-    }
-    OpenDrive(const OpenDrive&) = delete;
-    OpenDrive& operator=(const OpenDrive&) = delete;
 
-    bool ok() const { return drive != nullptr && port != nullptr && attached; }
+    bool ok() const { return drive != nullptr && attached; }
 
     /// One transfer, started and collected; true when it completed successfully.
     bool Transfer(std::int64_t offset, unsigned char* buffer, std::uint32_t length, bool isRead,
                   std::uint32_t timeoutMs = 5000) {
         const platform::IoStartResult start =
-            platform::StartTransfer(drive, &slot, offset, buffer, length, isRead);
+            drive->StartTransfer(&slot, offset, buffer, length, isRead);
         if (start.status == platform::IoStart::Failed) return false;
         platform::OverlappedSlot* done = nullptr;
-        return platform::WaitCompletion(port, timeoutMs, &done) && done == &slot;
+        return drive->WaitCompletion(timeoutMs, &done) && done == &slot;
     }
 
     /// Writes `buffer` over the whole drive, then returns.
@@ -61,10 +54,9 @@ struct OpenDrive {
         return true;
     }
 
-    platform::RawDrive* drive = nullptr;
-    platform::CompletionPort* port = nullptr;
-    platform::OverlappedSlot slot{};
     std::uint32_t error = 0;
+    std::unique_ptr<platform::Drive> drive;
+    platform::OverlappedSlot slot{};
     bool attached = false;
 };
 

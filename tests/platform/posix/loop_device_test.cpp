@@ -20,8 +20,8 @@
 #include "platform/device_control.h"
 #include "platform/disk_guard.h"
 #include "platform/disk_list.h"
+#include "platform/drive.h"
 #include "platform/posix/drive/sat_translate.h"
-#include "platform/raw_drive.h"
 #include "smart/smart_channel.h"
 #include "tests/platform/posix/drive_io.h"
 #include "tests/support/scratch.h"
@@ -96,21 +96,22 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     if (IsSkipped()) return;
     EXPECT_EQ(record_.Index, 0);
     EXPECT_EQ(record_.Size, kImageBytes);
-    EXPECT_EQ(platform::DrivePath(0), std::wstring(loop_->node().begin(), loop_->node().end()));
+    EXPECT_EQ(platform::SystemDrives().Path(0),
+              std::wstring(loop_->node().begin(), loop_->node().end()));
     EXPECT_FALSE(platform::CheckDiskBeforeWrite(0).refused) << "a blank disk passes the guard";
 
     OpenDrive drive(0);
     ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
     std::int64_t size = 0;
-    EXPECT_TRUE(platform::GetDriveSizeBytes(drive.drive, &size));
+    EXPECT_TRUE(drive.drive->SizeBytes(&size));
     EXPECT_EQ(size, kImageBytes);
     std::vector<std::uint8_t> partitions = {9};
-    EXPECT_TRUE(platform::GetDriveLayout(drive.drive, &partitions));
+    EXPECT_TRUE(drive.drive->Layout(&partitions));
     EXPECT_TRUE(partitions.empty());
 
     // The test holds the drive exclusively: a second open is refused.
     std::uint32_t error = 0;
-    EXPECT_EQ(platform::OpenRawDrive(0, &error), nullptr);
+    EXPECT_EQ(platform::SystemDrives().Open(0, &error), nullptr);
     EXPECT_EQ(error, static_cast<std::uint32_t>(EBUSY));
 
     AlignedBuffer written(kBlockBytes), read(kBlockBytes);
@@ -124,27 +125,27 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     EXPECT_EQ(test_support::ReadAt(image_, offset, kBlockBytes), Text(written, kBlockBytes));
 
     // A read that runs past the end delivers fewer bytes: a failed completion.
-    const platform::IoStartResult start = platform::StartTransfer(
-        drive.drive, &drive.slot, kImageBytes - 4096, read.get(), kBlockBytes, true);
+    const platform::IoStartResult start =
+        drive.drive->StartTransfer(&drive.slot, kImageBytes - 4096, read.get(), kBlockBytes, true);
     ASSERT_EQ(start.status, platform::IoStart::Pending) << "errno " << start.errorCode;
     platform::OverlappedSlot* done = nullptr;
-    EXPECT_FALSE(platform::WaitCompletion(drive.port, 10000, &done));
+    EXPECT_FALSE(drive.drive->WaitCompletion(10000, &done));
     EXPECT_EQ(done, &drive.slot);
     // Nothing in flight: the wait times out.
-    EXPECT_FALSE(platform::WaitCompletion(drive.port, 50, &done));
+    EXPECT_FALSE(drive.drive->WaitCompletion(50, &done));
     EXPECT_EQ(done, nullptr);
 
     // A number without a disk is not opened.
-    EXPECT_EQ(platform::OpenRawDrive(7, &error), nullptr);
+    EXPECT_EQ(platform::SystemDrives().Open(7, &error), nullptr);
     EXPECT_EQ(error, static_cast<std::uint32_t>(ENOENT));
-    EXPECT_EQ(platform::DrivePath(7), L"/dev/ssdtest-drive7");
+    EXPECT_EQ(platform::SystemDrives().Path(7), L"/dev/ssdtest-drive7");
 }
 
 TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
     Prepare();
     if (IsSkipped()) return;
     std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::OpenRawDrive(0, &error);
+    std::unique_ptr<platform::Drive> drive = platform::SystemDrives().Open(0, &error);
     ASSERT_NE(drive, nullptr) << "errno " << error;
 
     // The control handle is no exclusive open: it works next to the test's.
@@ -174,7 +175,7 @@ TEST_F(LoopDeviceDrive, SmartRequestsFailCleanlyWhileTheDriveIsHeld) {
     EXPECT_EQ(identify, std::vector<std::uint8_t>(512, 0));
     EXPECT_NE(TraceText().find("Retry Failed."), std::string::npos);
 
-    platform::CloseRawDrive(drive);
+    drive.reset();
     EXPECT_EQ(platform::OpenControlHandle(1), nullptr);  // no disk has number 1
 }
 
@@ -189,7 +190,7 @@ TEST_F(LoopDeviceDrive, APartitionedDriveReportsItsPartitionAndTheGuardRefusesIt
     OpenDrive drive(0);
     ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
     std::vector<std::uint8_t> partitions;
-    EXPECT_TRUE(platform::GetDriveLayout(drive.drive, &partitions));
+    EXPECT_TRUE(drive.drive->Layout(&partitions));
     EXPECT_EQ(partitions, (std::vector<std::uint8_t>{0x83, 0, 0, 0}));
 }
 

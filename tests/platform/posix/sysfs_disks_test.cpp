@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/drive/partition_count.h"
+#include "platform/posix/io/partition_count.h"
 #include "tests/support/scratch.h"
 
 namespace platform::posix {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "platform/win32/raw_device.h"
 #include "platform/win32/volume_probe.h"
 #include "tests/platform/win32/check.h"
@@ -37,15 +37,15 @@ private:
 
 // Starts one transfer and waits for it; true when it completed on the port
 // with the request's own slot.
-bool Transfer(platform::RawDrive* drive, platform::CompletionPort* port, Request* request,
-              std::int64_t offsetBytes, void* buffer, bool isRead) {
+bool Transfer(platform::Drive* drive, Request* request, std::int64_t offsetBytes, void* buffer,
+              bool isRead) {
     std::memset(&request->slot, 0, sizeof request->slot);
     const platform::IoStartResult started =
-        platform::StartTransfer(drive, &request->slot, offsetBytes, buffer, kBlockBytes, isRead);
+        drive->StartTransfer(&request->slot, offsetBytes, buffer, kBlockBytes, isRead);
     if (started.status == platform::IoStart::Failed) return false;
     // Finished at once or pending: either way one completion is queued.
     platform::OverlappedSlot* completed = nullptr;
-    if (!platform::WaitCompletion(port, 10000, &completed)) return false;
+    if (!drive->WaitCompletion(10000, &completed)) return false;
     return completed == &request->slot;
 }
 
@@ -53,13 +53,13 @@ bool Transfer(platform::RawDrive* drive, platform::CompletionPort* port, Request
 
 CHECK_CASE(MissingDeviceIsReportedWithTheSystemsCode) {
     std::uint32_t error = 0;
-    EXPECT_TRUE(platform::OpenRawDrive(250, &error) == nullptr);
+    EXPECT_TRUE(platform::SystemDrives().Open(250, &error) == nullptr);
     EXPECT_TRUE(error != 0);
     ScratchFolder scratch;
     EXPECT_TRUE(platform::win32::OpenRawDevicePath(scratch.File(L"none.img"), &error) == nullptr);
     EXPECT_EQ(static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND), error);
-    EXPECT_TRUE(platform::DrivePath(3) == L"\\\\.\\PhysicalDrive3");
-    EXPECT_TRUE(platform::DrivePath(10) == L"\\\\.\\PhysicalDrive10");
+    EXPECT_TRUE(platform::SystemDrives().Path(3) == L"\\\\.\\PhysicalDrive3");
+    EXPECT_TRUE(platform::SystemDrives().Path(10) == L"\\\\.\\PhysicalDrive10");
 }
 
 CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
@@ -67,16 +67,21 @@ CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
     const std::wstring image = scratch.File(L"drive.img");
     EXPECT_TRUE(WriteTextFile(image, ""));
     std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::win32::OpenRawDevicePath(image, &error);
+    const std::unique_ptr<platform::Drive> owned =
+        platform::win32::OpenRawDevicePath(image, &error);
+    platform::Drive* const drive = owned.get();
     EXPECT_TRUE(drive != nullptr);
     if (drive == nullptr) return;
-    platform::CompletionPort* port = platform::CreateCompletionPort();
-    EXPECT_TRUE(port != nullptr);
-    EXPECT_TRUE(port != nullptr && platform::AttachToPort(drive, port));
-    if (port != nullptr) {
+    platform::OverlappedSlot* none = nullptr;
+    Request early{};
+    AlignedBlock buffer;
+    // Before its port exists a drive starts nothing.
+    EXPECT_TRUE(!Transfer(drive, &early, 0, buffer.data(), true));
+    const bool attached = drive->AttachPort() == platform::PortSetup::Ready;
+    EXPECT_TRUE(attached);
+    if (attached) {
         // Nothing in flight: the wait times out.
-        platform::OverlappedSlot* none = nullptr;
-        EXPECT_TRUE(!platform::WaitCompletion(port, 50, &none));
+        EXPECT_TRUE(!drive->WaitCompletion(50, &none) && none == nullptr);
 
         AlignedBlock low, high, back;
         std::memset(low.data(), 0x5A, kBlockBytes);
@@ -84,8 +89,8 @@ CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
         Request write{}, read{};
         // Beyond 4 GiB, so the offset's high half must reach the system.
         const std::int64_t highOffset = (std::int64_t{1} << 32) + kBlockBytes;
-        EXPECT_TRUE(Transfer(drive, port, &write, 0, low.data(), false));
-        EXPECT_TRUE(Transfer(drive, port, &write, highOffset, high.data(), false));
+        EXPECT_TRUE(Transfer(drive, &write, 0, low.data(), false));
+        EXPECT_TRUE(Transfer(drive, &write, highOffset, high.data(), false));
 
         LARGE_INTEGER size{};
         const HANDLE probe = CreateFileW(image.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -94,18 +99,14 @@ CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
         if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
         EXPECT_EQ(highOffset + kBlockBytes, static_cast<std::int64_t>(size.QuadPart));
 
-        EXPECT_TRUE(Transfer(drive, port, &read, highOffset, back.data(), true));
+        EXPECT_TRUE(Transfer(drive, &read, highOffset, back.data(), true));
         EXPECT_TRUE(std::memcmp(back.data(), high.data(), kBlockBytes) == 0);
-        EXPECT_TRUE(Transfer(drive, port, &read, 0, back.data(), true));
+        EXPECT_TRUE(Transfer(drive, &read, 0, back.data(), true));
         EXPECT_TRUE(std::memcmp(back.data(), low.data(), kBlockBytes) == 0);
 
         // A read past the end fails, at once or on the port.
-        EXPECT_TRUE(!Transfer(drive, port, &read, highOffset + 4 * kBlockBytes, back.data(), true));
+        EXPECT_TRUE(!Transfer(drive, &read, highOffset + 4 * kBlockBytes, back.data(), true));
     }
-    platform::CloseCompletionPort(port);
-    platform::CloseRawDrive(drive);
-    platform::CloseCompletionPort(nullptr);
-    platform::CloseRawDrive(nullptr);
 }
 
 CHECK_CASE(NoVolumeLiesOnADiskThatDoesNotExist) {

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/raw_drive.h"
+#include "platform/drive.h"
 #include "platform/win32/raw_device.h"
 #include "tests/platform/win32/check.h"
 
@@ -42,12 +42,12 @@ bool Answer(const std::wstring& fifo) {
 }
 
 // Starts a read of the stalled drive into `guarded`; true when it is pending.
-bool StartStalled(platform::RawDrive* drive, platform::CompletionPort* port, Guarded* guarded) {
+bool StartStalled(platform::Drive& drive, Guarded* guarded) {
     std::memset(&guarded->slot, 0, sizeof guarded->slot);
     const platform::IoStartResult started =
-        platform::StartTransfer(drive, &guarded->slot, 0, guarded->buffer, kBlockBytes, true);
+        drive.StartTransfer(&guarded->slot, 0, guarded->buffer, kBlockBytes, true);
     platform::OverlappedSlot* none = nullptr;
-    const bool timedOut = !platform::WaitCompletion(port, 200, &none) && none == nullptr;
+    const bool timedOut = !drive.WaitCompletion(200, &none) && none == nullptr;
     return started.status == platform::IoStart::Pending && timedOut;
 }
 
@@ -56,33 +56,29 @@ bool StartStalled(platform::RawDrive* drive, platform::CompletionPort* port, Gua
 CHECK_CASE(StalledTransferIsCancelledAndReapedSoALateAnswerWritesNothing) {
     const std::wstring fifo = L"stall.fifo";
     std::uint32_t error = 0;
-    platform::RawDrive* drive = platform::win32::OpenRawDevicePath(fifo, &error);
+    const std::unique_ptr<platform::Drive> drive = platform::win32::OpenRawDevicePath(fifo, &error);
     EXPECT_TRUE(drive != nullptr);  // made by .ci/build-windows.sh
     if (drive == nullptr) return;
-    platform::CompletionPort* port = platform::CreateCompletionPort();
-    EXPECT_TRUE(port != nullptr && platform::AttachToPort(drive, port));
+    EXPECT_TRUE(drive->AttachPort() == platform::PortSetup::Ready);
 
     static Guarded guarded;
     // Without a cancel, the late answer lands in the request and the buffer:
     // what a released request would suffer.
-    EXPECT_TRUE(StartStalled(drive, port, &guarded));
+    EXPECT_TRUE(StartStalled(*drive, &guarded));
     std::memset(guarded.buffer, kCanary, sizeof guarded.buffer);
     EXPECT_TRUE(Answer(fifo));
     platform::OverlappedSlot* done = nullptr;
-    EXPECT_TRUE(platform::WaitCompletion(port, 5000, &done) && done == &guarded.slot);
+    EXPECT_TRUE(drive->WaitCompletion(5000, &done) && done == &guarded.slot);
     EXPECT_TRUE(guarded.buffer[0] != kCanary);
 
     // Cancelled and reaped: the same answer writes nothing.
-    EXPECT_TRUE(StartStalled(drive, port, &guarded));
-    EXPECT_TRUE(platform::CancelTransfer(drive, port, &guarded.slot, 5000));
+    EXPECT_TRUE(StartStalled(*drive, &guarded));
+    EXPECT_TRUE(drive->CancelTransfer(&guarded.slot, 5000));
     std::memset(&guarded, kCanary, sizeof guarded);
     EXPECT_TRUE(Answer(fifo));
     Sleep(300);
     EXPECT_TRUE(Untouched(guarded));
-    EXPECT_TRUE(!platform::WaitCompletion(port, 100, &done));  // the reaped packet is gone
+    EXPECT_TRUE(!drive->WaitCompletion(100, &done));  // the reaped packet is gone
     // A transfer already collected needs no reap.
-    EXPECT_TRUE(platform::CancelTransfer(drive, port, &guarded.slot, 5000));
-
-    platform::CloseCompletionPort(port);
-    platform::CloseRawDrive(drive);
+    EXPECT_TRUE(drive->CancelTransfer(&guarded.slot, 5000));
 }

@@ -1,5 +1,5 @@
 // Partition count of a disk from sysfs.
-#include "platform/posix/drive/partition_count.h"
+#include "platform/posix/io/partition_count.h"
 
 #include <dirent.h>
 #include <unistd.h>

@@ -1,0 +1,52 @@
+// The lab executable's drives: each bench drive is a file drive over its image
+// or block device, seen through its controller and the bench's faults.
+#include <cerrno>
+
+#include "platform/drive.h"
+#include "platform/lab/lab_drive_decorators.h"
+#include "platform/posix/host/text.h"
+
+namespace platform {
+
+namespace {
+
+class BenchDrives final : public DriveSource {
+public:
+    std::wstring Path(std::uint32_t driveNumber) override {
+        lab::Bench bench;
+        if (lab::LoadBench(&bench, nullptr)) {
+            if (const lab::BenchDrive* drive = lab::FindDrive(bench, driveNumber))
+                return posix::Widen(drive->devicePath.empty() ? drive->imagePath
+                                                              : drive->devicePath);
+        }
+        return posix::Widen(lab::BenchFolder() + "/lab_drive" + std::to_string(driveNumber) +
+                            ".img");
+    }
+
+    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+        *errorCode = 0;
+        std::shared_ptr<lab::LabDrive> lab = lab::LabDrive::Acquire(driveNumber, errorCode);
+        if (!lab) return nullptr;
+        const lab::BenchDrive& config = lab->Config();
+        if (config.faults.openFails) {
+            *errorCode = EACCES;
+            return nullptr;
+        }
+        std::unique_ptr<posix::FileDrive> file = posix::FileDrive::Open(
+            config.devicePath.empty() ? config.imagePath : config.devicePath, errorCode);
+        if (!file) return nullptr;
+        posix::FileDrive* const ring = file.get();
+        const lab::DriveFaults faults = config.faults;
+        auto controlled = std::make_unique<lab::ControllerDrive>(std::move(file), std::move(lab));
+        return std::make_unique<lab::FaultDrive>(std::move(controlled), ring, faults);
+    }
+};
+
+}  // namespace
+
+DriveSource& SystemDrives() {
+    static BenchDrives drives;
+    return drives;
+}
+
+}  // namespace platform
