@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 
 #include "engine/block_io.h"
 #include "engine/dump_record.h"
 #include "engine/loop_support.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
+#include "text/operator_output.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
@@ -41,13 +41,12 @@ public:
     /// One line about the blocks that were not counted, if any.
     void Report() const {
         if (unknownBlocks_ == 0) return;
-        std::cout << "Verify Unknown : " << unknownBlocks_
-                  << (recordValid_
-                          ? " blocks hold neither dump file's pattern where the last test's "
-                            "writes are not known; not counted"
-                          : " blocks differ from dump file 1 and no dump record tells what "
-                            "was written there; not counted")
-                  << std::endl;
+        Out() << "Verify Unknown : " << unknownBlocks_
+              << (recordValid_ ? " blocks hold neither dump file's pattern where the last test's "
+                                 "writes are not known; not counted"
+                               : " blocks differ from dump file 1 and no dump record tells what "
+                                 "was written there; not counted")
+              << std::endl;
     }
 
 private:
@@ -75,7 +74,7 @@ void ReadOnlyTest(CSSDTest& test) {
     const std::uint64_t errorBitsAtStart = test.currentStatus.TotalErrorBitsFromFlash;
     std::int64_t offset = 0;
     mmtimer batchTimer;
-    std::cout << "Start Read Only Test." << std::endl;
+    Out() << "Start Read Only Test." << std::endl;
 
     for (;;) {
         std::uint64_t readTicks = 0;
