@@ -1,9 +1,9 @@
 #include "engine/loop_support.h"
 
-#include <iostream>
 #include <stdexcept>
 
 #include "platform/raw_drive.h"
+#include "text/operator_output.h"
 #include "tracking/log_publish.h"
 #include "viewer/gauge_lens.h"
 
@@ -22,7 +22,7 @@ double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsA
     const double errorBits = static_cast<double>(status.TotalErrorBitsFromFlash - errorBitsAtStart);
     const double sectors = static_cast<double>(status.TotalReadSectors - sectorsAtStart);
     const double rate = errorBits / (sectors * 4096);
-    std::cout << "RBER: " << rate << std::endl;
+    Out() << "RBER: " << rate << std::endl;
     return rate;
 }
 
@@ -31,11 +31,6 @@ void PublishAndCapture(CSSDTest& test) {
     if (test.resultLog.fail()) throw std::runtime_error("Log Reopen Failed!");
     RunGaugeLens(test);
 }
-
-namespace {
-// How long a cancelled transfer may take to give its memory back.
-constexpr std::uint32_t kReapTimeoutMs = 10000;
-}  // namespace
 
 TransferBuffers::TransferBuffers(int count, int requestCount)
     : memory_(static_cast<std::size_t>(count)) {
@@ -46,8 +41,9 @@ TransferBuffers::TransferBuffers(int count, int requestCount)
 }
 
 TransferBuffers::~TransferBuffers() {
-    if (inFlight_ != nullptr && !platform::CancelTransfer(test_->driveHandle, test_->completionPort,
-                                                          &inFlight_->overlapped, kReapTimeoutMs)) {
+    if (inFlight_ != nullptr &&
+        !platform::CancelTransfer(test_->driveHandle, test_->completionPort, &inFlight_->overlapped,
+                                  test_->timings.reapWaitMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
         for (auto& request : requests_) request.release();
