@@ -115,6 +115,10 @@ protected:
 
         test_.currentStatus.SerialNumber = serial_;
         test_.programFolder = platform::posix::Widen(ProgramFolder());
+        // The stand-in shows its screen at once: a short key pacing will do.
+        test_.timings.viewerStartDelayMs = 50;
+        test_.timings.keyMenuDelayMs = 200;
+        test_.timings.keySelectDelayMs = 50;
     }
 
     void TearDown() override {
