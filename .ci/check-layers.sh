@@ -4,7 +4,7 @@
 # system header of one OS, no conditional compilation. Prints each breach.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-core=(console engine tracking viewer smart disks status)
+core=(console engine tracking viewer smart disks status text)
 breaches=$(
     grep -nE '#include *"platform/[^"]+/' -r "${core[@]}"
     grep -nE '#include *<(windows\.h|winioctl\.h|wbemidl\.h|linux/|sys/|liburing|blkid|unistd\.h|fcntl\.h)' -r "${core[@]}"

@@ -1,9 +1,9 @@
 #include "console/check_interrupt.h"
 
-#include <iostream>
 #include <string>
 
 #include "platform/console.h"
+#include "text/operator_output.h"
 
 StopCode CheckInterrupt(CSSDTest& test) {
     // A stop request (a signal, or Ctrl+C on piped input) abandons the test
@@ -11,17 +11,17 @@ StopCode CheckInterrupt(CSSDTest& test) {
     const std::string request = platform::StopRequest();
     if (!request.empty()) {
         if (!test.stopRequestSaid) {
-            std::cout << "Interrupted" << std::endl;
-            std::cout << "Stop Requested: " << request << std::endl;
+            Out() << "Interrupted" << std::endl;
+            Out() << "Stop Requested: " << request << std::endl;
             test.stopRequestSaid = true;
         }
         return kAbandoned;
     }
     if (!platform::KeyWaiting()) return kGoOn;
-    std::cout << "Interrupted" << std::endl;
+    Out() << "Interrupted" << std::endl;
     const int key = platform::ReadKey();
     if (key == 'e') {
-        std::cout << "Finish on this round" << std::endl;
+        Out() << "Finish on this round" << std::endl;
         test.aecTarget = static_cast<std::uint32_t>(test.currentStatus.AverageEraseCount);
         return kGoOn;
     }

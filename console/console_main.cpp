@@ -12,6 +12,7 @@
 #include "console/scripted_run.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -20,17 +21,17 @@ namespace {
 void FinalWait() {
     platform::EnterKeyMode();
     while (platform::KeyWaiting()) platform::ReadKey();
-    std::cout << "Press Any Key To Finish." << std::endl;
+    Out() << "Press Any Key To Finish." << std::endl;
     while (!platform::KeyWaiting() && !platform::InputEnded()) platform::SleepMs(100);
     platform::LeaveKeyMode();
 }
 
 void RunDialogue(std::unique_ptr<CSSDTest>& test) {
     PrintDriveMenu();
-    const std::uint32_t driveNumber = AskNumber(std::cin, std::cout, "Input Drive Number: ");
-    const bool readOnly = AskReadOnly(std::cin, std::cout);
+    const std::uint32_t driveNumber = AskNumber(std::cin, Out(), "Input Drive Number: ");
+    const bool readOnly = AskReadOnly(std::cin, Out());
     std::uint32_t aecTarget = 0;
-    if (!readOnly) aecTarget = AskNumber(std::cin, std::cout, "Input Average Erase Count Target: ");
+    if (!readOnly) aecTarget = AskNumber(std::cin, Out(), "Input Average Erase Count Target: ");
     DiscardRestOfAnswerLine(std::cin);
 
     test = std::make_unique<CSSDTest>();
@@ -53,9 +54,9 @@ int ConsoleMain() {
     try {
         RunDialogue(test);
     } catch (const DriveRefusal& refusal) {
-        std::cout << RefusalText(refusal) << std::endl;
+        Out() << RefusalText(refusal) << std::endl;
     } catch (const std::exception& failure) {
-        std::cout << failure.what() << std::endl;
+        Out() << failure.what() << std::endl;
     }
     test.reset();  // closes the drive, the port and the log on both paths
     FinalWait();
@@ -69,10 +70,10 @@ int ConsoleMain(const std::vector<std::string>& argv) {
         const CommandLine line = ParseCommandLine({argv.begin() + 1, argv.end()});
         switch (line.action) {
             case CommandLine::Action::Help:
-                std::cout << CommandLineUsage(program);
+                Out() << CommandLineUsage(program);
                 return kExitFinished;
             case CommandLine::Action::Version:
-                std::cout << program << " " << BuildVersion() << std::endl;
+                Out() << program << " " << BuildVersion() << std::endl;
                 return kExitFinished;
             default:
                 return RunCommandLine(line);

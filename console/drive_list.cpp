@@ -6,16 +6,16 @@
 #include "console/drive_verdict.h"
 #include "disks/disk_state.h"
 #include "engine/drive_refusal.h"
-#include "platform/console.h"
 #include "platform/drive.h"
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
+#include "text/operator_output.h"
 
 std::vector<ListedDrive> ListDrives() {
     std::vector<DiskRecord> disks;
     if (!GetDiskState(&disks)) {
         const std::wstring reason = platform::DiskListFailureReason();
-        if (!reason.empty()) platform::WriteWide(reason + L"\n");
+        if (!reason.empty()) OutWide(reason + L"\n");
         throw std::runtime_error("GetDiskState Failed");
     }
     std::vector<ListedDrive> drives;

@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/trace_stream.h"
+#include "text/operator_output.h"
 #include "tracking/run_notes.h"
 
 namespace {
@@ -22,14 +23,14 @@ std::wstring ExistingFolder(const std::string& option, const std::string& argume
 }
 
 int ListDrivesToConsole() {
-    for (const ListedDrive& drive : ListDrives()) platform::WriteWide(DriveListLine(drive) + L"\n");
+    for (const ListedDrive& drive : ListDrives()) OutWide(DriveListLine(drive) + L"\n");
     return kExitFinished;
 }
 
 void PrintSummary(const CSSDTest& test) {
     if (!test.tally.started) return;
     const std::string summary = RunSummaryLine(test);
-    std::cout << summary << std::endl;
+    Out() << summary << std::endl;
     TraceNote(platform::TraceLevel::Info, summary);
 }
 

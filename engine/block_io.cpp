@@ -1,19 +1,15 @@
 #include "engine/block_io.h"
 
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <type_traits>
 
 #include "platform/clock.h"
 #include "smart/process_utils.h"
+#include "text/operator_output.h"
 
 static_assert(std::is_standard_layout<IoRequest>::value,
               "a completion's slot address must be its request's address");
-
-namespace {
-constexpr std::uint32_t kCompletionTimeoutMs = 10000;
-}
 
 void SubmitIo(CSSDTest& test, IoRequest& request) {
     request.submitTicks = platform::PerformanceCounter();
@@ -27,7 +23,7 @@ void SubmitIo(CSSDTest& test, IoRequest& request) {
 
 IoRequest& WaitIo(CSSDTest& test) {
     platform::OverlappedSlot* slot = nullptr;
-    if (!test.drive->WaitCompletion(kCompletionTimeoutMs, &slot) || slot == nullptr)
+    if (!test.drive->WaitCompletion(test.timings.completionWaitMs, &slot) || slot == nullptr)
         throw std::runtime_error("GetQueuedCompletionStatus Failed1");
     IoRequest& request = *reinterpret_cast<IoRequest*>(slot);
     request.completeTicks = platform::PerformanceCounter();
@@ -51,5 +47,5 @@ std::string ProgressLine(std::int64_t offset, std::uint32_t blocks, double secon
 }
 
 void PrintProgress(std::int64_t offset, std::uint32_t blocks, const mmtimer& batchTimer) {
-    std::cout << ProgressLine(offset, blocks, batchTimer.elapsed_seconds()) << std::endl;
+    Out() << ProgressLine(offset, blocks, batchTimer.elapsed_seconds()) << std::endl;
 }

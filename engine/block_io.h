@@ -22,7 +22,7 @@ struct IoRequest {
 /// completion still to be collected). Throws "IO Error: <system text>\n".
 void SubmitIo(CSSDTest& test, IoRequest& request);
 
-/// Waits up to 10 s for the next completion and returns its request with
+/// Waits up to test.timings.completionWaitMs for the next completion and returns its request with
 /// completeTicks set. Throws "GetQueuedCompletionStatus Failed1".
 IoRequest& WaitIo(CSSDTest& test);
 

@@ -1,14 +1,13 @@
 #include "engine/drive_open.h"
 
 #include <cstdint>
-#include <iostream>
 #include <stdexcept>
 #include <vector>
 
 #include "engine/drive_refusal.h"
 #include "engine/test_context.h"
-#include "platform/console.h"
 #include "platform/drive.h"
+#include "text/operator_output.h"
 
 void GuardDrive(CSSDTest& test) {
     const platform::DiskGuardResult guard = test.driveSource->CheckBeforeWrite(test.driveNumber);
@@ -22,14 +21,14 @@ void OpenDrive(CSSDTest& test) {
     std::uint32_t errorCode = 0;
     test.drive = test.driveSource->Open(test.driveNumber, &errorCode);
     if (test.drive == nullptr) throw std::runtime_error("CreateFile failed");
-    platform::WriteWide(path + L" Open OK\n");
+    OutWide(path + L" Open OK\n");
 
     std::int64_t sizeBytes = 0;
     if (!test.drive->SizeBytes(&sizeBytes))
         throw std::runtime_error("IOCTL_DISK_GET_DRIVE_GEOMETRY_EX failed");
     test.driveSize = sizeBytes;
-    std::cout << "Size = " << static_cast<double>(test.driveSize) / 1000 / 1000 / 1000 << "[GB]"
-              << std::endl;
+    Out() << "Size = " << static_cast<double>(test.driveSize) / 1000 / 1000 / 1000 << "[GB]"
+          << std::endl;
 
     std::vector<std::uint8_t> partitionTypes;
     if (!test.drive->Layout(&partitionTypes)) {
@@ -39,7 +38,7 @@ void OpenDrive(CSSDTest& test) {
     std::uint32_t used = 0;
     for (std::uint8_t type : partitionTypes)
         if (type != 0) ++used;
-    std::cout << "Partition Num = " << used << std::endl;
+    Out() << "Partition Num = " << used << std::endl;
     if (used > 0) throw DriveRefusal("Drive contains partitions");
 
     switch (test.drive->AttachPort()) {

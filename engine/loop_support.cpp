@@ -1,9 +1,9 @@
 #include "engine/loop_support.h"
 
-#include <iostream>
 #include <stdexcept>
 
 #include "platform/drive.h"
+#include "text/operator_output.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
@@ -32,7 +32,7 @@ double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsA
     const double errorBits = static_cast<double>(status.TotalErrorBitsFromFlash - errorBitsAtStart);
     const double sectors = static_cast<double>(status.TotalReadSectors - sectorsAtStart);
     const double rate = errorBits / (sectors * 4096);
-    std::cout << "RBER: " << rate << std::endl;
+    Out() << "RBER: " << rate << std::endl;
     return rate;
 }
 
@@ -51,11 +51,6 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
     NoteRoundEnd(test, stop == kEndOfDrive);
 }
 
-namespace {
-// How long a cancelled transfer may take to give its memory back.
-constexpr std::uint32_t kReapTimeoutMs = 10000;
-}  // namespace
-
 TransferBuffers::TransferBuffers(int count, int requestCount)
     : memory_(static_cast<std::size_t>(count)) {
     for (int i = 0; i < count; ++i)
@@ -68,7 +63,7 @@ TransferBuffers::~TransferBuffers() {
     // A closed drive took its transfers with it; otherwise it is the one they ran on.
     platform::Drive* const drive = test_ != nullptr ? test_->drive.get() : nullptr;
     if (inFlight_ != nullptr && drive != nullptr &&
-        !drive->CancelTransfer(&inFlight_->overlapped, kReapTimeoutMs)) {
+        !drive->CancelTransfer(&inFlight_->overlapped, test_->timings.reapWaitMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
         for (auto& request : requests_) request.release();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
 #include <utility>
 
 #include "engine/block_io.h"
@@ -12,9 +11,9 @@
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
 #include "engine/read_pipeline.h"
-#include "platform/console.h"
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
+#include "text/operator_output.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 
@@ -82,7 +81,7 @@ private:
         batchTimer_.restart();
         lastAecChangeSeconds_ = 0;
         offset_ = 0;
-        std::cout << "Start Normal Test." << std::endl;
+        Out() << "Start Normal Test." << std::endl;
     }
 
     void RunBatch() {
@@ -107,8 +106,7 @@ private:
             if (stop_ != kGoOn) return;
             if (!batchRecorded_ && !RecordBatchStart()) {
                 // Writing on would leave the drive unlike its records.
-                std::cout << "Records Not Written: the test ends before writing the drive"
-                          << std::endl;
+                Out() << "Records Not Written: the test ends before writing the drive" << std::endl;
                 test_.abandonRequested = true;
                 stop_ = kAbandoned;
                 return;
@@ -160,9 +158,9 @@ private:
             aecNow < test_.aecTarget ? test_.aecTarget - aecNow : 0;
         const double remainingDays = roundSeconds * remainingSteps / 24 / 60 / 60;
         const std::string eta = EtaText(LocalTimeNow(), remainingDays);
-        std::cout << "Current AEC: " << aecBefore << std::endl;
-        std::cout << "Round Time: " << roundSeconds << std::endl;
-        std::cout << "ETA : " << eta << std::endl;
+        Out() << "Current AEC: " << aecBefore << std::endl;
+        Out() << "Round Time: " << roundSeconds << std::endl;
+        Out() << "ETA : " << eta << std::endl;
     }
 
     // Returns true when the test is over.
@@ -194,7 +192,7 @@ private:
         roundDumped_ = false;
         writtenEnd_ = 0;
         offset_ = 0;
-        std::cout << "Round Finished." << std::endl;
+        Out() << "Round Finished." << std::endl;
         return false;
     }
 
@@ -232,8 +230,8 @@ private:
         record_.unsureEndBytes = unsureEndBytes;
         const std::string reason = SaveDumpRecord(test_, record_);
         if (!reason.empty() && !recordFailureSaid_) {
-            platform::WriteWide(L"Dump Record Write Failed: " + DumpRecordName(test_) + L": " +
-                                ToWide(reason) + L"\n");
+            OutWide(L"Dump Record Write Failed: " + DumpRecordName(test_) + L": " + ToWide(reason) +
+                    L"\n");
             recordFailureSaid_ = true;
         }
         return reason.empty();
@@ -256,9 +254,8 @@ private:
         }
         if (writtenInTest_ - writtenAtLastAnswer_ < RoundEndOffset(test_.driveSize)) return false;
         if (!smartLostSaid_) {
-            std::cout << "SMART Lost: drive " << test_.driveNumber
-                      << " has not answered SMART READ DATA for a whole round; test ended"
-                      << std::endl;
+            Out() << "SMART Lost: drive " << test_.driveNumber
+                  << " has not answered SMART READ DATA for a whole round; test ended" << std::endl;
             smartLostSaid_ = true;
         }
         return true;

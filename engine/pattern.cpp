@@ -4,15 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 #include <stdexcept>
 
 #include "engine/bit_count.h"
 #include "engine/replace_file.h"
 #include "engine/run_folders.h"
-#include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ void AddSectorErrors(const std::uint8_t* data, const std::uint8_t* pattern, std:
 
 void ReportErrors(CSSDTest& test, const BlockErrors& errors) {
     if (errors.second == 0) return;
-    std::cout << "Verify : " << errors.first << " " << errors.second << std::endl;
+    Out() << "Verify : " << errors.first << " " << errors.second << std::endl;
     test.uncorrectableBitErrors += errors.first;
     test.sectorFailCount += errors.second;
 }
@@ -86,8 +85,7 @@ bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
         const std::wstring path = DumpFileName(k, test);
         const std::string reason = ReplaceFileContents(path, patterns[k - 1], kBlockBytes);
         if (!reason.empty()) {
-            platform::WriteWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) +
-                                L"\n");
+            OutWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) + L"\n");
             written = false;
         }
     }

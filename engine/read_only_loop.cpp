@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 
 #include "engine/block_io.h"
 #include "engine/dump_record.h"
@@ -10,6 +9,7 @@
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
 #include "engine/read_pipeline.h"
+#include "text/operator_output.h"
 #include "tracking/drive_check.h"
 
 namespace {
@@ -40,13 +40,12 @@ public:
     /// One line about the blocks that were not counted, if any.
     void Report() const {
         if (unknownBlocks_ == 0) return;
-        std::cout << "Verify Unknown : " << unknownBlocks_
-                  << (recordValid_
-                          ? " blocks hold neither dump file's pattern where the last test's "
-                            "writes are not known; not counted"
-                          : " blocks differ from dump file 1 and no dump record tells what "
-                            "was written there; not counted")
-                  << std::endl;
+        Out() << "Verify Unknown : " << unknownBlocks_
+              << (recordValid_ ? " blocks hold neither dump file's pattern where the last test's "
+                                 "writes are not known; not counted"
+                               : " blocks differ from dump file 1 and no dump record tells what "
+                                 "was written there; not counted")
+              << std::endl;
     }
 
 private:
@@ -83,7 +82,7 @@ private:
         sectorsAtStart_ = test_.currentStatus.TotalReadSectors;
         errorBitsAtStart_ = test_.currentStatus.TotalErrorBitsFromFlash;
         offset_ = 0;
-        std::cout << "Start Read Only Test." << std::endl;
+        Out() << "Start Read Only Test." << std::endl;
     }
 
     // The batch is formed by the reads: a key stops it at once.

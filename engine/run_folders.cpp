@@ -1,10 +1,13 @@
 #include "engine/run_folders.h"
 
 #include "platform/process.h"
-#include "smart/process_utils.h"
+
+std::wstring ProgramFolder(const CSSDTest& test) {
+    return test.programFolder.empty() ? platform::ProgramFolder() : test.programFolder;
+}
 
 std::wstring FilesFolder(const CSSDTest& test) {
-    return test.filesFolder.empty() ? GetModuleFolder() : test.filesFolder;
+    return test.filesFolder.empty() ? ProgramFolder(test) : test.filesFolder;
 }
 
 std::wstring PublishFolder(const CSSDTest& test) {

@@ -5,7 +5,11 @@
 
 #include "engine/test_context.h"
 
-/// The run's files folder: test.filesFolder, else the program's folder.
+/// The run's program folder: test.programFolder, else the folder of the
+/// running program.
+std::wstring ProgramFolder(const CSSDTest& test);
+
+/// The run's files folder: test.filesFolder, else the run's program folder.
 std::wstring FilesFolder(const CSSDTest& test);
 
 /// The folder the result log is published to: test.sharedFolder, else the

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/crlf_file_stream.h"
+#include "engine/run_timings.h"
 #include "platform/drive.h"
 #include "status/ckvt_status.h"
 
@@ -83,6 +84,10 @@ public:
     /// shared folder (see engine/run_folders.h).
     std::wstring filesFolder;
     std::wstring sharedFolder;
+    /// The folder the companion viewer is started from; empty: the running
+    /// program's folder.
+    std::wstring programFolder;
+    RunTimings timings;
     bool viewerEnabled = true;
     RunTally tally;
 

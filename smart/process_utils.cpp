@@ -5,8 +5,6 @@
 
 #include "platform/process.h"
 
-std::wstring GetModuleFolder() { return platform::ProgramFolder(); }
-
 std::wstring GetSystemErrorText(std::uint32_t code) { return platform::SystemErrorText(code); }
 
 std::wstring ToWide(const std::string& text) {

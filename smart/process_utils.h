@@ -1,12 +1,9 @@
-// Small facilities the whole program shares: the program's folder, system
-// error texts and text conversion.
+// Small facilities the whole program shares: system error texts and text
+// conversion.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-/// Folder of the running program, without a trailing separator.
-std::wstring GetModuleFolder();
 
 /// The system's message text for an error code; empty when it has none.
 std::wstring GetSystemErrorText(std::uint32_t code);

@@ -1,10 +1,10 @@
 #include "tracking/drive_check.h"
 
-#include <iostream>
 #include <stdexcept>
 
 #include "engine/drive_refusal.h"
 #include "smart/drive_registry.h"
+#include "text/operator_output.h"
 
 void CheckDrive(CSSDTest& test) {
     CSSDSmart& registry = GetSSDSmart();
@@ -49,8 +49,8 @@ bool UpdateDriveStatus(CSSDTest& test) {
     test.previousStatus = test.currentStatus;
     test.lastRefreshAnswered = test.currentStatus.Refresh();
     if (!test.lastRefreshAnswered && !test.smartFailureSaid) {
-        std::cout << "SMART Read Failed: drive " << test.driveNumber << " ("
-                  << test.currentStatus.Model << ") did not answer SMART READ DATA" << std::endl;
+        Out() << "SMART Read Failed: drive " << test.driveNumber << " (" << test.currentStatus.Model
+              << ") did not answer SMART READ DATA" << std::endl;
         test.smartFailureSaid = true;
     }
     const bool changed = TrackedCountersDiffer(test.previousStatus, test.currentStatus);

@@ -1,8 +1,8 @@
 #include "tracking/log_publish.h"
 
 #include "engine/run_folders.h"
-#include "platform/console.h"
 #include "platform/process.h"
+#include "text/operator_output.h"
 #include "tracking/result_log.h"
 
 void PublishResultLog(CSSDTest& test) {
@@ -13,7 +13,7 @@ void PublishResultLog(CSSDTest& test) {
 
     const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
     if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
-        platform::WriteWide(L"Copy Failed: " + copyName + L"\n");
+        OutWide(L"Copy Failed: " + copyName + L"\n");
 
     OpenLogStream(test);
 }

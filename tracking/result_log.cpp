@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
@@ -15,6 +14,7 @@
 #include "engine/run_folders.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
+#include "text/operator_output.h"
 #include "tracking/drive_check.h"
 #include "viewer/gauge_lens.h"
 
@@ -145,7 +145,7 @@ void OpenResultLog(CSSDTest& test) {
     if (!test.resultLog.good()) throw std::runtime_error("could not open LogFile");
     if (existed) return;  // continue the old log without a header
 
-    std::cout << "Log not Exist" << std::endl;
+    Out() << "Log not Exist" << std::endl;
     // The header and the first line in one write: a log without them is
     // removed, so the next run starts it afresh.
     const std::string reason =
@@ -195,7 +195,7 @@ void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double la
         test.logTailCut = false;
         return;
     }
-    std::cout << "Log Write Failed: " << reason << std::endl;
+    Out() << "Log Write Failed: " << reason << std::endl;
     test.abandonRequested = true;
 }
 

@@ -1,11 +1,11 @@
 #include "viewer/gauge_lens.h"
 
-#include <iostream>
 #include <stdexcept>
 
+#include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
-#include "smart/process_utils.h"
+#include "text/operator_output.h"
 
 const std::wstring kGaugeLensFileName = L"GaugeLens_2_21.exe";
 
@@ -19,23 +19,23 @@ constexpr int kGaugeLensAttempts = 3;
 void CloseForeignViewer(const std::wstring& viewerPath) {
     platform::ConsoleWindow* window = platform::FindConsoleWindow(viewerPath);
     if (window == nullptr) {
-        std::cout << "GaugeLens Not Found" << std::endl;
+        Out() << "GaugeLens Not Found" << std::endl;
         return;
     }
-    std::cout << "Quit GaugeLens" << std::endl;
+    Out() << "Quit GaugeLens" << std::endl;
     platform::PostClose(window);
 }
 
 /// Waits for the viewer's end, asking it to close after every wait; a viewer
 /// that ignores every close is terminated so that the test can go on.
-void WaitForViewerEnd(platform::ConsoleWindow* window, platform::ViewerProcess* process) {
+void WaitForViewerEnd(platform::ConsoleWindow* window, platform::ViewerProcess* process,
+                      const RunTimings& timing) {
     if (process == nullptr) return;
-    const GaugeLensTimings& timing = GaugeLensTiming();
     std::uint32_t closes = 0;
-    while (!platform::WaitProcessEnd(process, timing.endWaitMs)) {
-        if (closes >= timing.closesBeforeKill) {
+    while (!platform::WaitProcessEnd(process, timing.viewerEndWaitMs)) {
+        if (closes >= timing.viewerClosesBeforeKill) {
             platform::TerminateViewer(process);
-            std::cout << "GaugeLens Not Responding, Terminated." << std::endl;
+            Out() << "GaugeLens Not Responding, Terminated." << std::endl;
             return;
         }
         platform::PostClose(window);
@@ -46,72 +46,70 @@ void WaitForViewerEnd(platform::ConsoleWindow* window, platform::ViewerProcess* 
 /// Looks for the started viewer's window until it shows, the viewer ends or
 /// the window wait is over.
 platform::ConsoleWindow* FindViewerWindow(const std::wstring& viewerPath,
-                                          platform::ViewerProcess* process) {
-    const GaugeLensTimings& timing = GaugeLensTiming();
+                                          platform::ViewerProcess* process,
+                                          const RunTimings& timing) {
     std::uint32_t waitedMs = 0;
     for (;;) {
-        platform::SleepMs(timing.startDelayMs);
-        waitedMs += timing.startDelayMs;
+        platform::SleepMs(timing.viewerStartDelayMs);
+        waitedMs += timing.viewerStartDelayMs;
         if (platform::ConsoleWindow* window = platform::FindConsoleWindow(viewerPath))
             return window;
-        if (process == nullptr || timing.startDelayMs == 0 || waitedMs >= timing.windowWaitMs ||
-            platform::WaitProcessEnd(process, 0))
+        if (process == nullptr || timing.viewerStartDelayMs == 0 ||
+            waitedMs >= timing.viewerWindowWaitMs || platform::WaitProcessEnd(process, 0))
             return nullptr;
     }
 }
 
 /// Ends the viewer this attempt started, so that none is left waiting.
-void EndStartedViewer(platform::ViewerProcess* process) {
+void EndStartedViewer(platform::ViewerProcess* process, const RunTimings& timing) {
     if (process == nullptr) return;
     platform::TerminateViewer(process);
-    platform::WaitProcessEnd(process, GaugeLensTiming().endWaitMs);
+    platform::WaitProcessEnd(process, timing.viewerEndWaitMs);
 }
 
 }  // namespace
 
-GaugeLensTimings& GaugeLensTiming() {
-    static GaugeLensTimings timings;
-    return timings;
+std::wstring GaugeLensPath(const CSSDTest& test) {
+    return platform::JoinPath(ProgramFolder(test), kGaugeLensFileName);
 }
-
-std::wstring GaugeLensPath() { return platform::JoinPath(GetModuleFolder(), kGaugeLensFileName); }
 
 void RunGaugeLens(CSSDTest& test) {
     if (!test.viewerEnabled) return;
     for (int attempt = 0; attempt < kGaugeLensAttempts; ++attempt) {
         if (RunGaugeLensOnce(test)) return;
     }
-    std::cout << "RunGaugeLens Failed." << std::endl;
+    Out() << "RunGaugeLens Failed." << std::endl;
 }
 
 bool RunGaugeLensOnce(CSSDTest& test) {
-    const std::wstring viewerPath = GaugeLensPath();
+    const std::wstring viewerPath = GaugeLensPath(test);
     platform::NamedMutex* mutex = platform::CreateNamedMutex(kGaugeLensMutexName);
     if (mutex == nullptr) throw std::runtime_error("CreateMutex Failed");
-    platform::WriteWide(L"Waiting Viewer : " + viewerPath + L"\n");
+    OutWide(L"Waiting Viewer : " + viewerPath + L"\n");
 
-    const GaugeLensTimings& timing = GaugeLensTiming();
-    if (platform::WaitNamedMutex(mutex, timing.mutexWaitMs) != platform::MutexWait::Acquired) {
+    const RunTimings& timing = test.timings;
+    if (platform::WaitNamedMutex(mutex, timing.viewerMutexWaitMs) !=
+        platform::MutexWait::Acquired) {
         platform::ReleaseAndCloseMutex(mutex);
-        std::cout << "Wait TimeOut! Retrying." << std::endl;
+        Out() << "Wait TimeOut! Retrying." << std::endl;
         CloseForeignViewer(viewerPath);
         return false;
     }
 
     platform::ViewerProcess* process = platform::StartInNewConsole(viewerPath);
-    platform::ConsoleWindow* window = FindViewerWindow(viewerPath, process);
+    platform::ConsoleWindow* window = FindViewerWindow(viewerPath, process, timing);
     if (window != nullptr) {
         if (!SendGaugeLensKeys(window, test)) {
-            std::cout << "GaugeLens Not In Front, Keys Not Sent" << std::endl;
-            EndStartedViewer(process);
+            Out() << "GaugeLens Not In Front, Keys Not Sent" << std::endl;
+            EndStartedViewer(process, timing);
             platform::CloseViewerProcess(process);
             platform::ReleaseAndCloseMutex(mutex);
             return false;
         }
-        WaitForViewerEnd(window, process);
+        WaitForViewerEnd(window, process, timing);
     } else {
-        std::cout << "Target Window Not Found" << std::endl;
-        EndStartedViewer(process);
+        Out() << "Target Window Not Found" << std::endl;
+        EndStartedViewer(process, timing);
     }
     platform::CloseViewerProcess(process);
     platform::ReleaseAndCloseMutex(mutex);

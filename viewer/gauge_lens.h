@@ -12,6 +12,8 @@
 /// File name of the companion viewer in the program's folder.
 extern const std::wstring kGaugeLensFileName;
 
+/// The waits and delays of the attempts are those of test.timings.
+
 /// Up to three capture attempts; prints "RunGaugeLens Failed." when all fail.
 void RunGaugeLens(CSSDTest& test);
 /// One attempt; true only when both CSV files were filed.
@@ -25,21 +27,6 @@ bool CaptureGaugeLensOutput(CSSDTest& test);
 /// The same with a given capture time (for tests).
 bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& now);
 
-/// Waits and delays of one attempt, in milliseconds.
-struct GaugeLensTimings {
-    std::uint32_t mutexWaitMs = 30000;   ///< wait for the viewer mutex
-    std::uint32_t startDelayMs = 200;    ///< after the start, before looking for the window
-    std::uint32_t windowWaitMs = 5000;   ///< how long the started viewer's window is looked for
-    std::uint32_t endWaitMs = 10000;     ///< each wait for the viewer's end
-    std::uint32_t closesBeforeKill = 3;  ///< closes posted before the viewer is terminated
-    std::uint32_t menuDelayMs = 500;     ///< before batches 2 and 4
-    std::uint32_t selectDelayMs = 100;   ///< before batch 3
-};
-
-/// The process-wide timings used by RunGaugeLensOnce and SendGaugeLensKeys;
-/// tests may shorten them.
-GaugeLensTimings& GaugeLensTiming();
-
 /// The four key batches for a drive number: every decimal digit of the number,
 /// Enter, "2", Enter, "3", Enter; Alt+Space; E, S; Enter, "4", Enter, "0", Enter.
 std::vector<std::vector<platform::KeyEvent>> GaugeLensKeyBatches(std::uint32_t driveNumber);
@@ -47,5 +34,5 @@ std::vector<std::vector<platform::KeyEvent>> GaugeLensKeyBatches(std::uint32_t d
 /// The capture time stamp YYYYMMDDTHHMMSS of a local time.
 std::wstring GaugeLensTimeStamp(const boost::posix_time::ptime& time);
 
-/// Path of the viewer: the program's folder and the viewer's file name.
-std::wstring GaugeLensPath();
+/// Path of the viewer: the run's program folder and the viewer's file name.
+std::wstring GaugeLensPath(const CSSDTest& test);

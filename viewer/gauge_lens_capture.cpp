@@ -1,13 +1,12 @@
 #include <cstdio>
-#include <iostream>
 #include <stdexcept>
 
 #include "engine/crlf_file_stream.h"
 #include "engine/run_folders.h"
-#include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
+#include "text/operator_output.h"
 #include "viewer/gauge_lens.h"
 
 namespace {
@@ -17,8 +16,8 @@ namespace {
 bool FileViewerOutput(const std::wstring& before, const std::wstring& after,
                       const wchar_t* failure) {
     if (platform::MoveFileNoReplace(before, after)) return true;
-    platform::WriteWide(before + L" -> " + after + L"\n");
-    platform::WriteWide(std::wstring(failure) + L"\n");
+    OutWide(before + L" -> " + after + L"\n");
+    OutWide(std::wstring(failure) + L"\n");
     return false;
 }
 
@@ -54,7 +53,7 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
     std::string text;
     switch (platform::ReadClipboardText(&text)) {
         case platform::ClipboardRead::Unavailable:
-            std::cout << "ClipBoard Open Failed!" << std::endl;
+            Out() << "ClipBoard Open Failed!" << std::endl;
             return false;
         case platform::ClipboardRead::NoHandle:
             throw std::runtime_error("GetClipboardData Failed");

@@ -56,9 +56,9 @@ std::vector<KeyBatch> GaugeLensKeyBatches(std::uint32_t driveNumber) {
 }
 
 bool SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test) {
-    const GaugeLensTimings& timing = GaugeLensTiming();
-    const std::uint32_t delaysMs[4] = {0, timing.menuDelayMs, timing.selectDelayMs,
-                                       timing.menuDelayMs};
+    const RunTimings& timing = test.timings;
+    const std::uint32_t delaysMs[4] = {0, timing.keyMenuDelayMs, timing.keySelectDelayMs,
+                                       timing.keyMenuDelayMs};
     const std::vector<KeyBatch> batches = GaugeLensKeyBatches(test.driveNumber);
     for (std::size_t i = 0; i < batches.size(); ++i) {
         if (delaysMs[i] > 0) platform::SleepMs(delaysMs[i]);

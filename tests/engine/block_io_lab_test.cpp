@@ -13,6 +13,7 @@
 #include "engine/loop_support.h"
 #include "engine/test_context.h"
 #include "tests/support/lab_bench_scope.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -23,15 +24,14 @@ std::string Bench(const std::string& extra) {
 // Opens `driveNumber`; returns the failure message, or "" when it opened.
 std::string Open(CSSDTest& test, std::uint32_t driveNumber = 1, std::string* printed = nullptr) {
     test.driveNumber = driveNumber;
-    testing::internal::CaptureStdout();
+    const OutputCapture output;
     std::string failure;
     try {
         OpenDrive(test);
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    const std::string output = testing::internal::GetCapturedStdout();
-    if (printed != nullptr) *printed = output;
+    if (printed != nullptr) *printed = output.Text();
     return failure;
 }
 
@@ -107,9 +107,11 @@ TEST(BlockIo, TransfersCompleteThroughThePortAndADriveErrorEndsTheTest) {
     }
 }
 
-TEST(BlockIo, ATransferThatNeverCompletesTimesOutAfterTenSecondsAndIsReapedBeforeItsMemoryGoes) {
+TEST(BlockIo,
+     ATransferThatNeverCompletesTimesOutAfterTheCompletionWaitAndIsReapedBeforeItsMemoryGoes) {
     LabBenchScope bench(Bench("\"size_mib\": 4, \"faults\": {\"stall_at_mib\": 2}"));
     CSSDTest test;
+    test.timings.completionWaitMs = 500;
     ASSERT_EQ(Open(test), "");
     // As the loops hold it: the stalled read is cancelled when the buffers go,
     // without the reap's own time-out (after which they would be leaked).
@@ -124,7 +126,7 @@ TEST(BlockIo, ATransferThatNeverCompletesTimesOutAfterTenSecondsAndIsReapedBefor
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(), "GetQueuedCompletionStatus Failed1");
     }
-    EXPECT_GE(waited.elapsed_seconds(), 9.5);
+    EXPECT_GE(waited.elapsed_seconds(), 0.45);
     const mmtimer reaping;
     buffers.reset();
     EXPECT_LT(reaping.elapsed_seconds(), 2.0);

@@ -16,6 +16,7 @@
 #include "engine/test_context.h"
 #include "platform/process.h"
 #include "tests/support/scratch.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -129,9 +130,9 @@ TEST(VerifyBlock, CountsBitsOncePerDamagedSectorAndAddsThemToTheTotals) {
 
         test.uncorrectableBitErrors = 10;
         test.sectorFailCount = 1;
-        testing::internal::CaptureStdout();
+        OutputCapture output;
         VerifyBlock(test, data.data(), pattern.data());
-        const std::string printed = testing::internal::GetCapturedStdout();
+        const std::string printed = output.Take();
         const std::string expected =
             "Verify : " + std::to_string(c.bits) + " " + std::to_string(c.sectors) + "\n";
         EXPECT_EQ(printed, c.bits == 0 ? "" : expected) << c.damage;
@@ -139,9 +140,8 @@ TEST(VerifyBlock, CountsBitsOncePerDamagedSectorAndAddsThemToTheTotals) {
         EXPECT_EQ(test.sectorFailCount, 1u + c.sectors) << c.damage;
 
         // The read loops' sweep says and counts the same, and leaves zeros.
-        testing::internal::CaptureStdout();
         VerifyAndClearBlock(test, data.data(), pattern.data());
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), printed) << c.damage;
+        EXPECT_EQ(output.Take(), printed) << c.damage;
         EXPECT_EQ(test.uncorrectableBitErrors, 10u + 2 * c.bits) << c.damage;
         EXPECT_EQ(test.sectorFailCount, 1u + 2 * c.sectors) << c.damage;
         EXPECT_TRUE(std::all_of(data.data(), data.data() + kBlockBytes, [](std::uint8_t b) {
@@ -153,16 +153,8 @@ TEST(VerifyBlock, CountsBitsOncePerDamagedSectorAndAddsThemToTheTotals) {
 class DumpFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        test.driveNumber = test_support::OwnDriveNumber(200);
-        Cleanup();
-    }
-    void TearDown() override { Cleanup(); }
-    void Cleanup() {
-        for (int k = 1; k <= 2; ++k) {
-            std::error_code ignored;
-            std::filesystem::remove_all(Path(k) + ".tmp", ignored);
-            std::filesystem::remove(Path(k), ignored);
-        }
+        test.driveNumber = 200;
+        test.programFolder = program.wide();
     }
     std::string Path(int k) { return platform::NativePath(DumpFileName(k, test)); }
     std::string ReadFailure() {
@@ -174,12 +166,13 @@ protected:
         }
         return "no failure";
     }
+    test_support::ScratchFolder program;
     CSSDTest test;
 };
 
 TEST_F(DumpFileTest, WrittenPatternsReadBackExactlyAndARewriteReplacesThem) {
     EXPECT_EQ(DumpFileName(2, test),
-              platform::JoinPath(platform::ProgramFolder(),
+              platform::JoinPath(program.wide(),
                                  L"drive" + std::to_wstring(test.driveNumber) + L"_DumpFile2.dat"));
     BlockBuffer current;
     BlockBuffer previous;  // zero-filled, as after a first round
@@ -217,10 +210,9 @@ TEST_F(DumpFileTest, UnwritableDumpFileIsReportedAndTheOtherStillWritten) {
     // A folder where the temporary file should go makes dump file 1 unwritable.
     ASSERT_TRUE(std::filesystem::create_directory(Path(1) + ".tmp"));
 
-    testing::internal::CaptureStdout();
+    const OutputCapture output;
     WriteDumpFiles(test, current.data(), previous.data());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Dump File Write Failed: " + Path(1) + ": Is a directory\n");
+    EXPECT_EQ(output.Text(), "Dump File Write Failed: " + Path(1) + ": Is a directory\n");
     EXPECT_EQ(ReadBytes(Path(1)), "old dump");
     EXPECT_EQ(std::filesystem::file_size(Path(2)), kBlockBytes);
 }

@@ -12,16 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/drive_open.h"
 #include "engine/dump_record.h"
 #include "engine/normal_loop.h"
 #include "engine/pattern.h"
 #include "engine/read_only_loop.h"
-#include "engine/drive_open.h"
 #include "engine/test_context.h"
 #include "platform/disk_list.h"
 #include "platform/process.h"
 #include "status/cssd_status.h"
 #include "tests/support/scratch.h"
+#include "text/operator_output.h"
 #include "tracking/result_log.h"
 
 namespace {
@@ -60,14 +61,11 @@ std::vector<std::string> Lines(const std::string& path) {
 class LabLoopTest : public testing::Test {
 protected:
     void SetUp() override {
-        drive_ = test_support::OwnDriveNumber(100);
-        RemoveDumpFiles();
+        probe_.driveNumber = drive_;
+        probe_.programFolder = scratch_.wide();
     }
 
-    void TearDown() override {
-        test_.reset();
-        RemoveDumpFiles();
-    }
+    void TearDown() override { test_.reset(); }
 
     // A bench of one supported-kind drive that makes no bit errors of its own.
     void WriteBench(int sizeMib, const std::string& extra = "") {
@@ -89,9 +87,12 @@ protected:
         EXPECT_TRUE(test.currentStatus.Init(disk));
         test.currentStatus.Refresh();
         test.previousStatus = test.currentStatus;
-        testing::internal::CaptureStdout();
-        OpenDrive(test);
-        testing::internal::GetCapturedStdout();
+        test.programFolder = scratch_.wide();  // its dump files; no viewer there to run
+        test.viewerEnabled = false;
+        {
+            const OutputCapture quiet;
+            OpenDrive(test);
+        }
         const std::string logPath = LogPath();
         test.resultLogPath = std::wstring(logPath.begin(), logPath.end());
         OpenLogStream(test);
@@ -115,15 +116,14 @@ protected:
 
     // Runs one loop; returns its console output and, after a failure, the message.
     std::string Run(void (*loop)(CSSDTest&), std::string* failure = nullptr) {
-        testing::internal::CaptureStdout();
+        const OutputCapture output;
         try {
             loop(*test_);
         } catch (const std::exception& error) {
             if (failure != nullptr) *failure = error.what();
         }
-        const std::string output = testing::internal::GetCapturedStdout();
         test_.reset();  // closes the drive and the log
-        return output;
+        return output.Text();
     }
 
     std::string ImagePath() const {
@@ -131,18 +131,12 @@ protected:
     }
     std::string Folder() const { return scratch_.path().string(); }
     std::string LogPath() const { return Folder() + "/result.csv"; }
-    std::string DumpPath(int k) const {
-        CSSDTest probe;
-        probe.driveNumber = drive_;
-        return platform::NativePath(DumpFileName(k, probe));
-    }
-    // Removes the dump files and the viewer captures of the drive number from
-    // the program's folder.
+    std::string DumpPath(int k) const { return platform::NativePath(DumpFileName(k, probe_)); }
+    // Removes the dump files and their record.
     void RemoveDumpFiles() {
         const std::string prefix = "drive" + std::to_string(drive_) + "_";
-        const std::filesystem::path folder = platform::NativePath(platform::ProgramFolder());
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        for (const auto& entry : std::filesystem::directory_iterator(scratch_.path(), error)) {
             if (entry.path().filename().string().rfind(prefix, 0) == 0) {
                 std::filesystem::remove(entry.path(), error);
             }
@@ -171,7 +165,8 @@ protected:
     test_support::ScratchFolder scratch_;
     test_support::EnvOverride labDir_{"SSDLAB_DIR", Folder()};
     test_support::EnvOverride home_{"HOME", Folder()};
-    std::uint32_t drive_ = 0;
+    const std::uint32_t drive_ = 100;
+    CSSDTest probe_;  // names the drive's files as the loops' contexts do
     int sizeMib_ = 0;
     std::unique_ptr<CSSDTest> test_;
     int polls_ = 0;
@@ -303,9 +298,11 @@ TEST_F(LabLoopTest, ReadOnlyTestVerifiesTheDriveAgainstTheLastPattern) {
     WriteImageBlock(4, sector);
     CSSDTest& test = OpenTest();
     test.uncorrectableBitErrors = 10;
-    testing::internal::CaptureStdout();
-    ReadOnlyTest(test);
-    output = testing::internal::GetCapturedStdout();
+    {
+        const OutputCapture capture;
+        ReadOnlyTest(test);
+        output = capture.Text();
+    }
     EXPECT_EQ(Count(output, "Verify : "), 2u) << output;
     EXPECT_LT(output.find("Verify : 1 1\n"), output.find("Verify : 4096 1\n")) << output;
     EXPECT_EQ(test.uncorrectableBitErrors, 10u + 4097u);
@@ -334,18 +331,19 @@ TEST_F(LabLoopTest, ReadOnlyTestFollowsTheDumpRecord) {
     // As after a crash in round 2: blocks 0-1 written, block 2 in flight (torn
     // here), blocks 3-4 still hold pattern 1, block 3 in the batch in flight.
     DumpRecord record{PatternId(second.data()), PatternId(first.data()), true, 2 << 20, 4 << 20};
-    CSSDTest probe;
-    probe.driveNumber = drive_;
-    ASSERT_EQ(SaveDumpRecord(probe, record), "");
+    ASSERT_EQ(SaveDumpRecord(probe_, record), "");
     Block torn = second;
     std::memcpy(torn.data(), first.data(), kBlockBytes / 2);
     WriteImageBlock(2, torn);
     WriteImageBlock(3, first);
     WriteImageBlock(4, first);
     CSSDTest& test = OpenTest();
-    testing::internal::CaptureStdout();
-    ReadOnlyTest(test);
-    std::string output = testing::internal::GetCapturedStdout();
+    std::string output;
+    {
+        const OutputCapture capture;
+        ReadOnlyTest(test);
+        output = capture.Text();
+    }
     EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
     EXPECT_EQ(Count(output, "Verify Unknown : 1 blocks"), 1u) << output;
     EXPECT_EQ(test.uncorrectableBitErrors + test.sectorFailCount, 0u);
@@ -361,7 +359,7 @@ TEST_F(LabLoopTest, ReadOnlyTestFollowsTheDumpRecord) {
 
     // A record that does not describe the dump files counts nothing.
     record.previousId = record.currentId;
-    ASSERT_EQ(SaveDumpRecord(probe, record), "");
+    ASSERT_EQ(SaveDumpRecord(probe_, record), "");
     OpenTest();
     output = Run(ReadOnlyTest);
     EXPECT_EQ(Count(output, "Verify : "), 0u) << output;

@@ -1,11 +1,10 @@
 // Test helpers shared by the unit tests: scratch folders, environment
-// overrides, whole-file access and per-test drive numbers.
+// overrides and whole-file access.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -68,20 +67,6 @@ inline std::string ReadBytes(const std::filesystem::path& file) {
 /// Replaces the file's content with exactly these bytes.
 inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios_base::binary | std::ios_base::trunc) << bytes;
-}
-
-/// `base` plus the current test's position in its suite: a drive number of
-/// its own for each test, so tests that leave files named by the drive number
-/// in the program's folder can run in parallel.
-inline std::uint32_t OwnDriveNumber(std::uint32_t base) {
-    const testing::UnitTest* unit = testing::UnitTest::GetInstance();
-    const testing::TestSuite* suite = unit->current_test_suite();
-    for (int i = 0; suite != nullptr && i < suite->total_test_count(); ++i) {
-        if (suite->GetTestInfo(i) == unit->current_test_info()) {
-            return base + static_cast<std::uint32_t>(i);
-        }
-    }
-    return base;
 }
 
 }  // namespace test_support

@@ -6,37 +6,32 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/support/scratch.h"
-#include "tracking/result_log.h"
+#include "tests/support/named_log_fixture.h"
+#include "text/operator_output.h"
 
 namespace {
 
 using test_support::ReadBytes;
 using test_support::ScratchFolder;
 
-class PublishResultLogTest : public ::testing::Test {
+class PublishResultLogTest : public NamedLogFixture {
 protected:
+    PublishResultLogTest() : NamedLogFixture(4, "KVT 32") {}
     void SetUp() override {
-        test.currentStatus.DriveNumber = 4;
-        test.currentStatus.Model = "KVT 32";
-        test.resultLogPath = ResultLogName(test.currentStatus, logs.wide());
         OpenLogStream(test);
         ASSERT_TRUE(test.resultLog.good());
     }
     std::filesystem::path SharedFolder() const { return home.path() / "My Dropbox" / "Public"; }
-    std::filesystem::path LogFile() const { return logs.path() / "drive4_KVT 32.csv"; }
     std::filesystem::path CopyFile() const { return SharedFolder() / "drive4_KVT 32.csv"; }
 
     std::string PublishCapturingOutput() {
-        ::testing::internal::CaptureStdout();
+        const OutputCapture output;
         PublishResultLog(test);
-        return ::testing::internal::GetCapturedStdout();
+        return output.Text();
     }
 
     ScratchFolder home;
     test_support::EnvOverride homeVariable{"HOME", home.path().string()};
-    ScratchFolder logs;
-    CSSDTest test;
 };
 
 TEST_F(PublishResultLogTest, CopyFollowsTheLogAfterEveryRound) {
@@ -68,7 +63,7 @@ TEST_F(PublishResultLogTest, TheReopenForgetsAFailedWriteButAFailedReopenLeavesT
     PublishCapturingOutput();
     EXPECT_TRUE(test.resultLog.good());
 
-    std::filesystem::remove_all(logs.path());  // the log's folder is gone
+    std::filesystem::remove_all(scratch.path());  // the log's folder is gone
     PublishCapturingOutput();
     EXPECT_TRUE(test.resultLog.fail());
 }

@@ -11,6 +11,7 @@
 
 #include "platform/process.h"
 #include "tests/support/lab_bench_scope.h"
+#include "tests/support/named_log_fixture.h"
 
 namespace {
 
@@ -141,17 +142,9 @@ TEST(ResultLogName, JoinsFolderDriveNumberAndModelWithItsBlanks) {
               platform::JoinPath(L"/data/logs", L"drive3_KVT  SSD 64GB .csv"));
 }
 
-class AppendResultTest : public ::testing::Test {
+class AppendResultTest : public NamedLogFixture {
 protected:
-    void SetUp() override {
-        test.currentStatus.DriveNumber = 1;
-        test.currentStatus.Model = "Model";
-        test.resultLogPath = ResultLogName(test.currentStatus, scratch.wide());
-    }
-    std::filesystem::path LogFile() const { return scratch.path() / "drive1_Model.csv"; }
-
-    ScratchFolder scratch;
-    CSSDTest test;
+    AppendResultTest() : NamedLogFixture(1, "Model") {}
 };
 
 TEST_F(AppendResultTest, AppendsStatusRowAndTenResultsInPlainFormEndingInCrLf) {

@@ -6,6 +6,7 @@
 
 #include "platform/posix/host/viewer_clipboard.h"
 #include "tests/viewer/viewer_test_support.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -39,9 +40,9 @@ TEST_F(GaugeLensCapture, FilesTextAndBothViewerFilesUnderTheTimeStamp) {
     ASSERT_TRUE(platform::posix::WriteClipboardText("Drive 2\r\nline\nend"));
     WriteViewerFiles();
 
-    testing::internal::CaptureStdout();
+    const OutputCapture output;
     EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(output.Text(), "");
 
     // Every line feed is stored as CR LF, and the text's NUL comes along.
     EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")),
@@ -61,10 +62,10 @@ TEST_F(GaugeLensCapture, SecondCaptureInTheSameSecondOverwritesTextAndKeepsFiled
     ASSERT_TRUE(platform::posix::WriteClipboardText("second"));
     WriteBytes(Prefix() + serial_ + "_bank.csv", "new bank\n");
     WriteBytes(Prefix() + serial_ + "_block.csv", "new block\n");
-    testing::internal::CaptureStdout();
+    const OutputCapture output;
     EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
     const std::string before = Prefix() + serial_ + "_bank.csv";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(output.Text(),
               before + " -> " + Filed("20100823T140509", "_bank.csv") + "\nMoveFile1 Failed!\n");
 
     EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")), Bytes("second\0"));
@@ -77,20 +78,19 @@ TEST_F(GaugeLensCapture, MissingBlockFileFailsTheSecondMove) {
     ASSERT_TRUE(platform::posix::WriteClipboardText("text"));
     WriteBytes(Prefix() + serial_ + "_bank.csv", "bank\n");
 
-    testing::internal::CaptureStdout();
+    const OutputCapture output;
     EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), Prefix() + serial_ + "_block.csv -> " +
-                                                          Filed("20100823T140509", "_block.csv") +
-                                                          "\nMoveFile2 Failed!\n");
+    EXPECT_EQ(output.Text(), Prefix() + serial_ + "_block.csv -> " +
+                                 Filed("20100823T140509", "_block.csv") + "\nMoveFile2 Failed!\n");
     EXPECT_TRUE(Exists(Filed("20100823T140509", "_bank.csv")));
 }
 
 TEST_F(GaugeLensCapture, NoClipboardTextFilesNothingEmptyTextFilesOneNulByte) {
     UseDrive(44);
     WriteViewerFiles();
-    testing::internal::CaptureStdout();
+    OutputCapture output;
     EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ClipBoard Open Failed!\n");
+    EXPECT_EQ(output.Take(), "ClipBoard Open Failed!\n");
     EXPECT_TRUE(FiledCaptures().empty());
     EXPECT_TRUE(Exists(Prefix() + serial_ + "_bank.csv"));
 

@@ -8,6 +8,7 @@
 
 #include "platform/viewer_host.h"
 #include "tests/viewer/viewer_test_support.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -24,9 +25,9 @@ using GaugeLensRun = ViewerFixture;
 
 TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
     UseDrive(12);  // two digits: both must reach the viewer
-    testing::internal::CaptureStdout();
+    OutputCapture output;
     RunGaugeLens(test_);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = output.Take();
 
     EXPECT_EQ(out, "Waiting Viewer : " + ViewerPath() + "\n");
     ASSERT_EQ(FiledCaptures("data\\.txt").size(), 1u);
@@ -50,9 +51,9 @@ TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
 TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
     UseDrive(45);
     setenv("GAUGELENS_STANDIN_NO_BANK", "1", 1);
-    testing::internal::CaptureStdout();
+    OutputCapture output;
     RunGaugeLens(test_);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = output.Take();
 
     EXPECT_EQ(Occurrences(out, "Waiting Viewer : "), 3);
     EXPECT_EQ(Occurrences(out, "\nMoveFile1 Failed!\n"), 3);
@@ -89,7 +90,7 @@ TEST_F(GaugeLensRun, ConsoleServerKeepsNoFileOfTheTesterOpen) {
     const std::string held = scratch_ + "/held.csv";
     const int fd = open(held.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
-    platform::ViewerProcess* viewer = platform::StartInNewConsole(GaugeLensPath());
+    platform::ViewerProcess* viewer = platform::StartInNewConsole(GaugeLensPath(test_));
     ASSERT_NE(viewer, nullptr);
     std::string server;
     ASSERT_TRUE(platform::posix::RunTmux({"display-message", "-p", "#{pid}"}, &server));
@@ -109,10 +110,10 @@ TEST_F(GaugeLensRun, ConsoleServerKeepsNoFileOfTheTesterOpen) {
 TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
     UseDrive(46);
     setenv("GAUGELENS_STANDIN_HANG", "1", 1);
-    GaugeLensTiming().endWaitMs = 300;
-    testing::internal::CaptureStdout();
+    test_.timings.viewerEndWaitMs = 300;
+    OutputCapture output;
     const bool filed = RunGaugeLensOnce(test_);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = output.Take();
 
     EXPECT_TRUE(filed);
     EXPECT_NE(out.find("GaugeLens Not Responding, Terminated.\n"), std::string::npos) << out;
@@ -124,31 +125,36 @@ TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
 TEST_F(GaugeLensRun, ViewerThatNeverStartsLeavesNoWindowAndNoCapture) {
     UseDrive(47);
     setenv("GAUGELENS_STANDIN_NO_START", "1", 1);
-    GaugeLensTiming().startDelayMs = 1000;  // time enough for its console to close, even when busy
-    testing::internal::CaptureStdout();
+    test_.timings.viewerStartDelayMs =
+        1000;  // time enough for its console to close, even when busy
+    const OutputCapture output;
     EXPECT_FALSE(RunGaugeLensOnce(test_));
-    EXPECT_EQ(
-        testing::internal::GetCapturedStdout(),
-        "Waiting Viewer : " + ViewerPath() + "\nTarget Window Not Found\nClipBoard Open Failed!\n");
+    EXPECT_EQ(output.Text(), "Waiting Viewer : " + ViewerPath() +
+                                 "\nTarget Window Not Found\nClipBoard Open Failed!\n");
 }
 
 TEST_F(GaugeLensRun, BusyMutexWithoutViewerReportsItNotFound) {
     UseDrive(48);
     platform::NamedMutex* other = platform::CreateNamedMutex(L"KVT_GAUGELENS_MUTEX");
     ASSERT_EQ(platform::WaitNamedMutex(other, 0), platform::MutexWait::Acquired);
-    GaugeLensTiming().mutexWaitMs = 200;
-    testing::internal::CaptureStdout();
+    test_.timings.viewerMutexWaitMs = 200;
+    const OutputCapture output;
     EXPECT_FALSE(RunGaugeLensOnce(test_));
-    EXPECT_EQ(
-        testing::internal::GetCapturedStdout(),
-        "Waiting Viewer : " + ViewerPath() + "\nWait TimeOut! Retrying.\nGaugeLens Not Found\n");
+    EXPECT_EQ(output.Text(), "Waiting Viewer : " + ViewerPath() +
+                                 "\nWait TimeOut! Retrying.\nGaugeLens Not Found\n");
     platform::ReleaseAndCloseMutex(other);
     EXPECT_TRUE(FiledCaptures().empty());
 }
 
-TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries) {
+TEST_F(GaugeLensRun, MutexHeldElsewhereBeyondTheMutexWaitClosesItsViewerAndRetries) {
     UseDrive(49);
-    // Another tester: holds the mutex for 31 s while its viewer waits at a prompt.
+    test_.timings.viewerMutexWaitMs = 1500;
+    platform::ViewerProcess* foreign = platform::StartInNewConsole(GaugeLensPath(test_));
+    ASSERT_NE(foreign, nullptr);
+    for (int wait = 0; wait < 100 && ViewersRunning() == 0; ++wait) usleep(10000);
+    ASSERT_EQ(ViewersRunning(), 1);
+    // Another tester: holds the mutex while its viewer waits at a prompt, and
+    // until that viewer has gone (10 s at most).
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t holder = fork();
@@ -158,7 +164,7 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries
         const bool held = platform::WaitNamedMutex(mutex, 0) == platform::MutexWait::Acquired;
         const char answer = held ? '1' : '0';
         if (write(ready[1], &answer, 1) != 1 || !held) _exit(1);
-        sleep(31);
+        for (int wait = 0; wait < 1000 && ViewersRunning() > 0; ++wait) usleep(10000);
         _exit(0);
     }
     char answer = 0;
@@ -166,22 +172,18 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereForOver30SecondsClosesItsViewerAndRetries
     ASSERT_EQ(answer, '1');
     close(ready[0]);
     close(ready[1]);
-    platform::ViewerProcess* foreign = platform::StartInNewConsole(GaugeLensPath());
-    ASSERT_NE(foreign, nullptr);
-    for (int wait = 0; wait < 100 && ViewersRunning() == 0; ++wait) usleep(10000);
-    EXPECT_EQ(ViewersRunning(), 1);
 
     const auto start = std::chrono::steady_clock::now();
-    testing::internal::CaptureStdout();
+    OutputCapture output;
     RunGaugeLens(test_);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = output.Take();
     const auto waited = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(out.substr(0, out.find("Waiting Viewer", 1)),
               "Waiting Viewer : " + ViewerPath() + "\nWait TimeOut! Retrying.\nQuit GaugeLens\n");
     EXPECT_EQ(Occurrences(out, "Waiting Viewer : "), 2) << out;
     EXPECT_EQ(out.find("Failed"), std::string::npos) << out;
-    EXPECT_GE(waited, std::chrono::seconds(30));
+    EXPECT_GE(waited, std::chrono::milliseconds(test_.timings.viewerMutexWaitMs));
     EXPECT_TRUE(platform::WaitProcessEnd(foreign, 0));  // it got the close
     EXPECT_EQ(ViewersRunning(), 0);
     platform::CloseViewerProcess(foreign);

@@ -1,6 +1,6 @@
 // Test helper for viewer runs: a scratch current folder, a private tmux server,
-// lock and clipboard files of its own, and the stand-in viewer placed in the
-// program's folder under the viewer's file name.
+// lock and clipboard files of its own, and the stand-in viewer placed under the
+// viewer's file name in a scratch program folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,19 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_folders.h"
 #include "engine/test_context.h"
 #include "platform/posix/host/text.h"
 #include "platform/posix/host/viewer_tmux.h"
+#include "platform/process.h"
 #include "platform/viewer_host.h"
-#include "smart/process_utils.h"
 #include "tests/support/scratch.h"
 #include "viewer/gauge_lens.h"
 
 namespace viewer_test {
 
 inline std::string Narrow(const std::wstring& text) { return platform::posix::Narrow(text); }
-
-inline std::string ProgramFolder() { return Narrow(GetModuleFolder()); }
 
 using test_support::ReadBytes;
 using test_support::WriteBytes;
@@ -99,6 +98,7 @@ class ViewerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(mkdir((scratch_ + "/shared").c_str(), 0700), 0);
+        ASSERT_EQ(mkdir(ProgramFolder().c_str(), 0700), 0);
         char old[4096];
         ASSERT_NE(getcwd(old, sizeof old), nullptr);
         oldFolder_ = old;
@@ -114,25 +114,26 @@ protected:
         PlaceStandIn();
 
         test_.currentStatus.SerialNumber = serial_;
-        GaugeLensTiming() = GaugeLensTimings();
+        test_.programFolder = platform::posix::Widen(ProgramFolder());
+        // The stand-in shows its screen at once: a short key pacing will do.
+        test_.timings.viewerStartDelayMs = 50;
+        test_.timings.keyMenuDelayMs = 200;
+        test_.timings.keySelectDelayMs = 50;
     }
 
     void TearDown() override {
-        GaugeLensTiming() = GaugeLensTimings();
         platform::posix::RunTmux({"kill-server"});
         RemoveTmuxSocket();
         if (!oldFolder_.empty()) {
             EXPECT_EQ(chdir(oldFolder_.c_str()), 0);
         }
-        RemoveFiledCaptures();
     }
 
-    /// Each test uses its own drive number, so that tests running at the same
-    /// time never share the capture files in the program's folder.
-    void UseDrive(std::uint32_t driveNumber) {
-        test_.driveNumber = driveNumber;
-        RemoveFiledCaptures();
-    }
+    void UseDrive(std::uint32_t driveNumber) { test_.driveNumber = driveNumber; }
+
+    /// The program folder of the test's context: the stand-in viewer is
+    /// started from it and the captures are filed in it.
+    std::string ProgramFolder() const { return scratch_ + "/program"; }
 
     /// "drive<N>_", the start of every file a capture of this test files.
     std::string Prefix() const { return "drive" + std::to_string(test_.driveNumber) + "_"; }
@@ -149,7 +150,7 @@ protected:
         return names;
     }
 
-    std::string ViewerPath() const { return Narrow(GaugeLensPath()); }
+    std::string ViewerPath() const { return Narrow(GaugeLensPath(test_)); }
 
     /// Viewers of this test still running.
     int ViewersRunning() const {
@@ -162,18 +163,12 @@ protected:
     const std::string scratch_ = scratchFolder_.path().string();
 
 private:
-    /// Links the stand-in viewer, built next to the test folder, into the
-    /// program's folder; made under a temporary name and renamed, so tests
-    /// running at the same time never see half a link.
+    /// Links the stand-in viewer, built next to the test program's folder,
+    /// into the scratch program folder.
     void PlaceStandIn() {
-        const std::string folder = ProgramFolder();
-        const std::string target = folder + "/../GaugeLens_2_21.exe";
+        const std::string target = Narrow(platform::ProgramFolder()) + "/../GaugeLens_2_21.exe";
         ASSERT_TRUE(Exists(target)) << "stand-in viewer not built: " << target;
-        const std::string link = folder + "/GaugeLens_2_21.exe";
-        if (Exists(link)) return;
-        const std::string temporary = link + "." + std::to_string(getpid());
-        ASSERT_EQ(symlink("../GaugeLens_2_21.exe", temporary.c_str()), 0);
-        ASSERT_EQ(rename(temporary.c_str(), link.c_str()), 0);
+        ASSERT_EQ(symlink(target.c_str(), (ProgramFolder() + "/GaugeLens_2_21.exe").c_str()), 0);
     }
 
     /// tmux leaves its socket file behind when its server ends.
@@ -183,11 +178,6 @@ private:
         const std::string socket = folder + "/tmux-" + std::to_string(getuid()) + "/" +
                                    platform::posix::ViewerTmuxSocket();
         std::remove(socket.c_str());
-    }
-
-    void RemoveFiledCaptures() const {
-        for (const std::string& name : FiledCaptures())
-            std::remove((ProgramFolder() + "/" + name).c_str());
     }
 
     std::string oldFolder_;

@@ -63,13 +63,12 @@ bool SendKeysPlayed(HWND window, HWND otherFront, bool refuse, UINT accepted) {
     refuseForeground = refuse;
     eventsAccepted = accepted;
     sentBatches.clear();
-    GaugeLensTiming().menuDelayMs = 0;
-    GaugeLensTiming().selectDelayMs = 0;
     CSSDTest test;
     test.driveNumber = 3;
+    test.timings.keyMenuDelayMs = 0;
+    test.timings.keySelectDelayMs = 0;
     const bool sent = SendGaugeLensKeys(reinterpret_cast<platform::ConsoleWindow*>(window), test);
     calls = real;
-    GaugeLensTiming() = GaugeLensTimings();
     return sent;
 }
 
