@@ -23,11 +23,6 @@ std::uint64_t EntryValue(const std::uint8_t* entry) {
 
 }  // namespace
 
-CKVTStatus::CKVTStatus() = default;
-CKVTStatus::~CKVTStatus() = default;
-CKVTStatus::CKVTStatus(const CKVTStatus& other) = default;
-CKVTStatus& CKVTStatus::operator=(const CKVTStatus& other) = default;
-
 bool CKVTStatus::InitFromSmartData(const SmartDataBlock&) { return true; }
 
 bool CKVTStatus::UpdateFromSmartData(const SmartDataBlock& block) {

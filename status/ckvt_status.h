@@ -8,11 +8,6 @@
 
 class CKVTStatus : public CSSDStatus {
 public:
-    CKVTStatus();
-    ~CKVTStatus() override;
-    CKVTStatus(const CKVTStatus& other);
-    CKVTStatus& operator=(const CKVTStatus& other);
-
     bool ReadFromCSV(const std::string& row) override;
     std::string GetCSVRow() const override;
     std::string GetCSVHeader() const override;

@@ -19,11 +19,6 @@ std::uint32_t BigEndian(const std::uint8_t* entry, int first, int last) {
 
 }  // namespace
 
-CRZBStatus::CRZBStatus() = default;
-CRZBStatus::~CRZBStatus() = default;
-CRZBStatus::CRZBStatus(const CRZBStatus& other) = default;
-CRZBStatus& CRZBStatus::operator=(const CRZBStatus& other) = default;
-
 bool CRZBStatus::InitFromSmartData(const SmartDataBlock& block) {
     ForEachAttribute(block, [this](const std::uint8_t* entry) {
         if (entry[0] == rzb::kBlockCounts) {

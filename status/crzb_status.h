@@ -7,11 +7,6 @@
 
 class CRZBStatus : public CSSDStatus {
 public:
-    CRZBStatus();
-    ~CRZBStatus() override;
-    CRZBStatus(const CRZBStatus& other);
-    CRZBStatus& operator=(const CRZBStatus& other);
-
     bool ReadFromCSV(const std::string& row) override;
     std::string GetCSVRow() const override;
     std::string GetCSVHeader() const override;
