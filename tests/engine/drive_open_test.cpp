@@ -11,6 +11,7 @@
 #include "engine/drive_refusal.h"
 #include "engine/loop_support.h"
 #include "engine/test_context.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -68,14 +69,13 @@ public:
 };
 
 std::string Failure(void (*step)(CSSDTest&), CSSDTest& test) {
-    testing::internal::CaptureStdout();
+    const OutputCapture quiet;
     std::string failure;
     try {
         step(test);
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    testing::internal::GetCapturedStdout();
     return failure;
 }
 

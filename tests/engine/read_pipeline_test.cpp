@@ -8,6 +8,7 @@
 
 #include "engine/drive_open.h"
 #include "tests/support/lab_bench_scope.h"
+#include "text/operator_output.h"
 
 namespace {
 
@@ -42,9 +43,10 @@ TEST(ReadPipeline, VerifiesEachBlockWithItsOffsetAndABatchOnlyItsOwnBlocks) {
         R"("size_mib": 4, "rber_start": 0, "rber_rated": 0, "rber_max": 0, "seed": 1)")}));
     CSSDTest test;
     test.driveNumber = 1;
-    testing::internal::CaptureStdout();
-    OpenDrive(test);
-    testing::internal::GetCapturedStdout();
+    {
+        const OutputCapture quiet;
+        OpenDrive(test);
+    }
 
     TransferBuffers buffers(3, 2);
     IoRequest& write = buffers.Request(1);
