@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "engine/crlf_file_stream.h"
 #include "platform/raw_drive.h"
 #include "status/ckvt_status.h"
+#include "text/crlf_file_stream.h"
 
 /// Why a batch of blocks ended.
 enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };

@@ -2,12 +2,12 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "engine/crlf_file_stream.h"
 #include "engine/run_folders.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
+#include "text/crlf_file_stream.h"
 #include "viewer/gauge_lens.h"
 
 namespace {
