@@ -21,6 +21,6 @@ void SmartDataBlock::Build(const std::uint8_t* pageBytes) {
     int used = 0;
     for (int slot = 0; slot < kSmartAttributeSlots; ++slot) {
         const std::uint8_t* entry = page.data() + kFirstEntryOffset + slot * kSmartEntryBytes;
-        if (entry[0] != 0) entries[used++] = entry;
+        if (entry[0] != 0) entries[static_cast<std::size_t>(used++)] = entry;
     }
 }

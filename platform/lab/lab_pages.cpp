@@ -18,7 +18,7 @@ void PutWord(unsigned char* page, int word, std::uint16_t value) {
 /// ATA text: two characters per word, the first in the high byte, padded with spaces.
 void PutAtaText(unsigned char* page, int firstWord, int words, const std::string& text) {
     for (int i = 0; i < 2 * words; ++i) {
-        const char c = i < static_cast<int>(text.size()) ? text[i] : ' ';
+        const char c = i < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(i)] : ' ';
         page[2 * firstWord + (i ^ 1)] = static_cast<unsigned char>(c);
     }
 }
