@@ -50,7 +50,7 @@ TransferBuffers::~TransferBuffers() {
                                                           &inFlight_->overlapped, kReapTimeoutMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
-        for (auto& request : requests_) request.release();
+        for (auto& request : requests_) static_cast<void>(request.release());
         return;
     }
     if (registeredPort_ != nullptr) platform::UnregisterTransferMemory(registeredPort_);

@@ -186,7 +186,7 @@ void UnregisterTransferMemory(CompletionPort*) {}
 IoStartResult StartTransfer(RawDrive* drive, OverlappedSlot* slot, std::int64_t offsetBytes,
                             void* buffer, std::uint32_t length, bool isRead) {
     // A fresh OVERLAPPED at the slot's start: the offset, no event.
-    auto* overlapped = new (slot->bytes) OVERLAPPED{};
+    auto* overlapped = new (slot->bytes) OVERLAPPED();  // value-initialized (zeroed)
     const auto offset = static_cast<std::uint64_t>(offsetBytes);
     overlapped->Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
     overlapped->OffsetHigh = static_cast<DWORD>(offset >> 32);

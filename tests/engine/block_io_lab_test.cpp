@@ -9,8 +9,8 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
-#include "engine/loop_support.h"
 #include "engine/drive_open.h"
+#include "engine/loop_support.h"
 #include "engine/test_context.h"
 #include "tests/support/lab_bench_scope.h"
 

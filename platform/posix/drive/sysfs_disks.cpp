@@ -107,10 +107,10 @@ std::string SerialFromVpdPage80(const std::string& path) {
 std::string ReadSerial(const std::string& diskDir) {
     const std::string candidates[] = {diskDir + "/device/serial", diskDir + "/serial"};
     for (const std::string& path : candidates) {
-        const std::string serial = ReadTrimmed(path);
+        std::string serial = ReadTrimmed(path);
         if (!serial.empty()) return serial;
     }
-    const std::string vpdSerial = SerialFromVpdPage80(diskDir + "/device/vpd_pg80");
+    std::string vpdSerial = SerialFromVpdPage80(diskDir + "/device/vpd_pg80");
     if (!vpdSerial.empty()) return vpdSerial;
     return ReadTrimmed(diskDir + "/device/wwid");
 }

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/transfer_memory.h"
 #include "engine/drive_open.h"
+#include "platform/transfer_memory.h"
 #include "tests/platform/lab/lab_test_support.h"
 #include "tests/platform/posix/loop_device.h"
 
