@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # clang-tidy with the checks of .clang-tidy (every finding an error) over the
 # program's own sources in the compile database of a Linux build folder
-# (default: build). Tests, benchmarks and fuzz targets are left out to keep
-# the run short; the headers of the core and the platform are checked through
-# the sources that include them.
+# (default: build). Tests, benchmarks, fuzz targets and the companion tools
+# are left out to keep the run short; the headers of the core and the
+# platform are checked through the sources that include them.
 #   bash .ci/check-tidy.sh [build-folder]
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,7 +16,7 @@ jobs=${JOBS:-2}
 cd "$repo"
 mapfile -t files < <(git ls-files 'console/*.cpp' 'engine/*.cpp' 'text/*.cpp' 'tracking/*.cpp' \
     'viewer/*.cpp' 'smart/*.cpp' 'disks/*.cpp' 'status/*.cpp' 'platform/posix/*.cpp' \
-    'platform/lab/*.cpp' 'tools/*.cpp')
+    'platform/lab/*.cpp')
 started=$SECONDS
 printf '%s\n' "${files[@]}" |
     xargs -P "$jobs" -n 4 clang-tidy -p "$build" --quiet >"$build/clang-tidy.log" 2>&1 || {
