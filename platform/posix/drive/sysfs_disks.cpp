@@ -99,8 +99,9 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 std::string SerialFromVpdPage80(const std::string& path) {
     std::string page;
     if (!ReadWholeFile(path, &page) || page.size() < 4) return {};
-    const std::size_t length =
-        (static_cast<unsigned char>(page[2]) << 8) | static_cast<unsigned char>(page[3]);
+    const auto high = static_cast<std::size_t>(static_cast<unsigned char>(page[2]));
+    const auto low = static_cast<std::size_t>(static_cast<unsigned char>(page[3]));
+    const std::size_t length = (high << 8) | low;
     return Trim(page.substr(4, length));
 }
 
