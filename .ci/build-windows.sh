@@ -25,7 +25,7 @@ fail() {
 
 build() {  # build <folder> <toolchain> [target]
     cmake -S "$repo" -B "$repo/$1" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/$2" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DSSDTEST_WERROR=ON >/dev/null
     cmake --build "$repo/$1" -j "$jobs" ${3:+--target "$3"}
 }
 

@@ -8,7 +8,7 @@ jobs=${JOBS:-2}
 exec </dev/null
 
 started=$SECONDS
-cmake -S "$repo" -B "$repo/build-asan" -DSSDTEST_SANITIZE=ON >/dev/null
+cmake -S "$repo" -B "$repo/build-asan" -DSSDTEST_SANITIZE=ON -DSSDTEST_WERROR=ON >/dev/null
 cmake --build "$repo/build-asan" -j "$jobs"
 echo "sanitizer build: $((SECONDS - started)) s"
 

@@ -80,7 +80,8 @@ BENCHMARK(CountBitErrorsFewFlips);
 
 // Each population count this CPU runs, over a fully damaged block.
 void CountDifferentBitsVariant(benchmark::State& state) {
-    const bit_count::Variant& variant = bit_count::Variants()[state.range(0)];
+    const bit_count::Variant& variant =
+        bit_count::Variants()[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(variant.name);
     if (!variant.supported) {
         state.SkipWithError("not supported by this CPU");

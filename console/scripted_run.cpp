@@ -16,7 +16,7 @@
 namespace {
 
 std::wstring ExistingFolder(const std::string& option, const std::string& argument) {
-    const std::wstring folder = platform::PathFromArgument(argument);
+    std::wstring folder = platform::PathFromArgument(argument);
     if (!platform::PathExists(folder))
         throw CommandLineError(option + ": no such folder: " + argument);
     return folder;

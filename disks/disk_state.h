@@ -1,7 +1,6 @@
 // The list of physical disks, read from the system once per process.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "platform/disk_list.h"
@@ -12,10 +11,3 @@ using DiskRecord = platform::DiskRecord;
 /// system on the first successful call. False (disks untouched) when the
 /// system's enumeration failed; the next call then tries again.
 bool GetDiskState(std::vector<DiskRecord>* disks);
-
-/// The drive number at the end of a device id such as \\.\PHYSICALDRIVE12:
-/// the whole run of trailing decimal digits; 0 when there is none.
-int ParseDeviceIdIndex(const std::wstring& deviceId);
-
-/// Swaps the characters of a serial text in pairs (0<->1, 2<->3, ...).
-std::wstring SwapSerialPairs(const std::wstring& serial);

@@ -66,7 +66,7 @@ TransferBuffers::~TransferBuffers() {
         !drive->CancelTransfer(&inFlight_->overlapped, test_->timings.reapWaitMs)) {
         // Deliberately kept: the drive may still transfer into or out of them.
         memory_.keep();
-        for (auto& request : requests_) request.release();
+        for (auto& request : requests_) static_cast<void>(request.release());
         return;
     }
     if (registeredDrive_ != nullptr && registeredDrive_ == drive) drive->UnregisterTransferMemory();

@@ -1,6 +1,7 @@
 // Pieces the normal and the read-only test loops share.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -51,9 +52,9 @@ public:
     TransferBuffers(const TransferBuffers&) = delete;
     TransferBuffers& operator=(const TransferBuffers&) = delete;
 
-    BlockBuffer& operator[](int index) { return *buffers_[index]; }
+    BlockBuffer& operator[](int index) { return *buffers_[static_cast<std::size_t>(index)]; }
     /// A zeroed request that lives as long as the buffers (or longer, see above).
-    IoRequest& Request(int index) { return *requests_[index]; }
+    IoRequest& Request(int index) { return *requests_[static_cast<std::size_t>(index)]; }
 
     /// SubmitIo, remembering that the transfer is in flight.
     void Submit(CSSDTest& test, IoRequest& request);

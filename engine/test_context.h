@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/crlf_file_stream.h"
 #include "engine/run_timings.h"
 #include "platform/drive.h"
 #include "status/ckvt_status.h"
+#include "text/crlf_file_stream.h"
 
 /// Why a batch of blocks ended.
 enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };

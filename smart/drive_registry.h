@@ -17,6 +17,7 @@ int ClassifyDrive(const SmartDataBlock& block);
 class CSSDSmart {
 public:
     CSSDSmart() = default;
+    virtual ~CSSDSmart() = default;  // CreateStatus may be overridden
     CSSDSmart(const CSSDSmart&) = delete;
     CSSDSmart& operator=(const CSSDSmart&) = delete;
 

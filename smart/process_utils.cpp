@@ -14,12 +14,13 @@ std::wstring ToWide(const std::string& text) {
     // Not valid in the current locale: keep every byte as its own character.
     std::wstring widened;
     widened.reserve(text.size());
-    for (unsigned char c : text) widened.push_back(static_cast<wchar_t>(c));
+    for (const char c : text)
+        widened.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
     return widened;
 }
 
 std::string ToNarrow(const std::wstring& text) {
-    std::vector<char> buffer(MB_CUR_MAX * text.size() + 1, '\0');
+    std::vector<char> buffer(static_cast<std::size_t>(MB_CUR_MAX) * text.size() + 1, '\0');
     const std::size_t converted = std::wcstombs(buffer.data(), text.c_str(), buffer.size());
     if (converted != static_cast<std::size_t>(-1)) return std::string(buffer.data(), converted);
     // Convert what converts; mark each character that does not.

@@ -19,6 +19,6 @@ void SmartDataBlock::Build(const std::uint8_t* pageBytes) {
     for (int slot = 0; slot < ata::kAttributeSlots; ++slot) {
         const std::uint8_t* entry =
             page.data() + ata::kAttributeTableOffset + slot * ata::kAttributeEntryBytes;
-        if (entry[0] != 0) entries[used++] = entry;
+        if (entry[0] != 0) entries[static_cast<std::size_t>(used++)] = entry;
     }
 }

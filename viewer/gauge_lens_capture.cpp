@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "engine/crlf_file_stream.h"
 #include "engine/run_folders.h"
 #include "platform/process.h"
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
+#include "text/crlf_file_stream.h"
 #include "text/operator_output.h"
 #include "viewer/gauge_lens.h"
 

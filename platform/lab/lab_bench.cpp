@@ -144,8 +144,8 @@ DriveKind ParseKind(const EntryReader& reader, const json& entry) {
     const std::string kind = entry.at("kind").get<std::string>();
     if (kind == "kvt") return DriveKind::Kvt;
     if (kind == "rzb") return DriveKind::Rzb;
-    if (kind == "plain") return DriveKind::Plain;
-    reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+    if (kind != "plain") reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+    return DriveKind::Plain;
 }
 
 DriveFaults ParseFaults(const json& faults, const std::string& where) {

@@ -19,7 +19,7 @@ constexpr double kProgramFailuresPerBlockAtRated = 1e-3;
 
 std::uint64_t Fnv1a(const std::string& text) {
     std::uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ULL;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     return hash;
 }
 

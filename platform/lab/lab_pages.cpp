@@ -20,7 +20,7 @@ void PutWord(unsigned char* page, int word, std::uint16_t value) {
 /// ATA text: two characters per word, the first in the high byte, padded with spaces.
 void PutAtaText(unsigned char* page, int offset, int width, const std::string& text) {
     for (int i = 0; i < width; ++i) {
-        const char c = i < static_cast<int>(text.size()) ? text[i] : ' ';
+        const char c = i < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(i)] : ' ';
         page[offset + (i ^ 1)] = static_cast<unsigned char>(c);
     }
 }

@@ -84,16 +84,16 @@ void BitErrorSampler::ApplyByGaps(unsigned char* data, std::size_t sectorCount, 
         const auto sector = static_cast<std::int64_t>(bitIndex / kSectorBits);
         if (sector != currentSector) {
             if (currentSector >= 0)
-                FinishSector(data + currentSector * kSectorBytes, currentSector, bits.data(),
-                             bits.size(), eccBits, result);
+                FinishSector(data + static_cast<std::size_t>(currentSector) * kSectorBytes,
+                             currentSector, bits.data(), bits.size(), eccBits, result);
             bits.clear();
             currentSector = sector;
         }
         bits.push_back(static_cast<std::uint32_t>(bitIndex % kSectorBits));
     }
     if (currentSector >= 0)
-        FinishSector(data + currentSector * kSectorBytes, currentSector, bits.data(), bits.size(),
-                     eccBits, result);
+        FinishSector(data + static_cast<std::size_t>(currentSector) * kSectorBytes, currentSector,
+                     bits.data(), bits.size(), eccBits, result);
 }
 
 void BitErrorSampler::ApplyPerSector(unsigned char* data, std::size_t sectorCount, double rber,

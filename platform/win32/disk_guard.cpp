@@ -3,8 +3,8 @@
 // drive is opened.
 #include "platform/disk_guard.h"
 
+#include "platform/win32/ansi_text.h"
 #include "platform/win32/volume_probe.h"
-#include "smart/process_utils.h"
 
 namespace platform {
 
@@ -14,7 +14,8 @@ DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
     if (volume.empty()) return result;
     result.refused = true;
     result.partitionTable = true;
-    result.reason = ToNarrow(volume) + " (remove its volumes first, e.g. with diskpart clean)";
+    result.reason =
+        win32::AnsiText(volume) + " (remove its volumes first, e.g. with diskpart clean)";
     return result;
 }
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "disks/disk_state.h"
 #include "platform/process.h"
 #include "platform/win32/wmi_service.h"
+#include "platform/win32/wmi_text.h"
 
 namespace platform {
 namespace {
@@ -109,7 +109,7 @@ DiskRecord ReadDiskRecord(IWbemClassObject* object) {
     {
         Variant deviceId;
         if (GetProperty(object, L"DeviceID", &deviceId))
-            record.Index = ParseDeviceIdIndex(TextOf(&deviceId));
+            record.Index = win32::ParseDeviceIdIndex(TextOf(&deviceId));
     }
     {
         Variant model;
@@ -128,7 +128,7 @@ DiskRecord ReadDiskRecord(IWbemClassObject* object) {
         if (GetProperty(object, L"SCSITargetId", &target)) record.SCSITargetId = Int32Of(&target);
     }
     // The instrumentation delivers the serial with its characters swapped in pairs.
-    record.SerialNumber = SwapSerialPairs(record.SerialNumber);
+    record.SerialNumber = win32::SwapSerialPairs(record.SerialNumber);
     return record;
 }
 

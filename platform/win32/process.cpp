@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "platform/win32/ansi_text.h"
+
 namespace platform {
 
 namespace {
@@ -73,16 +75,18 @@ std::wstring SystemErrorText(std::uint32_t code) {
 
 std::uint32_t LastErrorCode() { return GetLastError(); }
 
-std::string NativePath(const std::wstring& path) {
-    if (path.empty()) return {};
-    const int wideLength = static_cast<int>(path.size());
+std::string win32::AnsiText(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int wideLength = static_cast<int>(text.size());
     const int size =
-        WideCharToMultiByte(CP_ACP, 0, path.data(), wideLength, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, path.data(), wideLength, &narrow[0], size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, &narrow[0], size, nullptr, nullptr);
     return narrow;
 }
+
+std::string NativePath(const std::wstring& path) { return win32::AnsiText(path); }
 
 namespace {
 

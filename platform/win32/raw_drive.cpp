@@ -149,7 +149,7 @@ public:
                                 std::uint32_t length, bool isRead) override {
         if (port_ == nullptr) return {IoStart::Failed, ERROR_INVALID_HANDLE};
         // A fresh OVERLAPPED at the slot's start: the offset, no event.
-        auto* overlapped = new (slot->bytes) OVERLAPPED{};
+        auto* overlapped = new (slot->bytes) OVERLAPPED();  // value-initialized (zeroed)
         const auto offset = static_cast<std::uint64_t>(offsetBytes);
         overlapped->Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
         overlapped->OffsetHigh = static_cast<DWORD>(offset >> 32);

@@ -19,8 +19,9 @@ void BeginUnattendedTest() {
     DWORD mode = 0;
     if (quickEditTurnedOff || !GetConsoleMode(input, &mode) || !(mode & ENABLE_QUICK_EDIT_MODE))
         return;
+    const DWORD quickEdit = ENABLE_QUICK_EDIT_MODE;
     quickEditTurnedOff =
-        SetConsoleMode(input, (mode & ~ENABLE_QUICK_EDIT_MODE) | ENABLE_EXTENDED_FLAGS) != FALSE;
+        SetConsoleMode(input, (mode & ~quickEdit) | ENABLE_EXTENDED_FLAGS) != FALSE;
 }
 
 void EndUnattendedTest() {

@@ -92,6 +92,16 @@ def _svg(figure, key) -> str:
     return re.sub(r'(id="|href="#|url\(#)', lambda m: m.group(1) + key + "-", text)
 
 
+def _finish(figure, axes, key, drawn, empty_text="no data yet", **legend):
+    """The legend when something was drawn, else a note; whole numbers on the x axis."""
+    if drawn:
+        axes.legend(**legend)
+    else:
+        _no_data(axes, empty_text)
+    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
+    return _svg(figure, key)
+
+
 def rber(log, key):
     """Cumulative and per-round raw bit error rate against the erase count, log scale."""
     figure, axes = _new("Raw bit error rate", _AEC_LABEL, "RBER (errors per bit)")
@@ -101,11 +111,7 @@ def rber(log, key):
         axes.set_yscale("log")
         _mark(axes.plot(xs, ys, "-", lw=1.8, label="cumulative"))
         _mark(axes.plot(rx, ry, "o", ms=3.5, label="per round"))
-        axes.legend(loc="lower right")
-    else:
-        _no_data(axes, "no bit error counted yet")
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    return _svg(figure, key)
+    return _finish(figure, axes, key, bool(xs or rx), "no bit error counted yet", loc="lower right")
 
 
 def uber(log, key):
@@ -133,11 +139,7 @@ def uber(log, key):
         if low < _UBER_FLOOR:
             axes.text(0.01, 0.01, f"values below {_UBER_FLOOR:.0e} not shown", transform=axes.transAxes,
                       fontsize=7, color="0.4")
-        axes.legend(loc="upper left", ncol=2)
-    else:
-        _no_data(axes, "no bit error counted yet")
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    return _svg(figure, key)
+    return _finish(figure, axes, key, drawn, "no bit error counted yet", loc="upper left", ncol=2)
 
 
 def tool_errors(log, key):
@@ -177,11 +179,7 @@ def failure_blocks(log, key):
             counts += ys
     if counts:
         _count_axis(axes, counts)
-        axes.legend(loc="upper left")
-    else:
-        _no_data(axes)
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    return _svg(figure, key)
+    return _finish(figure, axes, key, bool(counts), loc="upper left")
 
 
 def speeds(log, key):
@@ -198,11 +196,8 @@ def speeds(log, key):
             _mark(axes.plot([p.round for p in passes], [p.values[L.READ_SPEED] for p in passes],
                             "D", ms=6, color="C2", label="read-only pass"))
         axes.set_ylim(bottom=0)
-        axes.legend(loc="lower right")
-    else:
-        _no_data(axes, "no round finished yet")
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    return _svg(figure, key)
+    return _finish(figure, axes, key, bool(ends or passes), "no round finished yet",
+                   loc="lower right")
 
 
 def round_times(log, key):
@@ -240,12 +235,8 @@ def bench_rber(logs, labels, key):
             axes.set_yscale("log")
             _mark(axes.plot(xs, ys, "-", lw=1.6, label=label))
             drawn = True
-    if drawn:
-        axes.legend(loc="lower right", ncol=2 if len(logs) > 6 else 1)
-    else:
-        _no_data(axes, "no drive has counted a bit error yet")
-    axes.xaxis.set_major_locator(MaxNLocator(integer=True))
-    return _svg(figure, key)
+    return _finish(figure, axes, key, drawn, "no drive has counted a bit error yet",
+                   loc="lower right", ncol=2 if len(logs) > 6 else 1)
 
 
 DRIVE_CHARTS = [rber, uber, tool_errors, failure_blocks, speeds, round_times]

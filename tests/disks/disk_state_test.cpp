@@ -1,4 +1,4 @@
-// The kept disk list and the helpers of the system's disk records.
+// The kept disk list: sorted, filled once, retried after a failure.
 #include "disks/disk_state.h"
 
 #include <gtest/gtest.h>
@@ -24,20 +24,6 @@ std::vector<int> Indexes(const std::vector<DiskRecord>& disks) {
 }
 
 }  // namespace
-
-TEST(DiskRecordHelpers, DeviceIdIndexIsTheWholeTrailingNumberSerialPairsAreSwapped) {
-    const std::pair<const wchar_t*, int> ids[] = {{L"\\\\.\\PHYSICALDRIVE3", 3},
-                                                  {L"\\\\.\\PHYSICALDRIVE12", 12},
-                                                  {L"\\\\.\\PHYSICALDRIVE123", 123},
-                                                  {L"\\\\.\\PHYSICALDRIVE", 0},
-                                                  {L"", 0},
-                                                  {L"\\\\.\\PHYSICALDRIVE99999999999", 0}};
-    for (const auto& [id, index] : ids) EXPECT_EQ(ParseDeviceIdIndex(id), index);
-
-    const std::pair<const wchar_t*, const wchar_t*> serials[] = {
-        {L"1A2B3C", L"A1B2C3"}, {L"12345", L"21435"}, {L"", L""}, {L"7", L"7"}};
-    for (const auto& [raw, swapped] : serials) EXPECT_EQ(SwapSerialPairs(raw), swapped);
-}
 
 TEST(KeptDiskList, SortsByIndexAndEnumeratesOnlyOnce) {
     int calls = 0;

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "engine/block_io.h"
-#include "engine/crlf_file_stream.h"
 #include "tests/support/scratch.h"
+#include "text/crlf_file_stream.h"
 
 namespace {
 

@@ -82,7 +82,7 @@ protected:
         CSSDTest& test = *test_;
         test.driveNumber = drive_;
         platform::DiskRecord disk;
-        disk.Index = drive_;
+        disk.Index = static_cast<std::int32_t>(drive_);
         disk.Size = static_cast<std::int64_t>(sizeMib_) << 20;
         EXPECT_TRUE(test.currentStatus.Init(disk));
         test.currentStatus.Refresh();
@@ -294,7 +294,7 @@ TEST_F(LabLoopTest, ReadOnlyTestVerifiesTheDriveAgainstTheLastPattern) {
     oneBit[kBlockBytes - 1] ^= 0x04;
     WriteImageBlock(1, oneBit);
     Block sector = ExpectedPattern(1);
-    for (int i = 512 * 3; i < 512 * 4; ++i) sector[i] ^= 0xFF;
+    for (std::size_t i = 512 * 3; i < 512 * 4; ++i) sector[i] ^= 0xFF;
     WriteImageBlock(4, sector);
     CSSDTest& test = OpenTest();
     test.uncorrectableBitErrors = 10;

@@ -20,8 +20,8 @@ Wire Bytes(const SmartCmdInParams& in) {
 Wire Expected(std::uint32_t bufferSize, std::array<std::uint8_t, 8> taskFile,
               std::uint8_t driveNumber) {
     Wire bytes{};
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bufferSize >> (8 * i));
-    for (int i = 0; i < 8; ++i) bytes[4 + i] = taskFile[i];
+    for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bufferSize >> (8 * i));
+    for (std::size_t i = 0; i < 8; ++i) bytes[4 + i] = taskFile[i];
     bytes[12] = driveNumber;
     return bytes;
 }

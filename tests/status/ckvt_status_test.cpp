@@ -150,7 +150,7 @@ TEST(CKVTStatusCsv, ShortRowReturnsFalseKeepingThePresentColumns) {
     const std::string row = FilledRecord().GetCSVRow();
     const auto parts = SplitAtCommas(row);
     std::string first19 = parts[0];
-    for (int i = 1; i < 19; ++i) first19 += "," + parts[i];
+    for (std::size_t i = 1; i < 19; ++i) first19 += "," + parts[i];
 
     CKVTStatus read;
     read.OtherAttributes = {{210, 0}};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/date_time/posix_time/posix_time.hpp>
+#include <cstdint>
 
 #include "platform/posix/host/viewer_clipboard.h"
 #include "tests/viewer/viewer_test_support.h"
@@ -111,7 +112,7 @@ TEST(GaugeLensKeyBatches, AnswerThePromptsWithEveryDigitAndCopyTheConsoleText) {
     EXPECT_EQ(Keys(batches[1]), Keys({{18, false}, {32, false}, {32, true}, {18, true}}));
     EXPECT_EQ(Keys(batches[2]), Keys({{'E', false}, {'S', false}}));
     EXPECT_EQ(Keys(batches[3]), Keys(Taps("\n4\n0\n")));
-    for (int drive : {0, 12, 105}) {
+    for (std::uint32_t drive : {0u, 12u, 105u}) {
         EXPECT_EQ(Keys(GaugeLensKeyBatches(drive)[0]),
                   Keys(Taps(std::to_string(drive) + "\n2\n3\n")));
     }

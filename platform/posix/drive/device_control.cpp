@@ -85,8 +85,9 @@ bool DeviceControl(ControlHandle* handle, std::uint32_t controlCode, const void*
     outcome.sense = sense.data();
     outcome.senseLength = request.sb_len_wr;
     const int resid = request.resid > 0 ? request.resid : 0;
-    outcome.transferredBytes =
-        request.dxfer_len > static_cast<unsigned>(resid) ? request.dxfer_len - resid : 0;
+    outcome.transferredBytes = request.dxfer_len > static_cast<unsigned>(resid)
+                                   ? request.dxfer_len - static_cast<unsigned>(resid)
+                                   : 0;
     if (!posix::SatCommandSucceeded(command, outcome)) return false;
 
     *bytesReturned = posix::BuildSmartAnswer(command, data.data(), output, outputSize);

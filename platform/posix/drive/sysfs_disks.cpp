@@ -99,18 +99,19 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 std::string SerialFromVpdPage80(const std::string& path) {
     std::string page;
     if (!ReadWholeFile(path, &page) || page.size() < 4) return {};
-    const std::size_t length =
-        (static_cast<unsigned char>(page[2]) << 8) | static_cast<unsigned char>(page[3]);
+    const auto high = static_cast<std::size_t>(static_cast<unsigned char>(page[2]));
+    const auto low = static_cast<std::size_t>(static_cast<unsigned char>(page[3]));
+    const std::size_t length = (high << 8) | low;
     return Trim(page.substr(4, length));
 }
 
 std::string ReadSerial(const std::string& diskDir) {
     const std::string candidates[] = {diskDir + "/device/serial", diskDir + "/serial"};
     for (const std::string& path : candidates) {
-        const std::string serial = ReadTrimmed(path);
+        std::string serial = ReadTrimmed(path);
         if (!serial.empty()) return serial;
     }
-    const std::string vpdSerial = SerialFromVpdPage80(diskDir + "/device/vpd_pg80");
+    std::string vpdSerial = SerialFromVpdPage80(diskDir + "/device/vpd_pg80");
     if (!vpdSerial.empty()) return vpdSerial;
     return ReadTrimmed(diskDir + "/device/wwid");
 }

@@ -125,10 +125,10 @@ std::string CurrentFolder() {
 void TypeIntoPane(const ConsoleWindow& window, const std::string& bytes) {
     // Sent as hexadecimal byte values, so no byte is read as a key name.
     std::vector<std::string> args = {"send-keys", "-t", window.paneId, "-H"};
-    for (const unsigned char byte : bytes) {
+    for (const char byte : bytes) {
         char hex[4];
-        std::snprintf(hex, sizeof hex, "%02x", byte);
-        args.push_back(hex);
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(byte));
+        args.emplace_back(hex);
     }
     posix::RunTmux(args);
 }

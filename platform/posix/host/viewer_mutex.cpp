@@ -25,7 +25,7 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 std::string LockFolder() {
-    const std::string folder = posix::ViewerDirOverride();
+    std::string folder = posix::ViewerDirOverride();
     if (!folder.empty()) return folder;
     return access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
 }

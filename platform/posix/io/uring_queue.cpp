@@ -24,7 +24,7 @@ UringQueue::~UringQueue() {
 
 int UringQueue::Init(unsigned entries) {
     if (ring_ != nullptr) return 0;
-    auto* ring = new (std::nothrow) io_uring{};
+    auto* ring = new (std::nothrow) io_uring();  // value-initialized (zeroed)
     if (ring == nullptr) return -ENOMEM;
     const int rc = io_uring_queue_init(entries, ring, 0);
     if (rc < 0) {

@@ -24,9 +24,10 @@ bool Contains(const std::vector<int>& ids, std::initializer_list<int> wanted) {
 }
 
 /// Undoes the ATA word order of an IDENTIFY text field.
-std::string AtaText(const std::vector<unsigned char>& page, int offset, int length) {
+std::string AtaText(const std::vector<unsigned char>& page, std::size_t offset,
+                    std::size_t length) {
     std::string text;
-    for (int i = 0; i < length; i += 2) {
+    for (std::size_t i = 0; i < length; i += 2) {
         text += static_cast<char>(page[offset + i + 1]);
         text += static_cast<char>(page[offset + i]);
     }
@@ -96,7 +97,8 @@ TEST_F(LabController, CountersMoveWithUseAndEraseCountGrowsByAboutOnePerFullWrit
     AlignedBuffer block(kMiB);
     const auto before = SmartPage(1);
     EXPECT_EQ(WideValue(before, 208), 5u);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, false));
+    for (std::int64_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, false));
     ASSERT_TRUE(drive.Transfer(0, block.get(), kMiB, true));
     ASSERT_TRUE(drive.Transfer(0, block.get(), kMiB / 2, true));
 
@@ -106,7 +108,7 @@ TEST_F(LabController, CountersMoveWithUseAndEraseCountGrowsByAboutOnePerFullWrit
     EXPECT_EQ(WideValue(after, 201) - WideValue(before, 201), 3u);         // write commands
     EXPECT_EQ(WideValue(after, 200) - WideValue(before, 200), 2u);         // read commands
 
-    for (int round = 1; round <= 3; ++round) {
+    for (unsigned round = 1; round <= 3; ++round) {
         ASSERT_TRUE(drive.WriteAll(block.get(), kMiB, 4 * kMiB));
         const auto page = SmartPage(1);
         EXPECT_EQ(WideValue(page, 208), 5u + round);  // average, minimum and maximum
@@ -146,7 +148,8 @@ TEST_F(LabController, FlashErrorBitsGrowWithWear) {
     std::uint64_t previousBits = 0;
     std::vector<std::uint64_t> bitsPerRound;
     for (int round = 0; round < 5; ++round) {
-        for (int i = 0; i < 4; ++i) ASSERT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, true));
+        for (std::int64_t i = 0; i < 4; ++i)
+            ASSERT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, true));
         const std::uint64_t bits = WideValue(SmartPage(1), 202);
         bitsPerRound.push_back(bits - previousBits);
         previousBits = bits;
@@ -177,12 +180,13 @@ TEST_F(LabController, SectorsBeyondTheEccReachTheHostCorruptedOthersDoNot) {
         EXPECT_TRUE(drive.ok());
         EXPECT_TRUE(drive.WriteAll(written.get(), kMiB, 4 * kMiB));
         Outcome outcome;
-        for (int i = 0; i < 4; ++i) {
+        for (std::int64_t i = 0; i < 4; ++i) {
             EXPECT_TRUE(drive.Transfer(i * kMiB, back.get(), kMiB, true));
             for (std::size_t s = 0; s < kMiB; s += 512) {
-                int sectorBits = 0;
+                std::uint64_t sectorBits = 0;
                 for (std::size_t b = s; b < s + 512; ++b)
-                    sectorBits += __builtin_popcount(written.get()[b] ^ back.get()[b]);
+                    sectorBits +=
+                        static_cast<unsigned>(__builtin_popcount(written.get()[b] ^ back.get()[b]));
                 outcome.hostBits += sectorBits;
                 outcome.hostSectors += sectorBits > 0;
             }

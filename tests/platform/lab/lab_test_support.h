@@ -92,7 +92,7 @@ inline std::vector<unsigned char> SmartPage(int number) {
 
 /// The entry of attribute `id` in a SMART page, nullptr when absent.
 inline const unsigned char* Attribute(const std::vector<unsigned char>& page, int id) {
-    for (int k = 0; k < 30 && !page.empty(); ++k)
+    for (std::size_t k = 0; k < 30 && !page.empty(); ++k)
         if (page[2 + 12 * k] == id) return &page[2 + 12 * k];
     return nullptr;
 }
@@ -100,7 +100,7 @@ inline const unsigned char* Attribute(const std::vector<unsigned char>& page, in
 /// The IDs of a SMART page in page order.
 inline std::vector<int> AttributeIds(const std::vector<unsigned char>& page) {
     std::vector<int> ids;
-    for (int k = 0; k < 30 && !page.empty(); ++k)
+    for (std::size_t k = 0; k < 30 && !page.empty(); ++k)
         if (page[2 + 12 * k] != 0) ids.push_back(page[2 + 12 * k]);
     return ids;
 }

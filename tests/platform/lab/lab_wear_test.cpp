@@ -36,7 +36,8 @@ ReadErrors Draw(double rber, std::uint32_t eccBits, int megabytes, std::uint64_t
         total.errorBits += one.errorBits;
         total.correctableSectors += one.correctableSectors;
         total.uncorrectableSectors += one.uncorrectableSectors;
-        for (unsigned char byte : data) *hostBits += __builtin_popcount(byte);
+        for (unsigned char byte : data)
+            *hostBits += static_cast<unsigned>(__builtin_popcount(byte));
     }
     return total;
 }

@@ -15,7 +15,7 @@ namespace test_support {
 
 /// A page-aligned buffer for direct I/O.
 struct AlignedBuffer {
-    explicit AlignedBuffer(std::size_t size) : size(size) {
+    explicit AlignedBuffer(std::size_t bytes) : size(bytes) {
         void* memory = nullptr;
         if (::posix_memalign(&memory, 4096, size) == 0)
             data.reset(static_cast<unsigned char*>(memory));

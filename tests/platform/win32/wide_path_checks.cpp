@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "engine/crlf_file_stream.h"
 #include "engine/pattern.h"
 #include "engine/test_context.h"
 #include "platform/process.h"
 #include "tests/platform/win32/check.h"
+#include "text/crlf_file_stream.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/crlf_file_stream.h"
+#include "text/crlf_file_stream.h"
 
 #include <ios>
 
