@@ -3,7 +3,7 @@
 #include "platform/disk_guard.h"
 
 platform::DiskGuardResult GuardedDrives::CheckBeforeWrite(std::uint32_t driveNumber) {
-    const platform::DiskGuardResult inner = inner_.CheckBeforeWrite(driveNumber);
+    platform::DiskGuardResult inner = inner_.CheckBeforeWrite(driveNumber);
     if (inner.refused) return inner;
     return platform::CheckDiskBeforeWrite(driveNumber);
 }
