@@ -12,7 +12,7 @@ std::uint64_t CountBitByBit(const std::vector<std::uint8_t>& a, const std::vecto
                             std::size_t bytes) {
     std::uint64_t bits = 0;
     for (std::size_t i = 0; i < bytes; ++i)
-        for (int bit = 0; bit < 8; ++bit) bits += ((a[i] ^ b[i]) >> bit) & 1u;
+        for (int bit = 0; bit < 8; ++bit) bits += static_cast<unsigned>((a[i] ^ b[i]) >> bit) & 1u;
     return bits;
 }
 
