@@ -21,8 +21,9 @@ using nlohmann::json;
 constexpr std::int64_t kMiB = 1048576;
 /// Deepest nesting of objects and lists a bench may have; a real bench needs 5.
 constexpr std::size_t kMaxNesting = 32;
-/// A controller state file is a few hundred bytes; anything far larger is not one.
-constexpr std::int64_t kMaxStateBytes = 65536;
+/// A controller state file is a few kilobytes (its block table at most a few
+/// megabytes); anything far larger is not one.
+constexpr std::int64_t kMaxStateBytes = 16 * 1048576;
 
 /// A bench error: its text is the one-line reason.
 struct BenchError : std::runtime_error {
@@ -170,7 +171,29 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     return result;
 }
 
-WearParams ParseWear(const EntryReader& reader) {
+FlashParams ParseFlash(const json& flash, const std::string& where) {
+    if (!flash.is_object()) throw BenchError(where + ": \"flash\" must be an object");
+    const EntryReader reader(flash, where + ": flash");
+    reader.RejectUnknownKeys({"floor", "alpha", "beta", "gamma", "model_cycles", "celsius",
+                              "activation_ev", "block_sigma", "sector_shape", "read_step"});
+    FlashParams result;
+    result.floor = reader.Real("floor", 0.0, 0.01, result.floor);
+    result.alpha = reader.Real("alpha", 0.0, 1.0, result.alpha);
+    result.beta = reader.Real("beta", 0.0, 1.0, result.beta);
+    result.gamma = reader.Real("gamma", 0.0, 1.0, result.gamma);
+    result.modelCycles = reader.Real("model_cycles", 1.0, 1e7, result.modelCycles);
+    result.celsius = reader.Real("celsius", -40.0, 150.0, result.celsius);
+    result.activationEv = reader.Real("activation_ev", 0.0, 5.0, result.activationEv);
+    result.blockSigma = reader.Real("block_sigma", 0.0, 3.0, result.blockSigma);
+    result.sectorShape = reader.Real("sector_shape", 0.0, 1e6, result.sectorShape);
+    if (result.sectorShape > 0.0 && result.sectorShape < 0.05)
+        reader.Fail("sector_shape", "must be 0 (no spread) or from 0.05");
+    result.readStep =
+        static_cast<std::uint32_t>(reader.Integer("read_step", 1, 1000000000, result.readStep));
+    return result;
+}
+
+WearParams ParseWear(const EntryReader& reader, const json& entry, const std::string& where) {
     WearParams wear;
     wear.initialAec =
         static_cast<std::uint32_t>(reader.Integer("initial_aec", 0, 1000000, wear.initialAec));
@@ -180,13 +203,17 @@ WearParams ParseWear(const EntryReader& reader) {
         static_cast<std::uint32_t>(reader.Integer("rated_cycles", 1, 1000000, wear.ratedCycles));
     wear.rberStart = reader.Real("rber_start", 0.0, 0.01, wear.rberStart);
     wear.rberRated = reader.Real("rber_rated", 0.0, 0.01, wear.rberRated);
-    wear.rberMax = reader.Real("rber_max", 0.0, 0.01, wear.rberMax);
+    wear.logLinear = reader.Has("rber_start") || reader.Has("rber_rated");
+    // The log-linear curve stops at 2e-3 unless told otherwise; the flash model at 0.01.
+    wear.rberMax = reader.Real("rber_max", 0.0, 0.01, wear.logLinear ? wear.rberMax : 0.01);
+    if (entry.contains("flash")) wear.flash = ParseFlash(entry.at("flash"), where);
     wear.eccBits = static_cast<std::uint32_t>(reader.Integer("ecc_bits", 0, 4096, wear.eccBits));
     wear.seed = static_cast<std::uint64_t>(
         reader.Integer("seed", 0, INT64_MAX, static_cast<std::int64_t>(wear.seed)));
     if (wear.rberStart > wear.rberRated)
         reader.Fail("rber_start", "must not exceed \"rber_rated\"");
-    if (wear.rberMax < wear.rberRated) reader.Fail("rber_max", "must not be below \"rber_rated\"");
+    if (wear.logLinear && wear.rberMax < wear.rberRated)
+        reader.Fail("rber_max", "must not be below \"rber_rated\"");
     return wear;
 }
 
@@ -265,7 +292,8 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
                               "rber_rated",
                               "rber_max",
                               "ecc_bits",
-                              "seed"});
+                              "seed",
+                              "flash"});
     BenchDrive drive;
     drive.number = static_cast<std::uint32_t>(reader.Integer("number", 0, 255, 0, true));
     drive.kind = ParseKind(reader, entry);
@@ -299,7 +327,7 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
     drive.scsiTargetId =
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
-    drive.wear = ParseWear(reader);
+    drive.wear = ParseWear(reader, entry, where);
     CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));
     return drive;
 }
@@ -416,9 +444,7 @@ std::string DefaultBenchText() {
       "initial_aec": 0,
       "write_amplification": 1.02,
       "rated_cycles": 30,
-      "rber_start": 1e-08,
-      "rber_rated": 0.0001,
-      "ecc_bits": 8
+      "ecc_bits": 24
     },
     {
       "number": 2,
@@ -427,6 +453,17 @@ std::string DefaultBenchText() {
       "model": "Corvane RZ412 Lab 64",
       "serial": "CRZ4120000042",
       "firmware": "RZ3.01"
+    },
+    {
+      "number": 3,
+      "kind": "kvt",
+      "size_mib": 64,
+      "model": "Brindlecove KV Lab 64 Lite",
+      "serial": "BKV0640000003",
+      "firmware": "KV2.10",
+      "write_amplification": 1.02,
+      "rated_cycles": 30,
+      "ecc_bits": 18
     }
   ]
 }

@@ -31,6 +31,24 @@ struct DriveFaults {
     std::int64_t smartFailsAfterMib = -1;
 };
 
+/// The flash error model of one drive: raw bit error rate
+/// floor + alpha*PE^1.71 + beta*PE^2.49*days^3.33 + gamma*PE^1.76*reads^0.47,
+/// with PE the model's P/E count (the drive's erase count scaled so that its
+/// rated cycles are modelCycles), days the time since the block was written
+/// at the reference temperature, and reads the reads of the block since.
+struct FlashParams {
+    double floor = 8.34e-5;         ///< rate of fresh flash
+    double alpha = 3.30e-11;        ///< wear
+    double beta = 5.56e-19;         ///< retention loss
+    double gamma = 6.26e-13;        ///< read disturb
+    double modelCycles = 3000;      ///< model P/E count at the drive's rated cycles
+    double celsius = 30;            ///< temperature of the powered drive
+    double activationEv = 1.1;      ///< Arrhenius activation energy of retention loss
+    double blockSigma = 0.3;        ///< spread of the lognormal per-block rate factor
+    double sectorShape = 4;         ///< gamma shape of the per-sector rate; 0: plain Poisson
+    std::uint32_t readStep = 1000;  ///< reads of a block take effect in whole steps of this
+};
+
 /// Flash wear and error model of one drive.
 struct WearParams {
     std::uint32_t initialAec = 0;     ///< average erase count of a fresh drive
@@ -39,8 +57,12 @@ struct WearParams {
     double rberStart = 1e-8;          ///< raw bit error rate at erase count 0
     double rberRated = 1e-4;          ///< raw bit error rate at ratedCycles
     double rberMax = 2e-3;            ///< the rate stops rising here
-    std::uint32_t eccBits = 8;        ///< error bits per 512-byte sector the ECC corrects
-    std::uint64_t seed = 0;           ///< error draw seed; 0 picks one per drive instance
+    /// The bench gives rber_start or rber_rated: the log-linear curve stands in
+    /// for the flash model's floor and wear term.
+    bool logLinear = false;
+    std::uint32_t eccBits = 8;  ///< error bits per 512-byte sector the ECC corrects
+    std::uint64_t seed = 0;     ///< error draw seed; 0: one drawn per drive and kept
+    FlashParams flash;
 };
 
 /// One drive of the bench, with every path resolved.

@@ -50,7 +50,7 @@ bool ControllerDrive::WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** s
     if (transfer.isRead)
         lab_->CompleteRead(transfer.offsetBytes, transfer.buffer, transfer.length);
     else
-        lab_->CompleteWrite(transfer.length);
+        lab_->CompleteWrite(transfer.offsetBytes, transfer.length);
     return true;
 }
 

@@ -129,7 +129,10 @@ std::shared_ptr<LabDrive> LabDrive::Acquire(std::uint32_t number, std::uint32_t*
         ++state.powerCycles;
     }
 
-    const std::uint64_t seed = config->wear.seed != 0 ? config->wear.seed : FreshSeed(number);
+    // The errors stay where they are from run to run: a drive without a seed
+    // on the bench draws one when it is made and keeps it in its state.
+    if (state.seed == 0) state.seed = FreshSeed(number) | 1;
+    const std::uint64_t seed = config->wear.seed != 0 ? config->wear.seed : state.seed;
     std::shared_ptr<LabDrive> drive(new LabDrive(*config, sizeBytes, session, seed));
     drive->controller_.State() = state;
     if (poweringUp) drive->Save();
@@ -151,16 +154,19 @@ void LabDrive::AccountPowerOnTime() {
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(now - session_->accountedUntil);
     controller_.State().powerOnSeconds += static_cast<std::uint64_t>(seconds.count());
+    controller_.AdvanceClock(static_cast<double>(seconds.count()));
     session_->accountedUntil += seconds;
 }
 
-void LabDrive::CompleteWrite(std::uint32_t length) {
+void LabDrive::CompleteWrite(std::int64_t offsetBytes, std::uint32_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
-    controller_.OnWrite(length);
+    AccountPowerOnTime();
+    controller_.OnWrite(offsetBytes, length);
 }
 
 void LabDrive::CompleteRead(std::int64_t offsetBytes, void* data, std::uint32_t length) {
     std::lock_guard<std::mutex> lock(mutex_);
+    AccountPowerOnTime();
     controller_.OnRead(offsetBytes, static_cast<unsigned char*>(data), length);
 }
 

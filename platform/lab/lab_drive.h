@@ -31,8 +31,8 @@ public:
     const BenchDrive& Config() const { return config_; }
     std::int64_t SizeBytes() const { return sizeBytes_; }
 
-    /// Accounts a completed write.
-    void CompleteWrite(std::uint32_t length);
+    /// Accounts a completed write of `length` bytes at `offsetBytes`.
+    void CompleteWrite(std::int64_t offsetBytes, std::uint32_t length);
     /// Accounts a completed read and applies the flash bit errors to `data`.
     void CompleteRead(std::int64_t offsetBytes, void* data, std::uint32_t length);
 

@@ -1,10 +1,9 @@
-// Flash wear and raw bit errors of a lab drive: the raw bit error rate as a
-// function of the erase count, and the error bits one read meets.
+// Flash wear and raw bit errors of a lab drive: the log-linear error rate
+// curve, seeded random streams, and the error bits one read of a block meets.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "platform/lab/lab_bench.h"
 
@@ -18,6 +17,27 @@ constexpr std::uint64_t kSectorBits = kSectorBytes * 8;
 /// rberMax.
 double RawBitErrorRate(const WearParams& wear, double averageEraseCount);
 
+/// A seed derived from `seed` and `value`: distinct inputs give unrelated seeds.
+std::uint64_t MixSeed(std::uint64_t seed, std::uint64_t value);
+
+/// A seeded stream of random numbers (splitmix64): the same seed gives the
+/// same numbers.
+class RandomStream {
+public:
+    explicit RandomStream(std::uint64_t seed) : state_(seed) {}
+
+    std::uint64_t Next();
+    /// A uniform draw in (0, 1].
+    double Uniform();
+    /// A standard normal draw.
+    double Normal();
+    /// A gamma draw with mean 1 and shape `shape` (> 0): variance 1/shape.
+    double UnitGamma(double shape);
+
+private:
+    std::uint64_t state_;
+};
+
 /// What the flash error bits of one read did.
 struct ReadErrors {
     std::uint64_t errorBits = 0;                ///< raw error bits met, corrected or not
@@ -26,42 +46,24 @@ struct ReadErrors {
     std::int64_t lastUncorrectableSector = -1;  ///< index in the read, -1 when none
 };
 
-/// Draws raw bit errors cheaply. At low rates the gap to the next error bit is
-/// sampled from the geometric distribution, so the cost follows the number of
-/// errors, not of bits read; once a sector averages more than half an error bit,
-/// each sector's error count is drawn instead (Poisson), and only the sectors
-/// the ECC cannot correct get their bit positions drawn.
-class BitErrorSampler {
-public:
-    explicit BitErrorSampler(std::uint64_t seed);
-
-    /// Draws error bits over `sectorCount` sectors of `data` at rate `rber`;
-    /// flips the bits of every sector holding more than eccBits of them.
-    ReadErrors Apply(unsigned char* data, std::size_t sectorCount, double rber,
-                     std::uint32_t eccBits);
-
-    /// A uniform draw in (0, 1].
-    double Uniform();
-
-    /// A Poisson draw with mean `mean` (small means; used for rare events).
-    std::uint32_t Poisson(double mean);
-
-private:
-    /// Mean error bits per sector above which counts are drawn per sector.
-    static constexpr double kPerSectorDrawAbove = 0.5;
-
-    std::uint64_t Next();
-    void ApplyByGaps(unsigned char* data, std::size_t sectorCount, double rber,
-                     std::uint32_t eccBits, ReadErrors* result);
-    void ApplyPerSector(unsigned char* data, std::size_t sectorCount, double rber,
-                        std::uint32_t eccBits, ReadErrors* result);
-    /// Counts one sector's `count` error bits; flips them when beyond eccBits.
-    static void FinishSector(unsigned char* sector, std::int64_t index, const std::uint32_t* bits,
-                             std::size_t count, std::uint32_t eccBits, ReadErrors* result);
-
-    std::uint64_t state_;
-    std::vector<std::uint32_t> bits_;  ///< error bit positions of one sector
-    std::vector<double> cumulative_;   ///< per-sector count distribution
+/// Where a read meets one written block and how error-prone the block is.
+struct BlockRead {
+    std::uint64_t seed = 0;         ///< seed of this block's current contents
+    std::uint64_t firstSector = 0;  ///< the read's first sector, counted within the block
+    double rber = 0.0;              ///< raw bit error rate of the block now
+    double sectorShape = 0.0;       ///< gamma shape of the per-sector rate; 0: none
 };
+
+/// Applies the error bits of `sectorCount` sectors of one block to `data`
+/// (starting at sector block.firstSector) and flips the bits of every sector
+/// holding more than eccBits of them. The draw is nested: every bit of a
+/// sector has a fixed threshold from the block's seed and is in error while
+/// the rate is above it, so a higher rate flips a superset of the bits of a
+/// lower one and the same rate flips the same bits. Each sector's rate is the
+/// block's times a fixed gamma factor (overdispersed counts). Only the
+/// thresholds below the rate are drawn (the gaps between the sorted
+/// thresholds), and positions only for sectors the ECC cannot correct.
+ReadErrors ApplyBlockErrors(unsigned char* data, std::size_t sectorCount, const BlockRead& block,
+                            std::uint32_t eccBits);
 
 }  // namespace platform::lab

@@ -24,7 +24,7 @@ run_cli() {
 
 run_cli --list
 check "--list exits 0" test "$RC" = 0
-expect_count "one line per default drive" 3 "Drive #"
+expect_count "one line per default drive" 4 "Drive #"
 expect "system disk refused" "Drive #0: $SSDLAB_DIR/lab_drive0.img, 67.1 MB,"
 expect "supported drive" "serial BKV2560000001, firmware KV2.10: would test"
 expect "second kind refused" "Drive #2: $SSDLAB_DIR/lab_drive2.img, 67.1 MB, Corvane RZ412 Lab 64, serial CRZ4120000042, firmware RZ3.01: not tested: kind not supported"

@@ -3,6 +3,7 @@
 // carries over to the next run.
 #include <algorithm>
 
+#include "platform/lab/lab_ageing.h"
 #include "platform/lab/lab_bench.h"
 #include "tests/platform/lab/lab_test_support.h"
 
@@ -118,7 +119,7 @@ TEST_F(LabController, CountersMoveWithUseAndEraseCountGrowsByAboutOnePerFullWrit
 }
 
 TEST_F(LabController, RzbPageUsesItsOwnByteLayout) {
-    WriteOneDriveBench("rzb", 4, "\"initial_aec\": 500");
+    WriteOneDriveBench("rzb", 4, "\"initial_aec\": 500, \"rated_cycles\": 1000");
     OpenDrive drive(1);
     ASSERT_TRUE(drive.ok());
     AlignedBuffer block(kMiB);
@@ -207,6 +208,84 @@ TEST_F(LabController, SectorsBeyondTheEccReachTheHostCorruptedOthersDoNot) {
     EXPECT_GT(uncorrected.flashBits, 3000u);
     EXPECT_EQ(uncorrected.hostBits, uncorrected.flashBits);
     EXPECT_EQ(uncorrected.hostSectors, uncorrected.uncorrectable);
+}
+
+/// Reads the whole of a 4 MiB drive of zeros (in a new run when the drive is
+/// opened anew) and returns what the host got.
+std::vector<unsigned char> ReadAll(OpenDrive& drive) {
+    std::vector<unsigned char> all;
+    AlignedBuffer block(kMiB);
+    for (std::int64_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(drive.Transfer(i * kMiB, block.get(), kMiB, true));
+        all.insert(all.end(), block.get(), block.get() + kMiB);
+    }
+    return all;
+}
+
+/// Error bits in `a` and not in `b`.
+std::size_t BitsOnlyIn(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    std::size_t bits = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        bits += static_cast<std::size_t>(__builtin_popcount(a[i] & ~b[i]));
+    return bits;
+}
+
+TEST_F(LabController, ErrorsStayInPlaceAcrossRunsGrowWithAgeingAndGoWithARewrite) {
+    // At the rated cycles, without ECC: the host sees every error bit.
+    WriteOneDriveBench("kvt", 4, "\"initial_aec\": 30, \"ecc_bits\": 0");
+    AlignedBuffer zeros(kMiB);
+    std::vector<unsigned char> first;
+    {
+        OpenDrive drive(1);
+        ASSERT_TRUE(drive.ok());
+        ASSERT_TRUE(drive.WriteAll(zeros.get(), kMiB, 4 * kMiB));
+        first = ReadAll(drive);
+    }
+    {
+        OpenDrive drive(1);  // the next run: the same bits, none more
+        ASSERT_TRUE(drive.ok());
+        EXPECT_EQ(ReadAll(drive), first);
+    }
+    platform::lab::LabOptions ageing;
+    ageing.age = true;
+    ageing.hours = 500;
+    ageing.celsius = 40;
+    std::string report, error;
+    ASSERT_TRUE(platform::lab::AgeDrives(ageing, &report, &error)) << error;
+    EXPECT_NE(report.find("Lab drive 1 aged 500 h at 40 C"), std::string::npos) << report;
+
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    const std::vector<unsigned char> aged = ReadAll(drive);
+    const std::size_t kept = BitsOnlyIn(first, std::vector<unsigned char>(first.size(), 0));
+    EXPECT_GT(kept, 2000u);                        // about 1.1e-4 of 32 Mbit
+    EXPECT_EQ(BitsOnlyIn(first, aged), 0u);        // every earlier error bit is still there
+    EXPECT_GT(BitsOnlyIn(aged, first), kept / 4);  // and retention loss added more
+
+    ASSERT_TRUE(drive.WriteAll(zeros.get(), kMiB, 4 * kMiB));
+    const std::vector<unsigned char> rewritten = ReadAll(drive);
+    EXPECT_GT(BitsOnlyIn(first, rewritten), kept * 9 / 10);  // fresh data, errors elsewhere
+}
+
+TEST_F(LabController, FewBlocksFailEarlyAndMostWearOutWellPastTheRatedCycles) {
+    AlignedBuffer block(kMiB);
+    for (const int aec : {0, 90}) {
+        SCOPED_TRACE(aec);
+        std::filesystem::remove(Path("lab_drive1.img"));
+        WriteOneDriveBench("kvt", 4, "\"initial_aec\": " + std::to_string(aec) + ", \"seed\": 9");
+        OpenDrive drive(1);
+        ASSERT_TRUE(drive.ok());
+        ASSERT_TRUE(drive.WriteAll(block.get(), kMiB, 4 * kMiB));
+        const auto page = SmartPage(1);
+        const std::uint64_t failed = WideValue(page, 195) + WideValue(page, 196);
+        if (aec == 0) {
+            EXPECT_EQ(failed, 0u);
+            EXPECT_EQ(WideValue(page, 204), 0u);
+        } else {  // three times the rated cycles: most of the 16 blocks are worn out
+            EXPECT_GE(failed, 12u);
+            EXPECT_EQ(WideValue(page, 204), 1u);  // the bad block table is full
+        }
+    }
 }
 
 TEST_F(LabController, SmartNeedingAnEnableAnswersAfterItFailingSmartAndIdentifyNever) {
