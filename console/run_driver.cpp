@@ -21,9 +21,12 @@ struct CatchingStopRequests {
     ~CatchingStopRequests() { platform::CatchStopRequests(false); }
 };
 
-// The test's span: the machine kept awake and the console kept from freezing.
+// The test's span: the machine kept awake, the console kept from freezing,
+// a shutdown turned into a stop request.
 struct UnattendedTest {
-    UnattendedTest() { platform::BeginUnattendedTest(); }
+    explicit UnattendedTest(std::uint32_t driveNumber) {
+        platform::BeginUnattendedTest(driveNumber);
+    }
     ~UnattendedTest() { platform::EndUnattendedTest(); }
     UnattendedTest(const UnattendedTest&) = delete;
     UnattendedTest& operator=(const UnattendedTest&) = delete;
@@ -56,7 +59,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         OpenResultLog(test);
         StartTally(test);
         NoteTestStart(test, readOnly);
-        const UnattendedTest unattended;
+        const UnattendedTest unattended(driveNumber);
         if (readOnly)
             ReadOnlyTest(test);
         else

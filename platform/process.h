@@ -34,6 +34,12 @@ std::wstring SystemErrorText(std::uint32_t code);
 /// The last system error code of the calling thread (GetLastError / errno).
 std::uint32_t LastErrorCode();
 
+/// True when the system error `code` says another program holds the file
+/// for a moment, so that the same operation may succeed shortly: a sharing
+/// or lock violation, or access denied, on Windows (where virus scanners and
+/// indexers open fresh files); never on Linux.
+bool IsBriefFileLock(std::uint32_t code);
+
 /// Converts a path to the narrow form the C++ file streams take.
 std::string NativePath(const std::wstring& path);
 

@@ -1,5 +1,6 @@
 #include "tracking/log_publish.h"
 
+#include "engine/file_retry.h"
 #include "engine/run_folders.h"
 #include "platform/process.h"
 #include "text/operator_output.h"
@@ -12,8 +13,9 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.clear();
 
     const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
-    if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
-        OutWide(L"Copy Failed: " + copyName + L"\n");
+    std::uint32_t error = 0;
+    const auto copy = [&] { return platform::CopyFileReplacing(test.resultLogPath, copyName); };
+    if (!RetryWhileLocked(copy, &error)) OutWide(L"Copy Failed: " + copyName + L"\n");
 
     OpenLogStream(test);
 }

@@ -41,9 +41,10 @@ std::vector<KeyBatch> GaugeLensKeyBatches(std::uint32_t driveNumber) {
     Release(&menu, kKeySpace);
     Release(&menu, kKeyAlt);
 
-    // Batch 3: Edit, Select All.
-    Press(&batches[2], 'E');
-    Press(&batches[2], 'S');
+    // Batch 3: Edit, Select All; every key pressed is released again, or
+    // the system would think it still held down.
+    Tap(&batches[2], 'E');
+    Tap(&batches[2], 'S');
 
     // Batch 4: Enter copies the selection; then the viewer's closing answers.
     KeyBatch& closing = batches[3];

@@ -21,6 +21,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/win32/shutdown_watch.h"
+
 namespace platform {
 namespace {
 
@@ -106,8 +108,11 @@ PipeReader& Pipe() {
 int pendingByte = -1;
 bool otherEnded = false;
 
-// The first stop request while catching; 0 when none.
-volatile LONG stopEvent = -1;  // -1: not catching
+// The first stop request while catching (its console event + 1); 0 when
+// none, -1 when not catching.
+volatile LONG stopEvent = -1;
+// The session ends (shutdown, restart, log-off), told by the window messages.
+constexpr LONG kSessionEnding = 100;
 
 // Notes the first Ctrl+C, Ctrl+Break or console close for the test loop's poll.
 // A second request, or one outside a test, takes the default action (the
@@ -137,9 +142,16 @@ std::string StopRequest() {
             return "Ctrl+Break";
         case CTRL_CLOSE_EVENT + 1:
             return "Console Closed";
+        case kSessionEnding:
+            return "Shutdown";
         default:
             return std::string();
     }
+}
+
+bool win32::NoteSessionEnding() {
+    const LONG before = InterlockedCompareExchange(&stopEvent, kSessionEnding, 0);
+    return before >= 0;
 }
 
 void InitConsole() {
@@ -202,16 +214,27 @@ bool InputEnded() {
 void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void WriteWide(const std::wstring& text) {
-    // The runtime converts wide output with its current locale and puts the
-    // stream in a failed state at the first character it cannot convert, which
-    // would silence every later wide text. Such characters are shown as '?'.
+    std::cout.flush();
+    // On a console the text goes in as UTF-16 and is shown in the console's
+    // own code page, whatever the runtime's locale is.
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output != nullptr && output != INVALID_HANDLE_VALUE && GetConsoleMode(output, &mode)) {
+        std::wcout.flush();
+        DWORD written = 0;
+        if (WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+            return;
+    }
+    // Redirected: the runtime converts wide output with its current locale and
+    // puts the stream in a failed state at the first character it cannot
+    // convert, which would silence every later wide text. Such characters are
+    // shown as '?'.
     std::wstring shown = text;
     char bytes[MB_LEN_MAX];
     for (wchar_t& character : shown) {
         if (std::wctomb(bytes, character) < 0) character = L'?';
     }
     std::wctomb(nullptr, 0);  // back to the initial shift state
-    std::cout.flush();
     std::wcout << shown << std::flush;
     std::wcout.clear();
 }

@@ -1,21 +1,37 @@
-// Disk guard of the Windows backend: a disk on which a volume lies holds data
-// and is refused. Partition tables are found by the layout check when the
-// drive is opened.
+// Disk guard of the Windows backend. Before a disk is opened for writing:
+// the volumes of the system (one on the disk holds data), then the disk
+// itself, opened for reading only: its partition layouts, the signatures in
+// its first and last MiB, and whether it can be written at all (offline or
+// read-only disks are refused before any file of the test is made).
 #include "platform/disk_guard.h"
 
+#include <windows.h>
+
+#include "platform/process.h"
 #include "platform/win32/ansi_text.h"
+#include "platform/win32/disk_probe.h"
 #include "platform/win32/volume_probe.h"
 
 namespace platform {
 
 DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
-    DiskGuardResult result;
-    const std::wstring volume = win32::VolumeOnDiskReason(driveNumber);
-    if (volume.empty()) return result;
-    result.refused = true;
-    result.partitionTable = true;
-    result.reason =
-        win32::AnsiText(volume) + " (remove its volumes first, e.g. with diskpart clean)";
+    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    const HANDLE disk = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (disk == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // An unknown number passes: opening it for the test fails and says so.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+        DiskGuardResult result;
+        result.refused = true;
+        result.reason = win32::AnsiText(L"cannot probe " + path + L": " + SystemErrorText(error));
+        return result;
+    }
+    DiskGuardResult result = win32::VolumesOnDisk(driveNumber);
+    if (!result.refused) result = win32::CheckLayouts(disk, path);
+    if (!result.refused) result = win32::CheckWritable(disk, path);
+    if (!result.refused) result = win32::CheckSignatures(disk, path);
+    CloseHandle(disk);
     return result;
 }
 

@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ata_wire.h"
 #include "platform/process.h"
 #include "platform/win32/wmi_service.h"
 #include "platform/win32/wmi_text.h"
 
 namespace platform {
 namespace {
+
+namespace ata = platform::ata;
 
 constexpr long kNextTimeoutMs = 10000;
 
@@ -127,9 +130,50 @@ DiskRecord ReadDiskRecord(IWbemClassObject* object) {
         Variant target;
         if (GetProperty(object, L"SCSITargetId", &target)) record.SCSITargetId = Int32Of(&target);
     }
-    // The instrumentation delivers the serial with its characters swapped in pairs.
-    record.SerialNumber = win32::SwapSerialPairs(record.SerialNumber);
     return record;
+}
+
+// The serial from the drive's own IDENTIFY answer. False when the drive
+// cannot be asked or does not answer (USB bridges, RAID, NVMe).
+bool ReadIdentifySerial(std::int32_t driveNumber, std::wstring* serial) {
+    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    const HANDLE drive =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (drive == INVALID_HANDLE_VALUE) return false;
+    ata::SmartCmdInParams in{};
+    in.cBufferSize = ata::kPageBytes;
+    in.irDriveRegs.bDriveHeadReg =
+        ata::kDeviceHeadMaster | ((driveNumber & 1) != 0 ? ata::kDeviceHeadSlaveBit : 0);
+    in.irDriveRegs.bCommandReg = ata::kCommandIdentify;
+    in.bDriveNumber = static_cast<std::uint8_t>(driveNumber);
+    ata::SmartCmdOutParams out{};
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(drive, ata::kSmartRcvDriveData, &in, sizeof in, &out,
+                                    sizeof out, &returned, nullptr);
+    CloseHandle(drive);
+    if (!ok || returned != ata::kAnswerBytes) return false;
+    *serial = win32::IdentifySerial(out.bBuffer);
+    return !serial->empty();
+}
+
+// Systems before Windows 8 (6.2) deliver the WMI serial with its characters
+// swapped in pairs; later ones deliver it as the drive gives it.
+bool WmiSwapsSerialPairs() {
+    OSVERSIONINFOEXW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) return false;
+    return version.dwMajorVersion < 6 ||
+           (version.dwMajorVersion == 6 && version.dwMinorVersion < 2);
+}
+
+// The menu's serial: the drive's IDENTIFY where it answers, else the WMI text.
+void TakeDriveSerial(DiskRecord* record) {
+    std::wstring serial;
+    if (ReadIdentifySerial(record->Index, &serial))
+        record->SerialNumber = serial;
+    else
+        record->SerialNumber = win32::WmiSerial(record->SerialNumber, WmiSwapsSerialPairs());
 }
 
 // Connection flags: wait at most the system's maximum on Windows XP (5.1)
@@ -159,6 +203,7 @@ void QueryDisks(IWbemServices* services, std::vector<DiskRecord>* disks) {
         const HRESULT result = enumerator->Next(kNextTimeoutMs, 1, &object, &returned);
         if (FAILED(result) || returned != 1 || object == nullptr) break;
         disks->push_back(ReadDiskRecord(object));
+        TakeDriveSerial(&disks->back());
     }
 }
 

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/viewer_host.h"
+
 namespace platform {
 namespace win32 {
 
@@ -15,6 +19,10 @@ struct InputCalls {
 
 /// The calls in use; the system's own unless a check replaced them.
 InputCalls& Input();
+
+/// The system's input record for one key event: digits as Unicode
+/// characters (independent of the keyboard layout), other keys as virtual keys.
+INPUT KeyInput(const KeyEvent& event);
 
 /// True when a window title is `wanted`, alone or behind a prefix ending in a
 /// blank (an elevated console's "Administrator: ", in any language).

@@ -75,6 +75,11 @@ std::wstring SystemErrorText(std::uint32_t code) {
 
 std::uint32_t LastErrorCode() { return GetLastError(); }
 
+bool IsBriefFileLock(std::uint32_t code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+           code == ERROR_ACCESS_DENIED;
+}
+
 std::string win32::AnsiText(const std::wstring& text) {
     if (text.empty()) return {};
     const int wideLength = static_cast<int>(text.size());

@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <new>
+#include <unordered_set>
 
 #include "platform/drive.h"
+#include "platform/win32/disk_layout.h"
 #include "platform/win32/raw_device.h"
 #include "platform/win32/sync_ioctl.h"
 #include "platform/win32/volume_probe.h"
@@ -18,17 +21,8 @@ namespace {
 
 // Wire layouts the drive requests rely on.
 static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX == 0x000700A0, "geometry request code");
-static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT == 0x0007400C, "layout request code");
 static_assert(sizeof(DISK_GEOMETRY) == 24, "DISK_GEOMETRY is 24 bytes");
 static_assert(offsetof(DISK_GEOMETRY_EX, DiskSize) == 24, "DiskSize follows DISK_GEOMETRY");
-static_assert(sizeof(PARTITION_INFORMATION) == 32, "PARTITION_INFORMATION is 32 bytes");
-static_assert(offsetof(PARTITION_INFORMATION, PartitionType) == 24, "PartitionType offset");
-static_assert(offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry) == 8,
-              "entries follow PartitionCount and Signature");
-static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT_EX == 0x00070050, "extended layout request code");
-static_assert(offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry) == 48,
-              "entries follow the style, count and MBR/GPT header");
-static_assert(sizeof(PARTITION_INFORMATION_EX) == 144, "PARTITION_INFORMATION_EX is 144 bytes");
 static_assert(sizeof(OVERLAPPED) <= sizeof(OverlappedSlot::bytes), "OVERLAPPED fits the slot");
 static_assert(alignof(OVERLAPPED) <= alignof(OverlappedSlot), "slot alignment suits OVERLAPPED");
 static_assert(offsetof(OverlappedSlot, bytes) == 0, "OVERLAPPED is the slot's first byte");
@@ -39,56 +33,6 @@ constexpr DWORD kRequestBufferBytes = 4096;
 
 namespace {
 
-// The legacy layout request: one partition type per MBR entry.
-bool ReadLegacyLayout(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
-    alignas(8) unsigned char buffer[kRequestBufferBytes] = {};
-    DWORD returned = 0;
-    if (!win32::SyncDeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, buffer,
-                                    sizeof buffer, &returned))
-        return false;
-    constexpr std::size_t kEntriesOffset = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry);
-    if (returned < kEntriesOffset) return false;
-    const auto* layout = reinterpret_cast<const DRIVE_LAYOUT_INFORMATION*>(buffer);
-    // Only entries the driver actually returned are read, whatever the count says.
-    const std::size_t entriesReturned = (returned - kEntriesOffset) / sizeof(PARTITION_INFORMATION);
-    const std::size_t count = std::min<std::size_t>(layout->PartitionCount, entriesReturned);
-    partitionTypes->clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto* entry = reinterpret_cast<const PARTITION_INFORMATION*>(
-            buffer + kEntriesOffset + i * sizeof(PARTITION_INFORMATION));
-        partitionTypes->push_back(entry->PartitionType);
-    }
-    return true;
-}
-
-// The extended request, which current systems answer also for a blank (RAW)
-// disk: no entries there, the MBR types, or one in-use mark per GPT partition.
-bool ReadExtendedLayout(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
-    std::vector<unsigned char> buffer(offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry) +
-                                      128 * sizeof(PARTITION_INFORMATION_EX));
-    DWORD returned = 0;
-    if (!win32::SyncDeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT_EX, nullptr, 0,
-                                    buffer.data(), static_cast<DWORD>(buffer.size()), &returned))
-        return false;
-    constexpr std::size_t kEntriesOffset = offsetof(DRIVE_LAYOUT_INFORMATION_EX, PartitionEntry);
-    if (returned < kEntriesOffset) return false;
-    const auto* layout = reinterpret_cast<const DRIVE_LAYOUT_INFORMATION_EX*>(buffer.data());
-    const std::size_t entriesReturned =
-        (returned - kEntriesOffset) / sizeof(PARTITION_INFORMATION_EX);
-    const std::size_t count = std::min<std::size_t>(layout->PartitionCount, entriesReturned);
-    partitionTypes->clear();
-    if (layout->PartitionStyle == PARTITION_STYLE_RAW) return true;
-    constexpr std::uint8_t kGptEntryInUse = 0xEE;
-    for (std::size_t i = 0; i < count; ++i) {
-        const PARTITION_INFORMATION_EX& entry = layout->PartitionEntry[i];
-        if (layout->PartitionStyle == PARTITION_STYLE_MBR)
-            partitionTypes->push_back(entry.Mbr.PartitionType);
-        else if (entry.PartitionLength.QuadPart != 0)
-            partitionTypes->push_back(kGptEntryInUse);
-    }
-    return true;
-}
-
 // A volume on the disk (also one without a partition table) counts as a used
 // entry, so such a disk is refused like a partitioned one.
 void CountVolumeOnDisk(HANDLE handle, std::vector<std::uint8_t>* partitionTypes) {
@@ -98,9 +42,8 @@ void CountVolumeOnDisk(HANDLE handle, std::vector<std::uint8_t>* partitionTypes)
                                     sizeof number, &returned) ||
         returned < sizeof number)
         return;
-    const bool anyUsed = std::any_of(partitionTypes->begin(), partitionTypes->end(),
-                                     [](std::uint8_t t) { return t != 0; });
-    if (!anyUsed && !win32::VolumeOnDiskReason(number.DeviceNumber).empty())
+    if (win32::UsedEntries(*partitionTypes) == 0 &&
+        win32::VolumesOnDisk(number.DeviceNumber).partitionTable)
         partitionTypes->push_back(0x07);
 }
 
@@ -127,9 +70,7 @@ public:
     }
 
     bool Layout(std::vector<std::uint8_t>* partitionTypes) override {
-        if (!ReadLegacyLayout(handle_, partitionTypes) &&
-            !ReadExtendedLayout(handle_, partitionTypes))
-            return false;
+        if (!win32::ReadLayout(handle_, partitionTypes)) return false;
         CountVolumeOnDisk(handle_, partitionTypes);
         return true;
     }
@@ -156,54 +97,96 @@ public:
         DWORD transferred = 0;
         const BOOL done = isRead ? ReadFile(handle_, buffer, length, &transferred, overlapped)
                                  : WriteFile(handle_, buffer, length, &transferred, overlapped);
-        if (done) return {IoStart::Finished, 0};
-        const DWORD error = GetLastError();
-        if (error == ERROR_IO_PENDING) return {IoStart::Pending, 0};
-        return {IoStart::Failed, error};
+        const DWORD error = done ? ERROR_SUCCESS : GetLastError();
+        if (!done && error != ERROR_IO_PENDING) return {IoStart::Failed, error};
+        // Either way a completion packet is queued on the port.
+        uncollected_.insert(overlapped);
+        return {done ? IoStart::Finished : IoStart::Pending, 0};
     }
 
     bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override {
         *slot = nullptr;
-        if (port_ == nullptr) return false;
-        DWORD transferred = 0;
-        ULONG_PTR key = 0;
-        OVERLAPPED* overlapped = nullptr;
-        const BOOL ok =
-            GetQueuedCompletionStatus(port_, &transferred, &key, &overlapped, timeoutMs);
-        if (overlapped == nullptr) return false;  // time-out, or a packet that is no transfer
+        Completion completion{};
+        if (!early_.empty()) {
+            completion = early_.front();
+            early_.pop_front();
+        } else if (!Dequeue(timeoutMs, &completion)) {
+            return false;  // time-out, or a packet that is no transfer
+        }
+        uncollected_.erase(completion.overlapped);
         // The OVERLAPPED sits at the start of its slot, so the addresses agree.
         // A failed transfer's slot is returned too: it has been collected.
-        *slot = reinterpret_cast<OverlappedSlot*>(overlapped);
-        return ok != FALSE;
+        *slot = reinterpret_cast<OverlappedSlot*>(completion.overlapped);
+        return completion.succeeded;
     }
 
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override {
         if (slot == nullptr) return true;
         auto* target = reinterpret_cast<OVERLAPPED*>(slot->bytes);
+        // Collected already (or never started): nothing refers to the slot.
+        if (uncollected_.count(target) == 0) return true;
         // Closing the handle does not cancel a disk request; CancelIoEx does.
-        // Not found means the request is over: its status was stored before its
-        // packet was queued, so nothing writes the OVERLAPPED or the buffer any more.
-        if (!CancelIoEx(handle_, target) && GetLastError() == ERROR_NOT_FOUND &&
-            HasOverlappedIoCompleted(target))
+        // A request that finished meanwhile is not found, but its packet is
+        // still queued: it is taken off the port here all the same, so that
+        // no later wait hands out the cancelled slot.
+        CancelIoEx(handle_, target);
+        for (auto early = early_.begin(); early != early_.end(); ++early) {
+            if (early->overlapped != target) continue;
+            early_.erase(early);
+            uncollected_.erase(target);
             return true;
-        if (port_ == nullptr) return false;
+        }
         const ULONGLONG deadline = GetTickCount64() + timeoutMs;
         for (;;) {
             const ULONGLONG now = GetTickCount64();
             if (now >= deadline) return false;
-            DWORD transferred = 0;
-            ULONG_PTR key = 0;
-            OVERLAPPED* overlapped = nullptr;
-            const BOOL ok = GetQueuedCompletionStatus(port_, &transferred, &key, &overlapped,
-                                                      static_cast<DWORD>(deadline - now));
-            if (overlapped == target) return true;
-            if (!ok && overlapped == nullptr) return false;  // time-out, or the port failed
+            Completion completion{};
+            if (!Dequeue(static_cast<DWORD>(deadline - now), &completion)) {
+                if (completion.portFailed || GetTickCount64() >= deadline) return false;
+                continue;
+            }
+            if (completion.overlapped == target) {
+                uncollected_.erase(target);
+                return true;
+            }
+            early_.push_back(completion);  // another transfer's: kept for the next wait
         }
     }
 
 private:
+    struct Completion {
+        OVERLAPPED* overlapped;
+        bool succeeded;
+        bool portFailed;  ///< no packet: the wait itself failed (not a time-out)
+    };
+
+    // Takes the next packet off the port. False on time-out or failure, or
+    // for a packet that is no transfer.
+    bool Dequeue(DWORD timeoutMs, Completion* completion) {
+        *completion = Completion{nullptr, false, false};
+        if (port_ == nullptr) {
+            completion->portFailed = true;
+            return false;
+        }
+        DWORD transferred = 0;
+        ULONG_PTR key = 0;
+        OVERLAPPED* overlapped = nullptr;
+        const BOOL ok =
+            GetQueuedCompletionStatus(port_, &transferred, &key, &overlapped, timeoutMs);
+        if (overlapped == nullptr) {
+            completion->portFailed = !ok && GetLastError() != WAIT_TIMEOUT;
+            return false;
+        }
+        *completion = Completion{overlapped, ok != FALSE, false};
+        return true;
+    }
+
     HANDLE handle_;
     HANDLE port_ = nullptr;
+    // Transfers whose completion has not been handed out or reaped yet.
+    std::unordered_set<OVERLAPPED*> uncollected_;
+    // Completions a cancel took off the port for other transfers.
+    std::deque<Completion> early_;
 };
 
 class PhysicalDrives final : public DriveSource {

@@ -122,18 +122,28 @@ bool BringToForeground(ConsoleWindow* window) {
     return window != nullptr && calls.getForeground() == WindowOf(window);
 }
 
+INPUT win32::KeyInput(const KeyEvent& event) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    const DWORD release = event.release ? KEYEVENTF_KEYUP : 0;
+    if (event.virtualKey >= '0' && event.virtualKey <= '9') {
+        // A digit is typed as its character: on the digit row of some
+        // layouts (AZERTY) the virtual key types '&', 'e-acute' ... instead.
+        input.ki.wVk = 0;
+        input.ki.wScan = event.virtualKey;
+        input.ki.dwFlags = KEYEVENTF_UNICODE | release;
+    } else {
+        input.ki.wVk = event.virtualKey;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(event.virtualKey, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = release;
+    }
+    return input;
+}
+
 bool SendKeyEvents(const std::vector<KeyEvent>& events) {
     if (events.empty()) return true;
-    std::vector<INPUT> inputs(events.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        INPUT& input = inputs[i];
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = events[i].virtualKey;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(events[i].virtualKey, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = events[i].release ? KEYEVENTF_KEYUP : 0;
-        input.ki.time = 0;
-        input.ki.dwExtraInfo = 0;
-    }
+    std::vector<INPUT> inputs;
+    for (const KeyEvent& event : events) inputs.push_back(win32::KeyInput(event));
     const UINT count = static_cast<UINT>(inputs.size());
     return win32::Input().sendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }

@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/disk_guard.h"
+
 namespace platform {
 namespace win32 {
 
-/// One line naming a volume whose extents lie on disk `diskNumber`
-/// ("volume C:\ lies on \\.\PhysicalDrive3"); empty when none does.
-std::wstring VolumeOnDiskReason(std::uint32_t diskNumber);
+/// Every volume of the system asked for its disk extents. Refused with
+/// `partitionTable` set and a line naming the volume ("volume C:\ lies on
+/// \\.\PhysicalDrive3 ...") when one lies on disk `diskNumber`; refused with
+/// the reason when a volume that may lie on a disk cannot be asked.
+DiskGuardResult VolumesOnDisk(std::uint32_t diskNumber);
 
 }  // namespace win32
 }  // namespace platform

@@ -25,5 +25,24 @@ std::wstring SwapSerialPairs(const std::wstring& serial) {
     return swapped;
 }
 
+std::wstring IdentifySerial(const std::uint8_t* identifyPage) {
+    constexpr std::size_t kSerialOffset = 20, kSerialBytes = 20;
+    std::wstring serial;
+    for (std::size_t i = 0; i < kSerialBytes; ++i) {
+        const std::uint8_t byte = identifyPage[kSerialOffset + (i ^ 1)];
+        serial += byte >= 0x20 && byte < 0x7F ? static_cast<wchar_t>(byte) : L'?';
+    }
+    const std::size_t first = serial.find_first_not_of(L' ');
+    if (first == std::wstring::npos) return {};
+    return serial.substr(first, serial.find_last_not_of(L' ') - first + 1);
+}
+
+std::wstring WmiSerial(const std::wstring& wmiText, bool swappedBySystem) {
+    const std::wstring serial = swappedBySystem ? SwapSerialPairs(wmiText) : wmiText;
+    const std::size_t first = serial.find_first_not_of(L' ');
+    if (first == std::wstring::npos) return {};
+    return serial.substr(first, serial.find_last_not_of(L' ') - first + 1);
+}
+
 }  // namespace win32
 }  // namespace platform

@@ -110,7 +110,7 @@ TEST(GaugeLensKeyBatches, AnswerThePromptsWithEveryDigitAndCopyTheConsoleText) {
     ASSERT_EQ(batches.size(), 4u);
     EXPECT_EQ(Keys(batches[0]), Keys(Taps("2\n2\n3\n")));
     EXPECT_EQ(Keys(batches[1]), Keys({{18, false}, {32, false}, {32, true}, {18, true}}));
-    EXPECT_EQ(Keys(batches[2]), Keys({{'E', false}, {'S', false}}));
+    EXPECT_EQ(Keys(batches[2]), Keys({{'E', false}, {'E', true}, {'S', false}, {'S', true}}));
     EXPECT_EQ(Keys(batches[3]), Keys(Taps("\n4\n0\n")));
     for (std::uint32_t drive : {0u, 12u, 105u}) {
         EXPECT_EQ(Keys(GaugeLensKeyBatches(drive)[0]),

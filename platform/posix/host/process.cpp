@@ -125,6 +125,9 @@ std::wstring SystemErrorText(std::uint32_t code) {
 
 std::uint32_t LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 
+// Linux has no mandatory sharing locks: a failure stays a failure.
+bool IsBriefFileLock(std::uint32_t) { return false; }
+
 std::string NativePath(const std::wstring& path) { return posix::Narrow(path); }
 
 std::filesystem::path FilePath(const std::wstring& path) { return NativePath(path); }

@@ -110,5 +110,42 @@ CHECK_CASE(TransfersCompleteOnThePortAtTheirOffsets) {
 }
 
 CHECK_CASE(NoVolumeLiesOnADiskThatDoesNotExist) {
-    EXPECT_TRUE(platform::win32::VolumeOnDiskReason(250).empty());
+    EXPECT_TRUE(!platform::win32::VolumesOnDisk(250).partitionTable);
+}
+
+namespace {
+
+// Waits until the system has finished the transfer (its packet is queued).
+bool FinishedBySystem(const Request& request) {
+    const auto* overlapped = reinterpret_cast<const OVERLAPPED*>(request.slot.bytes);
+    for (int i = 0; i < 500 && !HasOverlappedIoCompleted(overlapped); ++i) Sleep(10);
+    return HasOverlappedIoCompleted(overlapped);
+}
+
+}  // namespace
+
+CHECK_CASE(CancelTakesAFinishedTransfersPacketAndKeepsOthersForTheWait) {
+    ScratchFolder scratch;
+    const std::wstring image = scratch.File(L"drive.img");
+    EXPECT_TRUE(WriteTextFile(image, std::string(4 * kBlockBytes, 'x')));
+    std::uint32_t error = 0;
+    const std::unique_ptr<platform::Drive> drive =
+        platform::win32::OpenRawDevicePath(image, &error);
+    EXPECT_TRUE(drive != nullptr && drive->AttachPort() == platform::PortSetup::Ready);
+    if (drive == nullptr) return;
+    AlignedBlock first, second;
+    Request cancelled{}, other{};
+    // The other transfer's packet is queued first, the cancelled one's after it.
+    EXPECT_TRUE(drive->StartTransfer(&other.slot, 0, first.data(), kBlockBytes, true).status !=
+                platform::IoStart::Failed);
+    EXPECT_TRUE(FinishedBySystem(other));
+    EXPECT_TRUE(drive->StartTransfer(&cancelled.slot, kBlockBytes, second.data(), kBlockBytes, true)
+                    .status != platform::IoStart::Failed);
+    EXPECT_TRUE(FinishedBySystem(cancelled));
+    // Finished but not collected: the cancel reaps its packet.
+    EXPECT_TRUE(drive->CancelTransfer(&cancelled.slot, 5000));
+    platform::OverlappedSlot* done = nullptr;
+    EXPECT_TRUE(drive->WaitCompletion(1000, &done));
+    EXPECT_TRUE(done == &other.slot);  // never the cancelled slot
+    EXPECT_TRUE(!drive->WaitCompletion(200, &done) && done == nullptr);
 }

@@ -5,7 +5,7 @@
 #include "tests/platform/win32/check.h"
 
 CHECK_CASE(TestKeepsTheSystemAwakeUntilItEnds) {
-    platform::BeginUnattendedTest();
+    platform::BeginUnattendedTest(3);
     // Setting a state returns the one before: what the test left.
     const EXECUTION_STATE during = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     EXPECT_TRUE((during & ES_SYSTEM_REQUIRED) != 0);

@@ -2,6 +2,8 @@
 // front. A window of the console's class stands in for the viewer's console.
 #include <windows.h>
 
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "engine/test_context.h"
@@ -41,14 +43,16 @@ HWND front = nullptr;
 bool refuseForeground = false;
 UINT eventsAccepted = 0;  // per call; 0 takes them all
 std::vector<UINT> sentBatches;
+std::vector<INPUT> sentInputs;
 
 BOOL WINAPI PlaySetForeground(HWND window) {
     if (!refuseForeground) front = window;
     return refuseForeground ? FALSE : TRUE;
 }
 HWND WINAPI PlayGetForeground() { return front; }
-UINT WINAPI PlaySendInput(UINT count, LPINPUT, int) {
+UINT WINAPI PlaySendInput(UINT count, LPINPUT inputs, int) {
     sentBatches.push_back(count);
+    sentInputs.insert(sentInputs.end(), inputs, inputs + count);
     return eventsAccepted == 0 ? count : eventsAccepted;
 }
 
@@ -63,6 +67,7 @@ bool SendKeysPlayed(HWND window, HWND otherFront, bool refuse, UINT accepted) {
     refuseForeground = refuse;
     eventsAccepted = accepted;
     sentBatches.clear();
+    sentInputs.clear();
     CSSDTest test;
     test.driveNumber = 3;
     test.timings.keyMenuDelayMs = 0;
@@ -100,4 +105,21 @@ CHECK_CASE(KeysGoOnlyToTheViewerInFrontAndAllOfThemOrTheAttemptFails) {
     // The system took only part of a batch: nothing after it.
     EXPECT_TRUE(!SendKeysPlayed(viewer.window(), elsewhere, false, 1));
     EXPECT_EQ(static_cast<std::size_t>(1), sentBatches.size());
+}
+
+CHECK_CASE(DigitsAreTypedAsCharactersAndEveryKeyPressedIsReleased) {
+    const StandInConsole viewer(L"Administrator: " + kViewerPath);
+    EXPECT_TRUE(SendKeysPlayed(viewer.window(), viewer.window(), false, 0));
+    std::map<std::pair<WORD, WORD>, int> held;  // (virtual key, character) -> presses
+    std::wstring typed;
+    for (const INPUT& input : sentInputs) {
+        const bool unicode = (input.ki.dwFlags & KEYEVENTF_UNICODE) != 0;
+        const bool release = (input.ki.dwFlags & KEYEVENTF_KEYUP) != 0;
+        // No digit goes as a virtual key of the digit row.
+        EXPECT_TRUE(unicode || input.ki.wVk < '0' || input.ki.wVk > '9');
+        if (unicode && !release) typed += static_cast<wchar_t>(input.ki.wScan);
+        held[{input.ki.wVk, unicode ? input.ki.wScan : WORD{0}}] += release ? -1 : 1;
+    }
+    EXPECT_TRUE(typed == L"32340");  // drive 3, the menu answers 2, 3, 4 and 0
+    for (const auto& key : held) EXPECT_EQ(0, key.second);
 }

@@ -20,3 +20,17 @@ TEST(DiskRecordHelpers, DeviceIdIndexIsTheWholeTrailingNumberSerialPairsAreSwapp
     for (const auto& [raw, swapped] : serials)
         EXPECT_EQ(platform::win32::SwapSerialPairs(raw), swapped);
 }
+
+TEST(DiskRecordHelpers, MenuSerialIsIdentifysWholeFieldOrTheWmiTextUnswappedOnNewSystems) {
+    std::uint8_t page[512] = {};
+    const std::string field = "PRB BLANK 0005 FULLW";  // 20 characters, inner blanks
+    for (std::size_t i = 0; i < field.size(); ++i)
+        page[20 + (i ^ 1)] = static_cast<std::uint8_t>(field[i]);
+    EXPECT_EQ(platform::win32::IdentifySerial(page), L"PRB BLANK 0005 FULLW");
+    const std::string padded = "   S123\x01            ";  // 20 bytes
+    for (std::size_t i = 0; i < 20; ++i) page[20 + (i ^ 1)] = static_cast<std::uint8_t>(padded[i]);
+    EXPECT_EQ(platform::win32::IdentifySerial(page), L"S123?");
+
+    EXPECT_EQ(platform::win32::WmiSerial(L"WINEHDISK", false), L"WINEHDISK");
+    EXPECT_EQ(platform::win32::WmiSerial(L"IWENDHSI K", true), L"WINEHDISK");
+}
