@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "engine/mapped_verifier.h"
 #include "platform/drive.h"
 #include "text/operator_output.h"
 #include "tracking/log_publish.h"
@@ -46,6 +47,7 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
     const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
     AppendResult(test, readSpeed, writeSpeed, rber);
+    WriteErrorMapRound(test, stop == kEndOfDrive);
     PublishAndCapture(test);
     if (stop == kEndOfDrive) ++test.tally.rounds;
     NoteRoundEnd(test, stop == kEndOfDrive);

@@ -8,6 +8,7 @@
 #include "engine/day_number.h"
 #include "engine/dump_record.h"
 #include "engine/loop_support.h"
+#include "engine/mapped_verifier.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
 #include "engine/read_pipeline.h"
@@ -46,7 +47,8 @@ public:
         : test_(test),
           buffers_(kBufferCount, kRequestCount),
           verifier_(test),
-          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(kRead), verifier_) {}
+          mapped_(test, verifier_),
+          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(kRead), mapped_) {}
 
     void Run() {
         try {
@@ -267,6 +269,7 @@ private:
     BlockBuffer* previous_ = &buffers_[kPatternB];  // zero-filled until the first round ends
     IoRequest& writeRequest_ = buffers_.Request(kWrite);
     PatternVerifier verifier_;
+    MappedVerifier mapped_;
     ReadPipeline reads_;
 
     std::int64_t offset_ = 0;

@@ -6,6 +6,7 @@
 #include "engine/block_io.h"
 #include "engine/dump_record.h"
 #include "engine/loop_support.h"
+#include "engine/mapped_verifier.h"
 #include "engine/mmtimer.h"
 #include "engine/pattern.h"
 #include "engine/read_pipeline.h"
@@ -63,7 +64,8 @@ public:
         : test_(test),
           buffers_(kBufferCount),
           checker_(test, buffers_[kReference].data(), buffers_[kPrevious].data()),
-          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(0), checker_) {}
+          mapped_(test, checker_, true),
+          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(0), mapped_) {}
 
     void Run() {
         SetUp();
@@ -111,6 +113,7 @@ private:
     CSSDTest& test_;
     TransferBuffers buffers_;
     BlockChecker checker_;
+    MappedVerifier mapped_;
     ReadPipeline reads_;
 
     std::int64_t offset_ = 0;

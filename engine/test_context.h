@@ -12,6 +12,7 @@
 #include "platform/drive.h"
 #include "status/ckvt_status.h"
 #include "text/crlf_file_stream.h"
+#include "tracking/error_map.h"
 
 /// Why a batch of blocks ended.
 enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
@@ -78,6 +79,8 @@ public:
     bool stopRequestSaid = false;     ///< the stop request's lines were printed
     bool smartFailureSaid = false;    ///< the first failed SMART refresh was reported
     bool lastRefreshAnswered = true;  ///< the last SMART refresh succeeded
+    ErrorMap errorMap;                ///< the blocks with errors of the round in progress
+    bool errorMapFailureSaid = false;
 
     /// Folder of the result log, dump files and viewer captures, and folder
     /// the log is published to; empty: the program's folder and the usual

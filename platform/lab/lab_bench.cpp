@@ -155,10 +155,13 @@ DriveFaults ParseFaults(const json& faults, const std::string& where) {
     reader.RejectUnknownKeys({"io_error_at_mib", "stall_at_mib", "complete_at_once",
                               "smart_needs_enable", "smart_fails", "identify_fails", "missing",
                               "open_fails", "geometry_fails", "layout_fails",
-                              "smart_fails_after_mib"});
+                              "smart_fails_after_mib", "bit_errors_at_mib", "bit_errors_per_mib"});
     DriveFaults result;
     result.ioErrorAtMib = reader.MibList("io_error_at_mib");
     result.stallAtMib = reader.MibList("stall_at_mib");
+    result.bitErrorsAtMib = reader.MibList("bit_errors_at_mib");
+    result.bitErrorsPerMib = static_cast<std::uint32_t>(
+        reader.Integer("bit_errors_per_mib", 1, 2048, result.bitErrorsPerMib));
     result.completeAtOnce = reader.Flag("complete_at_once");
     result.smartNeedsEnable = reader.Flag("smart_needs_enable");
     result.smartFails = reader.Flag("smart_fails");

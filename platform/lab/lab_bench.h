@@ -17,9 +17,11 @@ enum class DriveKind { Kvt, Rzb, Plain };
 
 /// Faults a bench entry can inject.
 struct DriveFaults {
-    std::vector<std::int64_t> ioErrorAtMib;  ///< a transfer touching one of these MiB fails
-    std::vector<std::int64_t> stallAtMib;    ///< a transfer touching one of these never completes
-    bool completeAtOnce = false;             ///< every transfer finishes inside StartTransfer
+    std::vector<std::int64_t> ioErrorAtMib;    ///< a transfer touching one of these MiB fails
+    std::vector<std::int64_t> stallAtMib;      ///< a transfer touching one of these never completes
+    std::vector<std::int64_t> bitErrorsAtMib;  ///< a read of one of these MiB has bits flipped
+    std::uint32_t bitErrorsPerMib = 16;        ///< bits flipped per MiB read there
+    bool completeAtOnce = false;               ///< every transfer finishes inside StartTransfer
     bool smartNeedsEnable = false;  ///< SMART READ DATA fails until SMART ENABLE OPERATIONS
     bool smartFails = false;        ///< SMART READ DATA short, SMART ENABLE OPERATIONS rejected
     bool identifyFails = false;     ///< IDENTIFY DEVICE rejected

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -44,7 +45,8 @@ private:
 
 /// The bench's transfer faults: I/O errors at given MiB, transfers that never
 /// complete (a read of a pipe nobody writes, in flight on the file drive's ring
-/// until cancelled) and transfers that complete inside StartTransfer.
+/// until cancelled), transfers that complete inside StartTransfer, and reads
+/// that come back with bits flipped in given MiB.
 class FaultDrive final : public DriveDecorator {
 public:
     /// `ring` is the file drive at the bottom of `inner`, which it outlives.
@@ -65,6 +67,8 @@ private:
     DriveFaults faults_;
     std::deque<std::pair<OverlappedSlot*, bool>> finished_;  ///< slot, success; to be collected
     int stallPipe_[2] = {-1, -1};
+    /// Reads in flight that touch a MiB with bit errors: their offset, buffer, length.
+    std::unordered_map<OverlappedSlot*, std::tuple<std::int64_t, void*, std::uint32_t>> spoiled_;
 };
 
 }  // namespace platform::lab

@@ -21,6 +21,19 @@ bool Touches(const std::vector<std::int64_t>& mibs, std::int64_t offsetBytes,
     });
 }
 
+// Flips `perMib` bits in each faulty MiB the read covered, one per sector
+// spread evenly over the MiB, each past the ECC: the host sees them.
+void FlipBits(const std::vector<std::int64_t>& mibs, std::uint32_t perMib, std::int64_t offsetBytes,
+              void* buffer, std::uint32_t length) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    for (const std::int64_t mib : mibs)
+        for (std::uint32_t k = 0; k < perMib; ++k) {
+            const std::int64_t at = mib * kMiB + std::int64_t{k} * (kMiB / perMib) + k % 512;
+            if (at >= offsetBytes && at < offsetBytes + length)
+                bytes[at - offsetBytes] ^= static_cast<std::uint8_t>(1u << (k % 8));
+        }
+}
+
 }  // namespace
 
 FaultDrive::~FaultDrive() {
@@ -41,6 +54,8 @@ IoStartResult FaultDrive::StartTransfer(OverlappedSlot* slot, std::int64_t offse
         // Reading the silent pipe (also for a write) touches nothing until cancelled.
         return ring_->StartTransferOn(stallPipe_[0], slot, -1, buffer, length, true);
     }
+    if (isRead && Touches(faults_.bitErrorsAtMib, offsetBytes, length))
+        spoiled_[slot] = {offsetBytes, buffer, length};
     if (faults_.completeAtOnce) return CompleteAtOnce(slot, offsetBytes, buffer, length, isRead);
     return DriveDecorator::StartTransfer(slot, offsetBytes, buffer, length, isRead);
 }
@@ -65,15 +80,28 @@ IoStartResult FaultDrive::CompleteAtOnce(OverlappedSlot* slot, std::int64_t offs
 }
 
 bool FaultDrive::WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) {
-    if (finished_.empty()) return DriveDecorator::WaitCompletion(timeoutMs, slot);
-    const auto [done, ok] = finished_.front();
-    finished_.pop_front();
-    *slot = done;
-    if (!ok) errno = EIO;
+    bool ok = false;
+    if (finished_.empty()) {
+        ok = DriveDecorator::WaitCompletion(timeoutMs, slot);
+    } else {
+        const auto [done, doneOk] = finished_.front();
+        finished_.pop_front();
+        *slot = done;
+        ok = doneOk;
+        if (!ok) errno = EIO;
+    }
+    const auto spoiled = spoiled_.find(*slot);
+    if (spoiled != spoiled_.end()) {
+        const auto [offsetBytes, buffer, length] = spoiled->second;
+        if (ok)
+            FlipBits(faults_.bitErrorsAtMib, faults_.bitErrorsPerMib, offsetBytes, buffer, length);
+        spoiled_.erase(spoiled);
+    }
     return ok;
 }
 
 bool FaultDrive::CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) {
+    spoiled_.erase(slot);
     // Finished here: nothing touches its memory any more.
     const auto collected = std::remove_if(finished_.begin(), finished_.end(),
                                           [slot](const auto& done) { return done.first == slot; });

@@ -23,6 +23,15 @@ exit status: 0 page written, 1 a needed library is missing,
 that cannot be written."""
 
 
+def version() -> str:
+    """The version and source commit the program was packed from."""
+    try:
+        from ._version import VERSION
+    except ImportError:
+        return "unknown (not packed)"
+    return VERSION
+
+
 class _Parser(argparse.ArgumentParser):
     def error(self, message):
         self.exit(2, f"{PROGRAM}: {message} (see --help)\n")
@@ -31,6 +40,7 @@ class _Parser(argparse.ArgumentParser):
 def _arguments(argv):
     parser = _Parser(prog=PROGRAM, description=DESCRIPTION, epilog=EPILOG,
                      formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--version", action="version", version=f"{PROGRAM} {version()}")
     parser.add_argument("inputs", nargs="+", metavar="LOG_OR_FOLDER",
                         help="a result log, or a folder searched for result logs")
     parser.add_argument("-o", "--output", default="ssdtest-report.html", metavar="PAGE",

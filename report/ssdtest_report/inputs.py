@@ -5,7 +5,9 @@ import os
 from typing import List, Tuple
 
 from .logread import DriveLog, NotALog, read_log
+from .errormap import map_path, read_map
 from .rounds import classify
+from .runstatus import read_status
 from .serials import find_serial
 
 
@@ -16,7 +18,10 @@ class InputError(Exception):
 def _load(path: str) -> DriveLog:
     log = read_log(path)
     classify(log)
-    log.serial = find_serial(path, log.drive, log.model)
+    log.status = read_status(path)
+    drive = log.status["drive"] if log.status else {}
+    log.serial = str(drive.get("serial") or "") or find_serial(path, log.drive, log.model)
+    log.error_map = read_map(map_path(path))
     return log
 
 
@@ -24,7 +29,8 @@ def _csv_files(folder: str) -> List[str]:
     found = []
     for root, dirs, files in os.walk(folder):
         dirs.sort()
-        found += [os.path.join(root, name) for name in sorted(files) if name.lower().endswith(".csv")]
+        found += [os.path.join(root, name) for name in sorted(files) if name.lower().endswith(".csv")
+                  and not name.lower().endswith(".errors.csv")]
     return found
 
 

@@ -69,13 +69,32 @@ class Problem:
     text: str
 
 
-@dataclass
+# Columns whose parsed values a line keeps; every column is checked when the
+# line is read, and the others are parsed again only for the tidy CSV.
+KEPT_COLUMNS = {TIME, AEC, RBER, UBER8, UBER12, ROUND_RBER, ROUND_UBER8, ROUND_UBER12, BIT_ERRORS,
+                SECTOR_FAILS, READ_SPEED, WRITE_SPEED, READ_SECTORS, WRITE_SECTORS, PROGRAM_FAILS,
+                ERASE_FAILS, READ_FAILS}
+
+
 class DataLine:
-    line: int  # line number in the file, from 1
-    values: Dict[str, object]  # column name -> datetime, int or float
-    texts: Dict[str, str]  # column name -> the text as logged
-    kind: str = ""
-    round: int = 0
+    """One data line: its number, the values of the kept columns, its text."""
+    __slots__ = ("line", "values", "text", "columns", "kind", "round")
+
+    def __init__(self, line, values, text, columns, kind="", round=0):
+        self.line = line  # line number in the file, from 1
+        self.values = values  # kept column name -> datetime, int or float
+        self.text = text  # the line as logged, without its line end
+        self.columns = columns
+        self.kind = kind
+        self.round = round
+
+    @property
+    def texts(self) -> Dict[str, str]:
+        """Column name -> the text as logged."""
+        return dict(zip(self.columns, _split(self.text)))
+
+    def all_values(self) -> Dict[str, object]:
+        return _parse_fields(self.columns, _split(self.text))
 
 
 @dataclass
@@ -90,6 +109,8 @@ class DriveLog:
     serial: str = ""
     modified: float = 0.0  # the file's modification time, seconds since the epoch
     digest: str = ""  # hash of the file's bytes, to spot the same log given twice
+    status: Optional[dict] = None  # the run status file beside the log
+    error_map: object = None  # the error map beside the log (errormap.ErrorMap)
 
     @property
     def layout(self) -> str:
@@ -107,9 +128,12 @@ def parse_time(text: str) -> Optional[datetime.datetime]:
     match = _TIME_PATTERN.fullmatch(text)
     if not match or match.group(2) not in _MONTHS:
         raise ValueError(f"date-time '{text}' is not of the form 2010-Aug-23 14:05:09")
-    year, _, day, hour, minute, second = match.groups()
-    return datetime.datetime(int(year), _MONTHS[match.group(2)], int(day),
-                             int(hour), int(minute), int(second))
+    year, month, day, hour, minute, second = match.groups()
+    try:
+        return datetime.datetime(int(year), _MONTHS[month], int(day), int(hour), int(minute),
+                                 int(second))
+    except ValueError as error:
+        raise ValueError(f"date-time '{text}': {error}") from None
 
 
 def parse_real(text: str) -> float:
@@ -127,19 +151,57 @@ def parse_integer(text: str) -> int:
     return int(text)
 
 
-def _parse_fields(columns: List[str], fields: List[str]) -> Dict[str, object]:
+def _plan(columns: List[str], kept=None):
+    """Per column: its name, its kind (0 time, 1 real, 2 integer), whether its value is kept."""
+    return [(name, 0 if name == TIME else 1 if name in REAL_COLUMNS else 2,
+             kept is None or name in kept) for name in columns]
+
+
+def _parse_fields(columns: List[str], fields: List[str], kept=None, plan=None) -> Dict[str, object]:
+    """The values of the fields by column; raises ValueError naming the bad column.
+    Only the kept columns (all when None) are converted; the others are checked."""
     values = {}
-    for name, text in zip(columns, fields):
+    for (name, kind, keep), text in zip(plan or _plan(columns, kept), fields):
         try:
-            if name == TIME:
-                values[name] = parse_time(text)
-            elif name in REAL_COLUMNS:
-                values[name] = parse_real(text)
+            if kind == 2:
+                if text.isdigit():
+                    if keep:
+                        values[name] = int(text)
+                    continue
+                value = parse_integer(text)
+            elif kind == 1:
+                value = _NAMED_REALS[text] if text in _NAMED_REALS else parse_real(text)
             else:
-                values[name] = parse_integer(text)
+                value = _time_of(text)
         except ValueError as error:
             raise ValueError(f"column '{name}': {error}") from None
+        if keep:
+            values[name] = value
     return values
+
+
+_TIMES: Dict[str, Optional[datetime.datetime]] = {}
+
+
+def _time_of(text: str) -> Optional[datetime.datetime]:
+    """parse_time, remembering the day's midnight so that each day's date is read once."""
+    day, _, clock = text.partition(" ")
+    midnight = _TIMES.get(day)
+    if midnight is None or len(clock) != 8 or clock[2] != ":" or clock[5] != ":" \
+            or not (clock[:2] + clock[3:5] + clock[6:]).isdigit():
+        value = parse_time(text)
+        if value is not None and len(_TIMES) < 100000:
+            _TIMES[day] = value.replace(hour=0, minute=0, second=0)
+        return value
+    hour, minute, second = int(clock[:2]), int(clock[3:5]), int(clock[6:])
+    if hour > 23 or minute > 59 or second > 59:
+        return parse_time(text)
+    return midnight + datetime.timedelta(hours=hour, minutes=minute, seconds=second)
+
+
+def _split(text: str) -> List[str]:
+    """The fields of one line: a plain split unless the line quotes."""
+    return text.split(",") if '"' not in text else next(csv.reader([text]))
 
 
 def _shown(text: str) -> str:
@@ -151,15 +213,20 @@ def read_log(path: str) -> DriveLog:
     """Reads one result log; raises NotALog or OSError."""
     with open(path, "rb") as file:
         raw = file.read()
+    digest = hashlib.sha256(raw).hexdigest()
     # Latin-1 reads any byte without failing. Lines end at LF only (a CR
     # before it is part of the line end); the last piece without LF is torn.
-    pieces = raw.decode("latin-1").split("\n")
-    lines = [piece + "\n" for piece in pieces[:-1]] + ([pieces[-1]] if pieces[-1] else [])
-    if len(lines) < 2:
+    lines = raw.decode("latin-1").split("\n")
+    del raw
+    torn = lines.pop()
+    if len(lines) + (1 if torn else 0) < 2:
         raise NotALog("it has no title and column line")
-    title = lines[0].rstrip("\r\n")
+    if len(lines) < 2:
+        lines.append(torn)
+        torn = ""
+    title = lines[0].rstrip("\r")
     try:
-        columns = next(csv.reader([lines[1].rstrip("\r\n")]), [])
+        columns = next(csv.reader([lines[1].rstrip("\r")]), [])
     except csv.Error as error:
         raise NotALog(f"its column line is not CSV ({error})") from None
     missing = [name for name in REQUIRED_COLUMNS if name not in columns]
@@ -167,25 +234,23 @@ def read_log(path: str) -> DriveLog:
         raise NotALog(f"its column line lacks '{missing[0]}'")
 
     log = DriveLog(path=path, title=title, columns=columns, modified=os.stat(path).st_mtime,
-                   digest=hashlib.sha256(raw).hexdigest())
+                   digest=digest)
     match = _FILE_NAME.search(os.path.basename(path))
     if match:
         log.drive, log.model = int(match.group(1)), match.group(2)
     else:
         log.model = os.path.splitext(os.path.basename(path))[0]
 
-    # One line at a time through the CSV reader, so that every line keeps its
-    # number and a bad line cannot swallow the next one.
+    plan = _plan(columns, KEPT_COLUMNS)
+    # One line at a time, so that every line keeps its number and a bad line
+    # cannot swallow the next one.
     for number, text in enumerate(lines[2:], start=3):
-        if not text.endswith("\n"):
-            log.problems.append(Problem(number, "torn last line (no line end): skipped", _shown(text)))
-            continue
-        bare = text.rstrip("\r\n")
+        bare = text[:-1] if text.endswith("\r") else text
         if not bare:
             log.problems.append(Problem(number, "empty line: skipped", ""))
             continue
         try:
-            fields = next(csv.reader([bare]))
+            fields = _split(bare)
         except csv.Error as error:
             log.problems.append(Problem(number, f"not CSV ({error}): skipped", _shown(text)))
             continue
@@ -194,9 +259,12 @@ def read_log(path: str) -> DriveLog:
                 number, f"{len(fields)} fields instead of {len(columns)}: skipped", _shown(text)))
             continue
         try:
-            values = _parse_fields(columns, fields)
+            values = _parse_fields(columns, fields, plan=plan)
         except ValueError as error:
             log.problems.append(Problem(number, f"{error}: skipped", _shown(text)))
             continue
-        log.lines.append(DataLine(number, values, dict(zip(columns, fields))))
+        log.lines.append(DataLine(number, values, bare, columns))
+    if torn:
+        log.problems.append(Problem(len(lines) + 1, "torn last line (no line end): skipped",
+                                    _shown(torn)))
     return log

@@ -6,7 +6,7 @@ import html
 import math
 import os
 
-from . import charts
+from . import charts, fleet
 from . import logread as L
 from .rounds import NOTE as ROUND_NOTE
 from .rounds import READ_ONLY, count_rounds
@@ -27,7 +27,7 @@ LAST_LINE_COLUMNS = [
 ]
 
 _STYLE = """
-body { font: 14px/1.4 system-ui, sans-serif; margin: 0 auto; max-width: 1280px; padding: 1em 1.5em;
+body { font: 14px/1.4 system-ui, sans-serif; margin: 0 auto; max-width: 1440px; padding: 1em 1.5em;
        color: #1d232b; background: #fff; }
 h1 { font-size: 1.6em; margin: .2em 0; } h2 { margin-top: 1.6em; border-bottom: 2px solid #d5dae1; }
 table { border-collapse: collapse; margin: .6em 0; }
@@ -44,6 +44,20 @@ td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowra
 .charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(520px, 1fr)); gap: .8em; }
 figure.chart { margin: 0; } figure.chart svg { width: 100%; height: auto; display: block; }
 .stale { color: #b3261e; font-weight: 600; }
+.scroll { overflow-x: auto; }
+table.sortable { font-size: 13px; }
+table.sortable th, table.sortable td { padding: .25em .45em; }
+table.sortable th { cursor: pointer; user-select: none; white-space: nowrap; }
+table.sortable td.state { min-width: 11em; }
+table.sortable th[data-order="down"]::after { content: " ▼"; }
+table.sortable th[data-order="up"]::after { content: " ▲"; }
+tr.marked td.state { font-weight: 700; }
+tr.state-failed, tr.state-refused { background: #fde7e6; } tr.state-failed td.state { color: #b3261e; }
+tr.state-abandoned { background: #fff4dc; } tr.state-abandoned td.state { color: #8a4b00; }
+tr.state-stale { background: #eceff3; } tr.state-stale td.state { color: #5a6472; }
+figure.chart.wide { grid-column: 1 / -1; }
+#tip { position: fixed; pointer-events: none; background: #1d232b; color: #fff; padding: .25em .5em;
+       border-radius: 3px; font-size: 12px; max-width: 36em; z-index: 10; }
 .problems { color: #8a4b00; } code { font-size: .9em; }
 .muted { color: #5a6472; }
 """
@@ -58,8 +72,43 @@ window.onerror = function (message, source, line) {
   if (box) { box.textContent = window.reportErrors.join('\\n'); box.hidden = false; }
 };
 """
+# Shows an element's SVG title at once in a tip beside the pointer (the
+# browser's own title tip comes late and not at all on touch screens).
+_TIP = """
+(function () {
+  var tip = document.getElementById('tip');
+  function titleOf(element) {
+    for (; element && element.tagName !== 'svg'; element = element.parentNode) {
+      var title = element.querySelector ? element.querySelector(':scope > title') : null;
+      if (title) return title.textContent;
+    }
+    return '';
+  }
+  document.addEventListener('mouseover', function (event) {
+    var text = titleOf(event.target);
+    tip.hidden = !text;
+    tip.textContent = text;
+    if (text) { tip.style.left = (event.clientX + 12) + 'px'; tip.style.top = (event.clientY + 12) + 'px'; }
+  });
+})();
+"""
+# With #hover-check the page hovers the first point of every chart and
+# keeps the tip's text on the figure, for the headless browser's check.
 _CHART_CHECK = """
 window.addEventListener('load', function () {
+  if (location.hash === '#hover-check') {
+    document.querySelectorAll('figure.chart').forEach(function (figure) {
+      var point = figure.querySelector('[id*="-series-"] title');
+      if (!point) return;
+      point.parentNode.scrollIntoView({block: 'center'});
+      var box = point.parentNode.getBoundingClientRect();
+      var x = box.left + box.width / 2, y = box.top + box.height / 2;
+      var under = document.elementFromPoint(x, y);
+      if (under) under.dispatchEvent(new MouseEvent('mouseover', {bubbles: true, clientX: x, clientY: y}));
+      var tip = document.getElementById('tip');
+      figure.dataset.hover = tip.hidden ? '' : tip.textContent;
+    });
+  }
   document.querySelectorAll('figure.chart').forEach(function (figure) {
     var svg = figure.querySelector('svg');
     var box = svg ? svg.getBoundingClientRect() : { width: 0, height: 0 };
@@ -121,8 +170,9 @@ def _last_line(log) -> str:
     if not log.lines:
         return "<p class=\"muted\">The log has no readable data line yet.</p>"
     line = log.lines[-1]
-    shown = [(c, label) for c, label in LAST_LINE_COLUMNS if c in line.texts]
-    cells = "".join(f"<div><span>{_e(label)}</span><b data-column=\"{_e(c)}\">{_e(line.texts[c])}</b></div>"
+    texts = line.texts
+    shown = [(c, label) for c, label in LAST_LINE_COLUMNS if c in texts]
+    cells = "".join(f"<div><span>{_e(label)}</span><b data-column=\"{_e(c)}\">{_e(texts[c])}</b></div>"
                     for c, label in shown)
     return (f"<p class=\"muted\">Figures of the last line (line {line.line}, {_e(line.kind)}, "
             f"{_e(_time(line.values.get(L.TIME)))}), as logged:</p><div class=\"last\">{cells}</div>")
@@ -138,6 +188,9 @@ def _problems(log) -> str:
 
 def _drive_section(log, anchor) -> str:
     drawn = (chart(log, f"{anchor}-{n}") for n, chart in enumerate(charts.DRIVE_CHARTS))
+    drawn = list(drawn)
+    if log.error_map is not None:
+        drawn.append(charts.error_heat_map(log, log.error_map, f"{anchor}-map"))
     figures = "".join(f"<figure class=\"chart\">{svg}</figure>" for svg in drawn if svg)
     return (f"<section class=\"drive\" id=\"{anchor}\"><h2>{_e(drive_label(log))}</h2>"
             f"{_facts(log)}{_last_line(log)}{_problems(log)}<div class=\"charts\">{figures}</div></section>")
@@ -152,40 +205,27 @@ def _number(value) -> str:
 
 
 def _bench_section(logs, anchors, now) -> str:
-    order = sorted(range(len(logs)), key=lambda i: (_last(logs[i], L.AEC) or -1), reverse=True)
-    rows = []
-    for i in order:
-        log = logs[i]
-        age = now - datetime.datetime.fromtimestamp(log.modified)
-        state = (f"<span class=\"stale\">stale ({age.days} d)</span>" if age > STALE_AFTER else "")
-        errors = f"{_number(_last(log, L.BIT_ERRORS))} bits / {_number(_last(log, L.SECTOR_FAILS))} sectors"
-        last_time = log.lines[-1].values.get(L.TIME) if log.lines else None
-        unread = f" ({len(log.problems)} unread)" if log.problems else ""
-        rows.append(
-            f"<tr><td><a href=\"#{anchors[i]}\">drive {_e(log.drive)}</a></td><td>{_e(log.model)}</td>"
-            f"<td>{_e(log.serial or '—')}</td><td class=\"n\">{_number(_last(log, L.AEC))}</td>"
-            f"<td class=\"n\">{count_rounds(log)}</td><td class=\"n\">{_number(_last(log, L.RBER))}</td>"
-            f"<td class=\"n\">{_number(_last(log, L.UBER8))}</td>"
-            f"<td class=\"n\">{_number(_last(log, L.UBER12))}</td>"
-            f"<td>{errors}</td><td>{_e(_time(last_time))}{unread}</td><td>{state}</td></tr>")
-    heads = ("drive", "model", "serial", "erase count", "rounds", "RBER", "UBER 8-bit", "UBER 12-bit",
-             "errors counted", "last update", "")
-    table = ("<table class=\"bench\"><tr>" + "".join(f"<th>{h}</th>" for h in heads) + "</tr>"
-             + "".join(rows) + "</table>")
     labels = [drive_label(log) for log in logs]
-    chart = charts.bench_rber(logs, labels, "bench")
-    return (f"<section id=\"bench\"><h2>Bench: {len(logs)} drives, most worn first</h2>{table}"
-            f"<figure class=\"chart\">{chart}</figure></section>")
+    figures = "".join(f"<figure class=\"chart wide\">{svg}</figure>"
+                      for svg in charts.bench_charts(logs, labels, anchors))
+    return (f"<section id=\"bench\"><h2>Bench: {len(logs)} drives</h2>"
+            f"<p class=\"muted\">Most worn first; click a heading to sort by it. Failed, abandoned, "
+            f"refused and stale runs are marked.</p><div class=\"scroll\">{fleet.table(logs, anchors, now)}</div>"
+            f"<div class=\"charts\">{figures}</div></section>")
 
 
 def _notes(logs, passed_over) -> str:
     items = [ROUND_NOTE,
              "Charts with a logarithmic scale leave out zero rates; lines whose rate is not a number "
              "(nan, -nan: no sector read yet) or infinite are left out of every chart.",
-             "A drive's serial number is not in its log; it is read from the newest viewer capture "
-             "(drive&lt;N&gt;_&lt;time&gt;_data.txt) or lab bench file beside the log.",
-             f"Stale: the log file has not changed for more than {STALE_AFTER.days} day "
-             "before this report was made.",
+             "The fleet table and each drive's serial come from the run status file beside the log "
+             "(drive&lt;N&gt;_&lt;model&gt;.status.json, times in UTC); without one the serial is read "
+             "from the newest viewer capture or lab bench file beside the log and the state is "
+             "unknown.",
+             f"Stale: a running test whose status file was not updated for more than "
+             f"{STALE_AFTER.days} day, or without a status file, a log unchanged that long.",
+             "Where the errors are: the error map beside the log (drive&lt;N&gt;_&lt;model&gt;.errors.csv) "
+             "lists per round the 1 MiB blocks with bit errors; hover a cell for its figures.",
              "The second controller kind's layout has no failure block counters; its page has no "
              "chart of them.",
              "A line is read only when it is complete (it ends with its line end) and has every "
@@ -200,7 +240,7 @@ def _notes(logs, passed_over) -> str:
 
 def render(logs, passed_over, now=None) -> str:
     """The whole page for the given logs (already read and classified)."""
-    now = now or datetime.datetime.now()
+    now = now or datetime.datetime.now(datetime.timezone.utc)
     anchors = [f"drive-{i + 1}" for i in range(len(logs))]
     bench = _bench_section(logs, anchors, now) if len(logs) > 1 else ""
     drives = "".join(_drive_section(log, anchor) for log, anchor in zip(logs, anchors))
@@ -209,6 +249,7 @@ def render(logs, passed_over, now=None) -> str:
     return (f"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             f"<meta name=\"viewport\" content=\"width=device-width\"><title>{_e(title)}</title>"
             f"<script>{_ERROR_COLLECTOR}</script><style>{_STYLE}</style></head><body>"
-            f"<h1>{_e(title)}</h1><p class=\"muted\">Made {_e(_time(now))} from {len(logs)} log(s) in "
+            f"<h1>{_e(title)}</h1><p class=\"muted\">Made {_e(_time(now))} UTC from {len(logs)} log(s) in "
             f"{_e(sources)}.</p><pre id=\"page-errors\" hidden></pre>"
-            f"{bench}{drives}{_notes(logs, passed_over)}<script>{_CHART_CHECK}</script></body></html>\n")
+            f"{bench}{drives}{_notes(logs, passed_over)}<div id=\"tip\" hidden></div>"
+            f"<script>{_TIP}{fleet.SORT_SCRIPT}{_CHART_CHECK}</script></body></html>\n")

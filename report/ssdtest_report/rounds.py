@@ -10,8 +10,8 @@ During a round the read-sector counter advances in whole batches of 1024
 blocks of 1 MiB (2,097,152 sectors); a round ends with a shorter batch, so
 its line leaves that grid. A line whose round rate is 0 is therefore a
 round end when the sectors read since the last round boundary are not a
-whole number of batches (or none at all: a round abandoned before its
-first block).
+whole number of batches. When none were read at all, the line ends a round
+abandoned before its first block, which is no round.
 """
 
 import math
@@ -22,6 +22,7 @@ INITIAL = "initial"
 IN_ROUND = "in-round"
 ROUND_END = "round end"
 READ_ONLY = "read-only"
+EMPTY_END = "empty end"  # a round abandoned before its first block: no round
 
 BATCH_SECTORS = 1024 * 2048
 # Reads of the operating system or of SMART may move a real drive's counter
@@ -34,7 +35,9 @@ NOTE = ("Round ends: a line with a non-zero last-round raw bit error rate ends a
         "(Total Count of Read Sectors) has moved by something other than a whole number of "
         "1024-block batches (2,097,152 sectors, with a slack of 1024 sectors) since the last "
         "round boundary, because a round's reads come in such batches until its last, shorter "
-        "batch. Without that counter (second controller layout) a 0 rate means in-round. "
+        "batch. A line whose read-sector counter has not moved since the last round boundary "
+        "ends a round abandoned before its first block: it is no round and is not counted. "
+        "Without that counter (second controller layout) a 0 rate means in-round. "
         "A line with write speed 0 whose written-sector counter did not move while its "
         "read-sector counter did (or whose read speed is not 0) is a read-only pass. "
         "The first line of a log with all speeds and rates 0 is the initial line. "
@@ -65,7 +68,9 @@ def _classify(line, previous, boundary_reads, first: bool) -> str:
         return IN_ROUND
     moved = reads - boundary_reads
     off_grid = min(moved % BATCH_SECTORS, -moved % BATCH_SECTORS)
-    return ROUND_END if moved == 0 or off_grid > PHASE_SLACK else IN_ROUND
+    if moved == 0:
+        return EMPTY_END
+    return ROUND_END if off_grid > PHASE_SLACK else IN_ROUND
 
 
 def classify(log: DriveLog) -> None:

@@ -35,7 +35,8 @@ def write(logs, path: str) -> None:
         writer.writerow(_LEADING + [column_name(c) for c in columns])
         for log in logs:
             for line in log.lines:
-                time = line.values.get(L.TIME)
+                values = line.all_values()
+                time = values.get(L.TIME)
                 writer.writerow([log.path, _text(log.drive), log.serial, log.model, line.line, line.kind,
                                  line.round, time.isoformat() if time else ""]
-                                + [_text(line.values.get(c)) for c in columns])
+                                + [_text(values.get(c)) for c in columns])

@@ -1,5 +1,5 @@
 """Report pages of a lab run and of a folder of three logs, opened in headless
-Chromium; and the tidy CSV read by pandas.
+Chromium with every chart's first point hovered; and the tidy CSV read by pandas.
 Usage: test_report_pages.py <ssdtest-report> <ssdtest-lab> <build dir>"""
 
 import csv
@@ -17,7 +17,7 @@ REPORT, LAB, BUILD = (os.path.abspath(a) for a in sys.argv[1:4])
 SCRATCH = os.path.join(BUILD, "report-scratch")
 
 
-def run_lab(folder, rounds):
+def run_lab(folder, rounds, faults="{}"):
     """A scripted run of lab drive 1 (16 MiB, one erase count per round) up to `rounds`."""
     os.makedirs(os.path.join(folder, "home", "My Dropbox", "Public"))
     shutil.copy(LAB, folder)
@@ -25,7 +25,8 @@ def run_lab(folder, rounds):
     with open(os.path.join(folder, "ssdlab.json"), "w") as bench:
         bench.write('{ "drives": [ { "number": 1, "kind": "kvt", "size_mib": 16, "model": "Lab R16", '
                     '"serial": "LABR0016", "firmware": "1.0", "write_amplification": 1.1, '
-                    '"rber_start": 1e-6, "rber_rated": 1e-5, "rated_cycles": 30, "seed": 8 } ] }\n')
+                    '"rber_start": 1e-6, "rber_rated": 1e-5, "rated_cycles": 30, "seed": 8, '
+                    f'"faults": {faults} }} ] }}\n')
     socket = f"ssdtest-report-test-{os.getpid()}"
     env = dict(os.environ, HOME=os.path.join(folder, "home"), SSDTEST_TRACE=os.path.join(folder, "trace"),
                SSDTEST_VIEWER_TMUX_SOCKET=socket, SSDTEST_VIEWER_DIR=folder)
@@ -48,6 +49,7 @@ class PageFacts(html.parser.HTMLParser):
     def __init__(self, dom):
         super().__init__()
         self.drawn, self.figures, self.links, self.sections, self.text = [], {}, [], [], []
+        self.hovers = []
         self.checked, self.errors, self._into = None, "", None
         self.feed(dom)
         self.text = "".join(self.text)
@@ -56,8 +58,9 @@ class PageFacts(html.parser.HTMLParser):
         a = dict(attrs)
         if tag == "body":
             self.checked = a.get("data-checked")
-        if tag == "figure" and a.get("class") == "chart":
+        if tag == "figure" and "chart" in a.get("class", "").split():
             self.drawn.append(a.get("data-drawn"))
+            self.hovers.append(a.get("data-hover", ""))
         if tag == "section" and a.get("class") == "drive":
             self.sections.append(a["id"])
         if tag == "a" and a.get("href", "").startswith("#"):
@@ -83,7 +86,7 @@ def open_in_chromium(page):
     result = subprocess.run(
         ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--enable-logging=stderr", "--v=0",
          f"--user-data-dir={SCRATCH}/chromium", "--virtual-time-budget=10000", "--dump-dom",
-         "file://" + page], capture_output=True, text=True, timeout=120)
+         "file://" + page + "#hover-check"], capture_output=True, text=True, timeout=120)
     console = [line for line in result.stderr.splitlines() if ":CONSOLE" in line]
     return PageFacts(result.stdout), console
 
@@ -100,6 +103,7 @@ class ReportPages(unittest.TestCase):
         self.assertEqual(facts.checked, "yes", "the page's script did not run")
         self.assertEqual(facts.drawn, ["yes"] * charts)
         self.assertEqual((facts.errors, console), ("", []))
+        self.assertNotIn("", facts.hovers, "a chart whose first point shows no value on hover")
         return facts
 
     def check_header(self, facts, section, fields):
@@ -109,10 +113,18 @@ class ReportPages(unittest.TestCase):
 
     def test_lab_run(self):
         folder = os.path.join(SCRATCH, "lab")
-        log = run_lab(folder, 4)
+        log = run_lab(folder, 4, '{ "bit_errors_at_mib": [5, 6], "bit_errors_per_mib": 4 }')
         page, table = os.path.join(folder, "run.html"), os.path.join(folder, "run.csv")
         render([log], page, table)
-        facts = self.check_page(page, 6)
+        facts = self.check_page(page, 7)  # the six charts and the error map's heat map
+        self.assertRegex(facts.hovers[0], r"^(cumulative|per round): RBER [0-9.e-]+ at erase count \d, round \d$")
+        self.assertEqual(facts.hovers[6], "round 1 (round end): 15 MiB verified")
+        with open(page) as file:
+            shown = file.read()
+        for rnd in range(1, 5):  # both faulty MiB in every round, four bits each
+            for mib in (5, 6):
+                self.assertIn(f"round {rnd} (round end, erase count {rnd}): MiB {mib}–{mib + 1}: "
+                              "4 bit errors, 4 failed sectors in 1 block(s)", shown)
         self.check_header(facts, "drive-1", last_line_fields(log))
         self.assertIn("LABR0016", facts.text)  # the serial, from the viewer capture
         self.assertIn("0 → 4", facts.text)
@@ -173,16 +185,21 @@ class ReportPages(unittest.TestCase):
                 file.write(f"2026-Dec-09 11:0{n}:00,1,{n // 2},{n + 1},4096,64,0,0,0,0,0,0,"
                            f"{rate},{n}e-20,0,{last},0,0,{n},{n},{n * 700},{n * 800}\r\n")
         shutil.copy(os.path.join(os.path.dirname(lab), "ssdlab.json"), folder)
+        with open(fresh[:-4] + ".status.json", "w") as file:
+            file.write('{"format": "ssdtest-status", "state": "failed", "reason": "I/O error at MiB 7", '
+                       '"updated": "2026-12-09T10:10:00Z", "drive": {"serial": "SFRESH01"}}')
         with open(os.path.join(folder, "drive1_20261209T100000_bank.csv"), "w") as file:
             file.write("Bank,Blocks\r\n0,16\r\n")
 
         page, table = os.path.join(folder, "bench.html"), os.path.join(folder, "bench.csv")
         render([folder], page, table)
-        facts = self.check_page(page, 1 + 6 + 6 + 5)
+        facts = self.check_page(page, 3 + 6 + 6 + 5)
         text = facts.text
         self.assertEqual(facts.links, ["drive-3", "drive-1", "drive-2"])  # most worn first
-        self.assertEqual(text.count("stale ("), 1)  # the old log only
-        self.assertIn("stale (3 d)", text)
+        self.assertEqual(text.count("stale: "), 1)  # the old log only
+        self.assertIn("stale: no status file; the log unchanged for 3 d", text)
+        self.assertIn("failed: I/O error at MiB 7", text)
+        self.assertIn("SFRESH01", text)  # the serial from the status file
         self.assertIn("line 9: column 'Average Erase Count': 'abc' is not a whole number", text)
         self.assertIn("line 12: torn last line", text)
         self.assertIn("drive1_20261209T100000_bank.csv: not a result log", text)

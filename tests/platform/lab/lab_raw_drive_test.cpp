@@ -137,6 +137,29 @@ TEST_F(LabRawDrive, IoErrorFailsTransfersTouchingThatMibGeometryAndLayoutFaultsT
     EXPECT_TRUE(drive.Transfer(3 * kMiB, block.get(), kMiB, true));
 }
 
+TEST_F(LabRawDrive, BitErrorFaultFlipsBitsInReadsOfItsMibOnly) {
+    WriteOneDriveBench("kvt", 4,
+                       "\"rber_start\": 0, \"rber_rated\": 0, \"rber_max\": 0, \"faults\": "
+                       "{\"bit_errors_at_mib\": [2], \"bit_errors_per_mib\": 5}");
+    OpenDrive drive(1);
+    ASSERT_TRUE(drive.ok());
+    const AlignedBuffer block = Filled(5);
+    AlignedBuffer back(kMiB);
+    const auto flippedBits = [&] {
+        int bits = 0;
+        for (std::size_t i = 0; i < kMiB; ++i)
+            bits += __builtin_popcount(static_cast<unsigned>(back.get()[i] ^ block.get()[i]));
+        return bits;
+    };
+    for (const std::int64_t mib : {1, 2, 3}) {
+        ASSERT_TRUE(drive.Transfer(mib * kMiB, block.get(), kMiB, false));
+        ASSERT_TRUE(drive.Transfer(mib * kMiB, back.get(), kMiB, true));
+        EXPECT_EQ(flippedBits(), mib == 2 ? 5 : 0) << "MiB " << mib;
+    }
+    EXPECT_EQ(test_support::ReadAt(Path("lab_drive1.img"), 2 * kMiB, kMiB), Text(block, kMiB))
+        << "the stored data stays intact";
+}
+
 TEST_F(LabRawDrive, TransferCompletedAtOnceIsStillCollected) {
     WriteOneDriveBench("kvt", 4, "\"faults\": {\"complete_at_once\": true}");
     OpenDrive drive(1);

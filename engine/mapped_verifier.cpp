@@ -1,0 +1,43 @@
+#include "engine/mapped_verifier.h"
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+
+#include "smart/process_utils.h"
+#include "text/operator_output.h"
+#include "tracking/error_map.h"
+
+MappedVerifier::MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly)
+    : test_(test), inner_(inner) {
+    test_.errorMap.SetReadOnly(readOnly);
+}
+
+template <typename Check>
+void MappedVerifier::Mapped(std::int64_t offsetBytes, Check check) {
+    const std::uint64_t bits = test_.uncorrectableBitErrors;
+    const std::uint64_t sectors = test_.sectorFailCount;
+    check();
+    test_.errorMap.Note(offsetBytes, test_.uncorrectableBitErrors - bits,
+                        test_.sectorFailCount - sectors);
+}
+
+void MappedVerifier::Verify(const std::uint8_t* data, std::int64_t offsetBytes) {
+    Mapped(offsetBytes, [&] { inner_.Verify(data, offsetBytes); });
+}
+
+void MappedVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) {
+    Mapped(offsetBytes, [&] { inner_.VerifyAndClear(data, offsetBytes); });
+}
+
+void WriteErrorMapRound(CSSDTest& test, bool complete) {
+    if (!test.errorMap.HasRound()) return;  // a round that verified nothing is no round
+    const std::string time = boost::posix_time::to_iso_extended_string(
+                                 boost::posix_time::second_clock::universal_time()) +
+                             "Z";
+    const std::wstring path = ErrorMapPath(test.resultLogPath);
+    const std::string reason = AppendErrorMapRound(test.errorMap, path, time,
+                                                   test.currentStatus.AverageEraseCount, complete);
+    if (!reason.empty() && !test.errorMapFailureSaid) {
+        OutWide(L"Error Map Write Failed: " + path + L": " + ToWide(reason) + L"\n");
+        test.errorMapFailureSaid = true;
+    }
+}

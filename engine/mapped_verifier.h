@@ -1,0 +1,27 @@
+// A verifier that also notes in the test's error map which blocks had errors.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/read_pipeline.h"
+#include "engine/test_context.h"
+
+/// Wraps the loop's verifier: each block's share of the tool's bit error and
+/// failed sector counts goes to test.errorMap with the block's offset.
+class MappedVerifier : public BlockVerifier {
+public:
+    MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly = false);
+    void Verify(const std::uint8_t* data, std::int64_t offsetBytes) override;
+    void VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) override;
+
+private:
+    template <typename Check>
+    void Mapped(std::int64_t offsetBytes, Check check);
+
+    CSSDTest& test_;
+    BlockVerifier& inner_;
+};
+
+/// Appends the round's error map to the file beside the result log; a file
+/// that cannot be written is said once and the test goes on.
+void WriteErrorMapRound(CSSDTest& test, bool complete);

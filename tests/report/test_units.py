@@ -1,0 +1,143 @@
+"""Units of the report tool: reading logs, rounds, durations, the error map,
+the run status and the fleet table, hover titles and names with "$"."""
+
+import datetime
+import json
+import os
+
+import pytest
+
+from ssdtest_report import charts, errormap, fleet, hover, inputs, runstatus
+from ssdtest_report.rounds import count_rounds
+
+COLUMNS = ("Date-Time,Average Erase Count,Total Count of Read Sectors,Total Count of Write Sectors,"
+           "Raw Bit Error Rate(Calculated),Uncorrectable Bit Error Rate(8bitECC),"
+           "Raw Bit Error Rate(Last Round),Uncorrectable Bit Error Count,Sector Fail Count,"
+           "Read Speed(MB/s),Write Speed(MB/s)")
+BATCH = 2097152
+ROUND = 2 * BATCH + 300 * 2048
+UTC = datetime.timezone.utc
+NOW = datetime.datetime(2026, 12, 9, 12, 0, tzinfo=UTC)
+
+
+def line(time, aec, reads, writes, round_rate=0, read=500, write=400, rate="1e-9", bits=0):
+    return f"2026-Dec-09 {time},{aec},{reads},{writes},{rate},1e-20,{round_rate},{bits},0,{read},{write}\r\n"
+
+
+def write_log(folder, lines, name="drive1_M.csv", status=None, error_map=None):
+    path = os.path.join(folder, name)
+    with open(path, "w", newline="") as file:
+        file.write("Pinewade Tallymark Log v1.1\r\n" + COLUMNS + "\r\n" + "".join(lines))
+    if status is not None:
+        with open(runstatus.status_path(path), "w") as file:
+            json.dump(dict({"format": "ssdtest-status", "format_version": 1}, **status), file)
+    if error_map is not None:
+        with open(errormap.map_path(path), "w") as file:
+            file.write(",".join(errormap.COLUMNS) + "\n" + error_map)
+    return inputs._load(path)
+
+
+INITIAL = line("10:00:00", 0, 0, 0, read=0, write=0, rate="-nan")
+
+
+@pytest.mark.parametrize("lines, kinds, rounds", [
+    ([INITIAL, line("10:01:00", 0, BATCH, BATCH), line("10:02:00", 1, ROUND, ROUND)],
+     ["initial", "in-round", "round end"], 1),
+    # A round abandoned before its first block reads nothing: no round.
+    ([INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9), line("10:02:00", 1, ROUND, ROUND)],
+     ["initial", "round end", "empty end"], 1),
+    # A read-only pass writes nothing and is no round either.
+    ([INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9), line("10:03:00", 1, 2 * ROUND, ROUND, 1e-9,
+                                                            write=0)],
+     ["initial", "round end", "read-only"], 1),
+])
+def test_rounds(tmp_path, lines, kinds, rounds):
+    log = write_log(str(tmp_path), lines)
+    assert [x.kind for x in log.lines] == kinds
+    assert count_rounds(log) == rounds
+
+
+@pytest.mark.parametrize("tail, problem", [
+    ("2026-Dec-09 10:09:00,1,2", "torn last line"),
+    ("2026-Feb-30 10:09:00,1,2,2,0,0,0,0,0,0,0\r\n", "day is out of range"),
+    ("2026-Dec-09 10:09:00,x,2,2,0,0,0,0,0,0,0\r\n", "'x' is not a whole number"),
+    ("2026-Dec-09 10:09:00,1,2\r\n", "3 fields instead of 11"),
+])
+def test_bad_lines_are_named_not_read(tmp_path, tail, problem):
+    log = write_log(str(tmp_path), [INITIAL, tail])
+    assert len(log.lines) == 1
+    assert [p.line for p in log.problems] == [4] and problem in log.problems[0].reason
+
+
+def test_durations_never_negative_across_a_clock_change(tmp_path):
+    log = write_log(str(tmp_path), [
+        line("10:00:00", 0, 0, 0, read=0, write=0, rate="-nan"),
+        line("10:10:00", 1, ROUND, ROUND, 1e-9),
+        line("04:45:00", 2, 2 * ROUND, 2 * ROUND, 1e-9),  # the clock went back 5.5 h
+        line("04:55:00", 3, 3 * ROUND, 3 * ROUND, 1e-9)])
+    assert charts.durations(log) == ([(1, 600.0), (3, 600.0)], 1)
+
+
+MAP = ("1,T,1,block,3,1,12,1\n1,T,1,block,7,1,2,0\n1,T,1,rest,9,40,80,0\n1,T,1,round end,16,42,94,1\n"
+       "2,T,2,block,3,1,5,0\n"  # left by a run that ended before its round line
+       "2,U,2,abandoned,4,0,0,0\n3,U,2,bl")
+
+
+def test_error_map_rounds_blocks_and_leftovers(tmp_path):
+    log = write_log(str(tmp_path), [INITIAL], error_map=MAP)
+    first, second = log.error_map.rounds
+    assert (first.kind, first.verified_mib, first.blocks, first.unlisted, first.bit_errors) == \
+        ("round end", 16, [(3, 12, 1), (7, 2, 0)], 40, 94)
+    assert (second.kind, second.blocks) == ("abandoned", [])
+    assert log.error_map.unread == 2
+    svg = charts.error_heat_map(log, log.error_map, "t")
+    assert "MiB 3–4: 12 bit errors, 1 failed sectors" in svg
+    with open(errormap.map_path(log.path), "w") as file:
+        file.write("something,else\n")
+    assert errormap.read_map(errormap.map_path(log.path)) is None
+
+
+@pytest.mark.parametrize("status, state, reason", [
+    ({"state": "running", "updated": "2026-12-09T11:00:00Z"}, "running", ""),
+    ({"state": "running", "updated": "2026-12-07T11:00:00+02:00"}, "stale", "running, last update 2 d ago"),
+    ({"state": "failed", "reason": "I/O error at 100 MiB", "updated": "2026-12-01T11:00:00Z"},
+     "failed", "I/O error at 100 MiB"),
+    ({"state": "exploded", "updated": "2026-12-09T11:00:00Z"}, "unknown", ""),
+    ({"state": "running", "updated": "2026-12-09 11:00:00"}, "stale", "running, last update never"),
+])
+def test_run_states(status, state, reason):
+    assert runstatus.state_of(status, NOW) == (state, reason)
+
+
+def test_fleet_row_from_status_else_from_log(tmp_path):
+    lines = [INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9, bits=3)]
+    with_status = write_log(str(tmp_path), lines, "drive1_M.csv", status={
+        "state": "abandoned", "reason": "key", "host": "bench7", "target_aec": 11,
+        "start_average_erase_count": 1, "average_erase_count": 6, "bytes_written": 2e12,
+        "updated": "2026-12-09T11:00:00Z", "drive": {"serial": "S1", "model": "M"}})
+    row = fleet.row(with_status, NOW)
+    assert (row["state"], row["reason"], row["serial"], row["host"], row["progress"], row["tb"]) == \
+        ("abandoned", "key", "S1", "bench7", 50.0, 2.0)
+    bare = write_log(str(tmp_path), lines, "drive2_M.csv")
+    old = NOW.timestamp() - 3 * 86400
+    os.utime(bare.path, (old, old))
+    bare.modified = old
+    row = fleet.row(bare, NOW)
+    assert (row["state"], row["serial"], row["bits"], row["rounds"]) == ("stale", "", 3, 1)
+    page = fleet.table([with_status, bare], ["a", "b"], NOW)
+    assert page.count("class=\"marked") == 2 and "abandoned: key" in page
+
+
+def test_hover_titles_go_to_each_point_in_order():
+    svg = ('<g id="series-1"><path d="M0"/><defs><path id="m1"/></defs><use x="1"/><use x="2"/></g>'
+           '<g id="series-2"><path d="M1"/></g>')
+    assert hover.inject(svg, {"series-1": ["a", "b<c"], "series-2": ["bar"]}) == (
+        '<g id="series-1"><path d="M0"/><defs><path id="m1"/></defs><use x="1"><title>a</title></use>'
+        '<use x="2"><title>b&lt;c</title></use></g><g id="series-2"><path d="M1"><title>bar</title></path></g>')
+
+
+def test_names_with_dollars_are_text(tmp_path):
+    log = write_log(str(tmp_path), [INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9)],
+                    "drive1_$5 to $9.csv")
+    svgs = charts.bench_charts([log], ["drive 1 · $5 to $9"], ["drive-1"])
+    assert "$5 to $9" in svgs[0] and 'href="#drive-1"' in svgs[0]
