@@ -354,6 +354,10 @@ TEST_F(LabController, StateCarriesOverToTheNextRunUnlessTheImageIsNew) {
     std::uint32_t error = 0;
     EXPECT_EQ(platform::SystemDrives().Open(1, &error), nullptr);
     EXPECT_NE(platform::lab::LastLabError().find("lab_drive1.state"), std::string::npos);
+    WriteFile("lab_drive1.state",
+              R"({"power_cycles": 1, "host_bytes_written": 0, "blocks": "16*1,0,0"})");
+    EXPECT_EQ(platform::SystemDrives().Open(1, &error), nullptr);
+    EXPECT_NE(platform::lab::LastLabError().find("blocks"), std::string::npos);
 }
 
 }  // namespace
