@@ -2,9 +2,12 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 
+#include "engine/run_folders.h"
+#include "platform/process.h"
 #include "smart/process_utils.h"
 #include "text/operator_output.h"
 #include "tracking/error_map.h"
+#include "tracking/result_log.h"
 
 MappedVerifier::MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly)
     : test_(test), inner_(inner) {
@@ -40,4 +43,9 @@ void WriteErrorMapRound(CSSDTest& test, bool complete) {
         OutWide(L"Error Map Write Failed: " + path + L": " + ToWide(reason) + L"\n");
         test.errorMapFailureSaid = true;
     }
+    // Beside the shared copy of the log too. A shared folder that cannot be
+    // reached is said once, by the log's own copy that follows.
+    if (reason.empty())
+        static_cast<void>(platform::CopyFileReplacing(
+            path, ErrorMapPath(ResultLogName(test.currentStatus, PublishFolder(test)))));
 }

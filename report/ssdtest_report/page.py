@@ -27,7 +27,7 @@ LAST_LINE_COLUMNS = [
 ]
 
 _STYLE = """
-body { font: 14px/1.4 system-ui, sans-serif; margin: 0 auto; max-width: 1440px; padding: 1em 1.5em;
+body { font: 14px/1.4 system-ui, sans-serif; margin: 0 auto; max-width: 1600px; padding: 1em 1.5em;
        color: #1d232b; background: #fff; }
 h1 { font-size: 1.6em; margin: .2em 0; } h2 { margin-top: 1.6em; border-bottom: 2px solid #d5dae1; }
 table { border-collapse: collapse; margin: .6em 0; }
