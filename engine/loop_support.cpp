@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "platform/drive.h"
 #include "text/operator_output.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
@@ -49,43 +48,4 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
     PublishAndCapture(test);
     if (stop == kEndOfDrive) ++test.tally.rounds;
     NoteRoundEnd(test, stop == kEndOfDrive);
-}
-
-TransferBuffers::TransferBuffers(int count, int requestCount)
-    : memory_(static_cast<std::size_t>(count)) {
-    for (int i = 0; i < count; ++i)
-        buffers_.push_back(
-            std::make_unique<BlockBuffer>(memory_.block(static_cast<std::size_t>(i))));
-    for (int i = 0; i < requestCount; ++i) requests_.push_back(std::make_unique<IoRequest>());
-}
-
-TransferBuffers::~TransferBuffers() {
-    // A closed drive took its transfers with it; otherwise it is the one they ran on.
-    platform::Drive* const drive = test_ != nullptr ? test_->drive.get() : nullptr;
-    if (inFlight_ != nullptr && drive != nullptr &&
-        !drive->CancelTransfer(&inFlight_->overlapped, test_->timings.reapWaitMs)) {
-        // Deliberately kept: the drive may still transfer into or out of them.
-        memory_.keep();
-        for (auto& request : requests_) static_cast<void>(request.release());
-        return;
-    }
-    if (registeredDrive_ != nullptr && registeredDrive_ == drive) drive->UnregisterTransferMemory();
-}
-
-void TransferBuffers::Submit(CSSDTest& test, IoRequest& request) {
-    test_ = &test;
-    if (registeredDrive_ == nullptr && test.drive != nullptr) {
-        // Without a registration the transfers still work, only pinning
-        // their pages each time.
-        test.drive->RegisterTransferMemory(memory_.data(), memory_.bytes());
-        registeredDrive_ = test.drive.get();
-    }
-    SubmitIo(test, request);
-    inFlight_ = &request;
-}
-
-std::uint64_t TransferBuffers::Complete(CSSDTest& test) {
-    IoRequest& done = WaitIo(test);
-    inFlight_ = nullptr;
-    return static_cast<std::uint64_t>(done.completeTicks - done.submitTicks);
 }

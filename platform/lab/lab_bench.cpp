@@ -265,7 +265,8 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
                               "rber_rated",
                               "rber_max",
                               "ecc_bits",
-                              "seed"});
+                              "seed",
+                              "queue_depth"});
     BenchDrive drive;
     drive.number = static_cast<std::uint32_t>(reader.Integer("number", 0, 255, 0, true));
     drive.kind = ParseKind(reader, entry);
@@ -298,6 +299,7 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
     drive.scsiPort = static_cast<std::int32_t>(reader.Integer("scsi_port", 0, 255, 0));
     drive.scsiTargetId =
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
+    drive.queueDepth = static_cast<std::uint32_t>(reader.Integer("queue_depth", 1, 64, 0));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader);
     CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <new>
+#include <utility>
 
 #include "platform/drive.h"
 #include "platform/win32/raw_device.h"
@@ -164,6 +166,12 @@ public:
 
     bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override {
         *slot = nullptr;
+        if (!reaped_.empty()) {
+            const auto [done, ok] = reaped_.front();
+            reaped_.pop_front();
+            *slot = reinterpret_cast<OverlappedSlot*>(done);
+            return ok;
+        }
         if (port_ == nullptr) return false;
         DWORD transferred = 0;
         ULONG_PTR key = 0;
@@ -180,6 +188,12 @@ public:
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override {
         if (slot == nullptr) return true;
         auto* target = reinterpret_cast<OVERLAPPED*>(slot->bytes);
+        // Dequeued earlier while cancelling another: nothing touches it any more.
+        const auto before = reaped_.size();
+        reaped_.erase(std::remove_if(reaped_.begin(), reaped_.end(),
+                                     [target](const auto& done) { return done.first == target; }),
+                      reaped_.end());
+        if (reaped_.size() != before) return true;
         // Closing the handle does not cancel a disk request; CancelIoEx does.
         // Not found means the request is over: its status was stored before its
         // packet was queued, so nothing writes the OVERLAPPED or the buffer any more.
@@ -198,12 +212,16 @@ public:
                                                       static_cast<DWORD>(deadline - now));
             if (overlapped == target) return true;
             if (!ok && overlapped == nullptr) return false;  // time-out, or the port failed
+            // Another transfer in flight completed meanwhile: kept for WaitCompletion.
+            if (overlapped != nullptr) reaped_.emplace_back(overlapped, ok != FALSE);
         }
     }
 
 private:
     HANDLE handle_;
     HANDLE port_ = nullptr;
+    /// Completions dequeued while cancelling another transfer: OVERLAPPED, success.
+    std::deque<std::pair<OVERLAPPED*, bool>> reaped_;
 };
 
 class PhysicalDrives final : public DriveSource {
