@@ -17,6 +17,16 @@ const CLI::Validator kDecimal32(
     },
     "", "decimal");
 
+// Transfers in flight: 1 to 64, plain decimal.
+const CLI::Validator kQueueDepth(
+    [](std::string& text) -> std::string {
+        const bool digits = !text.empty() && text.size() <= 2 &&
+                            text.find_first_not_of("0123456789") == std::string::npos;
+        if (digits && std::stoul(text) >= 1 && std::stoul(text) <= 64) return "";
+        return "'" + text + "' is not a queue depth from 1 to 64";
+    },
+    "", "depth");
+
 struct Fields {
     CommandLine line;
     std::string drive;
@@ -52,6 +62,10 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
                     "Folder the result log is copied to after every round")
         ->type_name("DIR");
     app->add_flag("--no-viewer", fields.noViewer, "Do not run the companion viewer");
+    app->add_option("--queue-depth", fields.line.queueDepth,
+                    "Keep N transfers in flight, 1 to 64 (default: one at a time)")
+        ->type_name("N")
+        ->check(kQueueDepth);
 
     app->footer(
         "With a drive and a test: no prompt and no final wait; \"e\" ends the test after the "
@@ -84,7 +98,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const auto given = [&app](const char* name) { return app->count(name) > 0; };
     if (fields.list) {
         for (const char* other : {"--drive", "--serial", "--aec-target", "--read-only", "--dir",
-                                  "--shared-dir", "--no-viewer"}) {
+                                  "--shared-dir", "--no-viewer", "--queue-depth"}) {
             if (given(other)) throw CommandLineError(std::string("--list takes no ") + other);
         }
         line.action = CommandLine::Action::List;

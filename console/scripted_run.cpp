@@ -57,6 +57,7 @@ int RunOneTest(const CommandLine& line) {
     if (!line.sharedFolder.empty())
         test->sharedFolder = ExistingFolder("--shared-dir", line.sharedFolder);
     test->viewerEnabled = line.viewer;
+    test->queueDepth = line.queueDepth;
     const std::uint32_t driveNumber =
         line.bySerial ? DriveNumberBySerial(ListDrives(), line.serial) : line.driveNumber;
 

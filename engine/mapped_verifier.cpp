@@ -15,20 +15,21 @@ MappedVerifier::MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOn
 }
 
 template <typename Check>
-void MappedVerifier::Mapped(std::int64_t offsetBytes, Check check) {
+BlockErrors MappedVerifier::Mapped(std::int64_t offsetBytes, Check check) {
     const std::uint64_t bits = test_.uncorrectableBitErrors;
     const std::uint64_t sectors = test_.sectorFailCount;
-    check();
+    const BlockErrors found = check();
     test_.errorMap.Note(offsetBytes, test_.uncorrectableBitErrors - bits,
                         test_.sectorFailCount - sectors);
+    return found;
 }
 
-void MappedVerifier::Verify(const std::uint8_t* data, std::int64_t offsetBytes) {
-    Mapped(offsetBytes, [&] { inner_.Verify(data, offsetBytes); });
+BlockErrors MappedVerifier::Verify(const std::uint8_t* data, std::int64_t offsetBytes) {
+    return Mapped(offsetBytes, [&] { return inner_.Verify(data, offsetBytes); });
 }
 
-void MappedVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) {
-    Mapped(offsetBytes, [&] { inner_.VerifyAndClear(data, offsetBytes); });
+BlockErrors MappedVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) {
+    return Mapped(offsetBytes, [&] { return inner_.VerifyAndClear(data, offsetBytes); });
 }
 
 void WriteErrorMapRound(CSSDTest& test, bool complete) {

@@ -11,12 +11,12 @@
 class MappedVerifier : public BlockVerifier {
 public:
     MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly = false);
-    void Verify(const std::uint8_t* data, std::int64_t offsetBytes) override;
-    void VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) override;
+    BlockErrors Verify(const std::uint8_t* data, std::int64_t offsetBytes) override;
+    BlockErrors VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) override;
 
 private:
     template <typename Check>
-    void Mapped(std::int64_t offsetBytes, Check check);
+    BlockErrors Mapped(std::int64_t offsetBytes, Check check);
 
     CSSDTest& test_;
     BlockVerifier& inner_;

@@ -20,8 +20,8 @@
 
 namespace {
 
-enum BufferIndex { kPatternA, kPatternB, kReadA, kReadB, kBufferCount };
-enum RequestIndex { kWrite, kRead, kRequestCount };
+// The two patterns, then the read pipeline's buffers (the queue depth and one).
+enum BufferIndex { kPatternA, kPatternB, kFirstRead };
 
 // Checks each block read back against the pattern its batch wrote.
 class PatternVerifier : public BlockVerifier {
@@ -29,11 +29,11 @@ public:
     explicit PatternVerifier(CSSDTest& test) : test_(test) {}
     void SetPattern(const std::uint8_t* pattern) { pattern_ = pattern; }
 
-    void Verify(const std::uint8_t* data, std::int64_t) override {
-        VerifyBlock(test_, data, pattern_);
+    BlockErrors Verify(const std::uint8_t* data, std::int64_t) override {
+        return VerifyBlock(test_, data, pattern_);
     }
-    void VerifyAndClear(std::uint8_t* data, std::int64_t) override {
-        VerifyAndClearBlock(test_, data, pattern_);
+    BlockErrors VerifyAndClear(std::uint8_t* data, std::int64_t) override {
+        return VerifyAndClearBlock(test_, data, pattern_);
     }
 
 private:
@@ -45,10 +45,11 @@ class NormalTestRun {
 public:
     explicit NormalTestRun(CSSDTest& test)
         : test_(test),
-          buffers_(kBufferCount, kRequestCount),
+          depth_(LoopQueueDepth(test)),
+          buffers_(kFirstRead + static_cast<int>(depth_) + 1, depth_),
           verifier_(test),
           mapped_(test, verifier_),
-          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(kRead), mapped_) {}
+          reads_(test, buffers_, kFirstRead, mapped_) {}
 
     void Run() {
         try {
@@ -70,9 +71,6 @@ public:
 
 private:
     void SetUp() {
-        writeRequest_.isRead = false;
-        writeRequest_.length = kBlockBytes;
-        writeRequest_.buffer = current_->data();
         FillPattern(test_, current_->words());
         LoadPreviousPattern();
 
@@ -102,28 +100,35 @@ private:
         test_.tally.AddBatch(blocks_, writeTicks_, blocks_, readTicks_);
     }
 
+    // Writes the batch with up to the queue depth of writes in flight, all
+    // from the one pattern buffer; every write has completed when it returns.
+    // A stop lets the writes in flight finish, so the records stay exact.
     void WritePass() {
+        std::uint32_t submitted = 0;
         for (;;) {
             stop_ = PollInterrupt(test_);
-            if (stop_ != kGoOn) return;
+            if (stop_ != kGoOn) break;
             if (!batchRecorded_ && !RecordBatchStart()) {
                 // Writing on would leave the drive unlike its records.
                 Out() << "Records Not Written: the test ends before writing the drive" << std::endl;
                 test_.abandonRequested = true;
                 stop_ = kAbandoned;
-                return;
+                break;
             }
-            writeRequest_.offset = offset_;
-            writing_ = true;
-            buffers_.Submit(test_, writeRequest_);
-            writeTicks_ += buffers_.Complete(test_);
-            writing_ = false;
+            buffers_.Submit(test_, offset_, current_->data(), false);
             offset_ += kBlockBytes;
-            writtenEnd_ = offset_;
-            writtenInTest_ += kBlockBytes;
-            ++blocks_;
-            if (BatchEnds(offset_, test_.driveSize, blocks_, &stop_)) return;
+            submittedEnd_ = offset_;
+            ++submitted;
+            while (buffers_.InFlight() >= depth_) CompleteWrite();
+            if (BatchEnds(offset_, test_.driveSize, submitted, &stop_)) break;
         }
+        while (buffers_.InFlight() > 0) CompleteWrite();
+    }
+
+    void CompleteWrite() {
+        writeTicks_ += buffers_.Complete(test_).busyTicks;
+        writtenInTest_ += kBlockBytes;
+        ++blocks_;
     }
 
     // Reads back every block the write pass wrote.
@@ -135,7 +140,7 @@ private:
             readTicks_ += reads_.Read(offset_);
             offset_ += kBlockBytes;
         }
-        reads_.Finish();
+        readTicks_ += reads_.Finish();
     }
 
     void InRoundStep() {
@@ -169,7 +174,7 @@ private:
     bool EndOfRoundStep() {
         // Whatever comes next (the viewer capture, a crash), the record says
         // exactly how far this round wrote.
-        if (roundDumped_) SaveProgress(writtenEnd_, writtenEnd_);
+        if (roundDumped_) SaveProgress(submittedEnd_, submittedEnd_);
         UpdateDriveStatus(test_);
         const bool smartLost = SmartLost();
         const CKVTStatus& status = test_.currentStatus;
@@ -188,11 +193,10 @@ private:
         sectorsAtRoundStart_ = sectorsNow;
         errorBitsAtRoundStart_ = errorBitsNow;
         std::swap(current_, previous_);
-        writeRequest_.buffer = current_->data();
         FillPattern(test_, current_->words());
         previousKnown_ = true;  // the round that just ended wrote every block
         roundDumped_ = false;
-        writtenEnd_ = 0;
+        submittedEnd_ = 0;
         offset_ = 0;
         Out() << "Round Finished." << std::endl;
         return false;
@@ -202,7 +206,7 @@ private:
     // file 1 of the test before, when its record shows it wrote a whole round.
     void LoadPreviousPattern() {
         std::uint8_t* previous = previous_->data();
-        std::uint8_t* scratch = buffers_[kReadA].data();
+        std::uint8_t* scratch = buffers_[kFirstRead].data();
         DumpRecord record;
         previousKnown_ = ReadPatternFile(DumpFileName(1, test_), previous) &&
                          LoadDumpRecord(test_, previous, scratch, &record) &&
@@ -239,9 +243,13 @@ private:
         return reason.empty();
     }
 
+    // Below the lowest write still in flight (or whose failure ended the test)
+    // every write completed; from there up to the last one started, a block
+    // may hold either pattern or a torn mix.
     void RecordProgressAfterFailure() noexcept {
         try {
-            if (roundDumped_) SaveProgress(writtenEnd_, writtenEnd_ + (writing_ ? kBlockBytes : 0));
+            const std::int64_t lowest = buffers_.LowestWriteInFlight();
+            if (roundDumped_) SaveProgress(lowest < 0 ? submittedEnd_ : lowest, submittedEnd_);
         } catch (...) {
             // The failure that is leaving matters more than the record.
         }
@@ -264,10 +272,10 @@ private:
     }
 
     CSSDTest& test_;
+    std::uint32_t depth_;  // transfers in flight at once
     TransferBuffers buffers_;
     BlockBuffer* current_ = &buffers_[kPatternA];
     BlockBuffer* previous_ = &buffers_[kPatternB];  // zero-filled until the first round ends
-    IoRequest& writeRequest_ = buffers_.Request(kWrite);
     PatternVerifier verifier_;
     MappedVerifier mapped_;
     ReadPipeline reads_;
@@ -291,10 +299,10 @@ private:
     bool previousKnown_ = false;  // previous_ is what the drive holds beyond this round's writes
     bool roundDumped_ = false;    // this round's dump files and record are written
     bool batchRecorded_ = false;  // the record covers the batch being written
-    bool writing_ = false;        // a write is in flight
     bool recordFailureSaid_ = false;
     bool smartLostSaid_ = false;
-    std::int64_t writtenEnd_ = 0;  // end of this round's last completed write
+    std::int64_t submittedEnd_ = 0;  // end of this round's last write started (completed
+                                     // too once the write pass is over)
     std::int64_t writtenInTest_ = 0;
     std::int64_t writtenAtLastAnswer_ = 0;
 };

@@ -22,8 +22,6 @@ constexpr std::uint32_t kSectorBytes = 512;
 // first-level cache between comparing and clearing.
 constexpr std::uint32_t kSweepBytes = 4096;
 
-using BlockErrors = std::pair<std::uint32_t, std::uint32_t>;  // bits, sectors
-
 // Adds the bit errors and error sectors of `bytes` bytes (whole sectors);
 // bits are counted only in the sectors that differ.
 void AddSectorErrors(const std::uint8_t* data, const std::uint8_t* pattern, std::uint32_t bytes,
@@ -36,11 +34,12 @@ void AddSectorErrors(const std::uint8_t* data, const std::uint8_t* pattern, std:
     }
 }
 
-void ReportErrors(CSSDTest& test, const BlockErrors& errors) {
-    if (errors.second == 0) return;
+BlockErrors ReportErrors(CSSDTest& test, const BlockErrors& errors) {
+    if (errors.second == 0) return errors;
     Out() << "Verify : " << errors.first << " " << errors.second << std::endl;
     test.uncorrectableBitErrors += errors.first;
     test.sectorFailCount += errors.second;
+    return errors;
 }
 
 }  // namespace
@@ -49,27 +48,26 @@ void FillPattern(CSSDTest& test, std::uint32_t* buffer) {
     for (std::uint32_t i = 0; i < kBlockWords; ++i) buffer[i] = test.NextPatternWord();
 }
 
-std::pair<std::uint32_t, std::uint32_t> CountBitErrors(const std::uint8_t* data,
-                                                       const std::uint8_t* pattern) {
+BlockErrors CountBitErrors(const std::uint8_t* data, const std::uint8_t* pattern) {
     BlockErrors errors{0, 0};
     AddSectorErrors(data, pattern, kBlockBytes, &errors);
     return errors;
 }
 
-void VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern) {
+BlockErrors VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern) {
     // The usual case, an intact block, costs one comparison pass.
-    if (std::memcmp(data, pattern, kBlockBytes) == 0) return;
-    ReportErrors(test, CountBitErrors(data, pattern));
+    if (std::memcmp(data, pattern, kBlockBytes) == 0) return {0, 0};
+    return ReportErrors(test, CountBitErrors(data, pattern));
 }
 
-void VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern) {
+BlockErrors VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern) {
     BlockErrors errors{0, 0};
     for (std::uint32_t offset = 0; offset < kBlockBytes; offset += kSweepBytes) {
         if (std::memcmp(data + offset, pattern + offset, kSweepBytes) != 0)
             AddSectorErrors(data + offset, pattern + offset, kSweepBytes, &errors);
         std::memset(data + offset, 0, kSweepBytes);
     }
-    ReportErrors(test, errors);
+    return ReportErrors(test, errors);
 }
 
 std::wstring DumpFileName(int k, const CSSDTest& test) {

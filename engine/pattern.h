@@ -11,17 +11,19 @@
 /// Fills the block's 262144 words with the context's next pattern draws.
 void FillPattern(CSSDTest& test, std::uint32_t* buffer);
 
-/// (bit errors, error sectors) between a block and its pattern.
-std::pair<std::uint32_t, std::uint32_t> CountBitErrors(const std::uint8_t* data,
-                                                       const std::uint8_t* pattern);
+/// (bit errors, error sectors) of one block against its pattern.
+using BlockErrors = std::pair<std::uint32_t, std::uint32_t>;
+
+/// The bit errors and error sectors between a block and its pattern.
+BlockErrors CountBitErrors(const std::uint8_t* data, const std::uint8_t* pattern);
 
 /// Compares a block with its pattern; on a difference prints "Verify : <bits>
-/// <sectors>" and adds both to the context's totals.
-void VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern);
+/// <sectors>" and adds both to the context's totals. Returns what it found.
+BlockErrors VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern);
 
 /// VerifyBlock, then zero-fills the data block, in one sweep over it (so a
 /// later transfer that leaves the buffer untouched cannot pass as intact).
-void VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern);
+BlockErrors VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern);
 
 /// Path of dump file k (1 or 2) of the context's drive.
 std::wstring DumpFileName(int k, const CSSDTest& test);

@@ -15,7 +15,8 @@
 
 namespace {
 
-enum BufferIndex { kReference, kPrevious, kReadA, kReadB, kBufferCount };
+// The two patterns, then the read pipeline's buffers (the queue depth and one).
+enum BufferIndex { kReference, kPrevious, kFirstRead };
 
 // Verifies each block against the pattern the dump record says this tool last
 // wrote there. Where that is not known (no record, or a block written when the
@@ -28,14 +29,15 @@ public:
     /// Reads the record and dump file 2, once `current` holds dump file 1.
     void LoadRecord() { recordValid_ = LoadDumpRecord(test_, current_, previous_, &record_); }
 
-    void Verify(const std::uint8_t* data, std::int64_t offsetBytes) override {
+    BlockErrors Verify(const std::uint8_t* data, std::int64_t offsetBytes) override {
         const RecordedPattern expected =
             recordValid_ ? ExpectedAt(record_, offsetBytes) : RecordedPattern::Unknown;
         if (expected == RecordedPattern::Current) return VerifyBlock(test_, data, current_);
         if (expected == RecordedPattern::Previous) return VerifyBlock(test_, data, previous_);
-        if (std::memcmp(data, current_, kBlockBytes) == 0) return;
-        if (recordValid_ && std::memcmp(data, previous_, kBlockBytes) == 0) return;
-        ++unknownBlocks_;
+        const bool known = std::memcmp(data, current_, kBlockBytes) == 0 ||
+                           (recordValid_ && std::memcmp(data, previous_, kBlockBytes) == 0);
+        if (!known) ++unknownBlocks_;
+        return {0, 0};
     }
 
     /// One line about the blocks that were not counted, if any.
@@ -62,10 +64,10 @@ class ReadOnlyTestRun {
 public:
     explicit ReadOnlyTestRun(CSSDTest& test)
         : test_(test),
-          buffers_(kBufferCount),
+          buffers_(kFirstRead + static_cast<int>(LoopQueueDepth(test)) + 1, LoopQueueDepth(test)),
           checker_(test, buffers_[kReference].data(), buffers_[kPrevious].data()),
           mapped_(test, checker_, true),
-          reads_(test, buffers_, kReadA, kReadB, buffers_.Request(0), mapped_) {}
+          reads_(test, buffers_, kFirstRead, mapped_) {}
 
     void Run() {
         SetUp();
@@ -87,7 +89,8 @@ private:
         Out() << "Start Read Only Test." << std::endl;
     }
 
-    // The batch is formed by the reads: a key stops it at once.
+    // The batch is formed by the reads: a key stops it at once, once the reads
+    // in flight have completed and been verified.
     void RunBatch() {
         std::uint64_t readTicks = 0;
         blocks_ = 0;
@@ -100,7 +103,7 @@ private:
             ++blocks_;
             if (BatchEnds(offset_, test_.driveSize, blocks_, &stop_)) break;
         }
-        reads_.Finish();
+        readTicks += reads_.Finish();
         readSpeed_ = DeviceSpeed(blocks_, readTicks, test_.counterFrequency);
         test_.tally.AddBatch(0, 0, blocks_, readTicks);
     }

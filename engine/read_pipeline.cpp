@@ -2,50 +2,49 @@
 
 #include <algorithm>
 
-void BlockVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) {
-    Verify(data, offsetBytes);
+BlockErrors BlockVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) {
+    const BlockErrors errors = Verify(data, offsetBytes);
     std::fill(data, data + kBlockBytes, 0);
+    return errors;
 }
 
-ReadPipeline::ReadPipeline(CSSDTest& test, TransferBuffers& buffers, int readA, int readB,
-                           IoRequest& request, BlockVerifier& verifier)
-    : test_(test),
-      buffers_(buffers),
-      readA_(buffers[readA].data()),
-      readB_(buffers[readB].data()),
-      request_(request),
-      verifier_(verifier) {
-    request_.isRead = true;
-    request_.length = kBlockBytes;
-    request_.buffer = readB_;
+ReadPipeline::ReadPipeline(CSSDTest& test, TransferBuffers& buffers, int firstBuffer,
+                           BlockVerifier& verifier)
+    : test_(test), buffers_(buffers), verifier_(verifier) {
+    // Taken from the back: the first read goes to firstBuffer.
+    for (int i = static_cast<int>(buffers.Depth()); i >= 0; --i)
+        idle_.push_back(buffers[firstBuffer + i].data());
 }
 
 std::uint64_t ReadPipeline::Read(std::int64_t offsetBytes) {
-    std::uint8_t* previous = Queue(offsetBytes);
-    VerifyPrevious(previous);
-    return Complete();
+    buffers_.Submit(test_, offsetBytes, idle_.back(), true);
+    idle_.pop_back();
+    if (buffers_.InFlight() < buffers_.Depth()) return 0;
+    VerifyHeld();
+    return CompleteOne();
 }
 
-void ReadPipeline::Finish() {
-    if (holding_) verifier_.Verify(static_cast<const std::uint8_t*>(request_.buffer), heldOffset_);
-    holding_ = false;
-}
-
-std::uint8_t* ReadPipeline::Queue(std::int64_t offsetBytes) {
-    auto* held = static_cast<std::uint8_t*>(request_.buffer);
-    request_.buffer = held == readA_ ? readB_ : readA_;
-    request_.offset = offsetBytes;
-    buffers_.Submit(test_, request_);
-    return held;
-}
-
-void ReadPipeline::VerifyPrevious(std::uint8_t* previous) {
-    if (holding_) verifier_.VerifyAndClear(previous, heldOffset_);
-}
-
-std::uint64_t ReadPipeline::Complete() {
-    const std::uint64_t ticks = buffers_.Complete(test_);
-    holding_ = true;
-    heldOffset_ = request_.offset;
+std::uint64_t ReadPipeline::Finish() {
+    std::uint64_t ticks = 0;
+    while (buffers_.InFlight() > 0) {
+        VerifyHeld();
+        ticks += CompleteOne();
+    }
+    VerifyHeld();
     return ticks;
+}
+
+void ReadPipeline::VerifyHeld() {
+    if (held_ == nullptr) return;
+    // Every block read back is verified here, once, with its own offset.
+    verifier_.VerifyAndClear(held_, heldOffset_);
+    idle_.push_back(held_);
+    held_ = nullptr;
+}
+
+std::uint64_t ReadPipeline::CompleteOne() {
+    const Completion done = buffers_.Complete(test_);
+    held_ = done.buffer;
+    heldOffset_ = done.offsetBytes;
+    return done.busyTicks;
 }

@@ -91,6 +91,9 @@ public:
     /// program's folder.
     std::wstring programFolder;
     RunTimings timings;
+    /// Transfers the test loops keep in flight (--queue-depth, 1 to 64); 0:
+    /// the drive's own choice, else one at a time.
+    std::uint32_t queueDepth = 0;
     bool viewerEnabled = true;
     RunTally tally;
 

@@ -83,6 +83,10 @@ public:
     /// been collected); false when the wait ran out: both must then stay
     /// allocated.
     virtual bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) = 0;
+
+    /// Transfers the drive asks to have in flight at once when the operator
+    /// names no queue depth; 0 when it asks for none (one at a time).
+    virtual std::uint32_t PreferredQueueDepth() { return 0; }
 };
 
 /// The drives a test can open, by drive number.

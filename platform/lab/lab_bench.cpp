@@ -296,7 +296,8 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
                               "rber_max",
                               "ecc_bits",
                               "seed",
-                              "flash"});
+                              "flash",
+                              "queue_depth"});
     BenchDrive drive;
     drive.number = static_cast<std::uint32_t>(reader.Integer("number", 0, 255, 0, true));
     drive.kind = ParseKind(reader, entry);
@@ -329,6 +330,7 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
     drive.scsiPort = static_cast<std::int32_t>(reader.Integer("scsi_port", 0, 255, 0));
     drive.scsiTargetId =
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
+    drive.queueDepth = static_cast<std::uint32_t>(reader.Integer("queue_depth", 1, 64, 0));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader, entry, where);
     CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));

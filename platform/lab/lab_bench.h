@@ -82,6 +82,7 @@ struct BenchDrive {
     std::uint32_t partitionEntries = 0;  ///< entries in the layout, used ones included
     std::int32_t scsiPort = 0;
     std::int32_t scsiTargetId = 0;
+    std::uint32_t queueDepth = 0;  ///< transfers the tester keeps in flight; 0: its own choice
     DriveFaults faults;
     WearParams wear;
 };

@@ -31,6 +31,8 @@ public:
                                 std::uint32_t length, bool isRead) override;
     bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override;
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override;
+    /// The bench entry's "queue_depth" (0 when it gives none).
+    std::uint32_t PreferredQueueDepth() override { return lab_->Config().queueDepth; }
 
 private:
     struct Transfer {

@@ -29,6 +29,7 @@ TEST(CommandLineParsing, AcceptedLinesGiveTheirActionAndSettings) {
     EXPECT_EQ(write.filesFolder, "d");
     EXPECT_EQ(write.sharedFolder, "s");
     EXPECT_TRUE(write.viewer);
+    EXPECT_EQ(write.queueDepth, 0u) << "not given";
 
     const CommandLine read = ParseCommandLine({"--read-only", "--serial", "AB 12", "--no-viewer"});
     EXPECT_TRUE(read.bySerial);
@@ -36,6 +37,11 @@ TEST(CommandLineParsing, AcceptedLinesGiveTheirActionAndSettings) {
     EXPECT_TRUE(read.readOnly);
     EXPECT_FALSE(read.viewer);
     EXPECT_TRUE(read.filesFolder.empty());
+
+    for (const char* depth : {"1", "64"})
+        EXPECT_EQ(
+            ParseCommandLine({"--read-only", "--drive", "1", "--queue-depth", depth}).queueDepth,
+            std::stoul(depth));
 }
 
 TEST(CommandLineParsing, RefusesUnknownMalformedAndContradictoryLines) {
@@ -57,6 +63,10 @@ TEST(CommandLineParsing, RefusesUnknownMalformedAndContradictoryLines) {
         {"--drive"},  // value missing
         {"--serial", "", "--read-only"},
         {"--drive", "1", "--read-only", "--dir", ""},
+        {"--drive", "1", "--read-only", "--queue-depth", "0"},
+        {"--drive", "1", "--read-only", "--queue-depth", "65"},
+        {"--drive", "1", "--read-only", "--queue-depth", "+4"},
+        {"--list", "--queue-depth", "4"},
     };
     for (const Args& args : refused) {
         std::string line;
@@ -69,7 +79,7 @@ TEST(CommandLineUsage, NamesTheProgramEveryOptionAndTheExitCodes) {
     const std::string usage = CommandLineUsage("ssdtest-lab");
     for (const char* text :
          {"ssdtest-lab", "--list", "--drive", "--serial", "--aec-target", "--read-only", "--dir",
-          "--shared-dir", "--no-viewer", "--version", "Exit codes"}) {
+          "--shared-dir", "--no-viewer", "--queue-depth", "--version", "Exit codes"}) {
         EXPECT_NE(usage.find(text), std::string::npos) << text;
     }
 }

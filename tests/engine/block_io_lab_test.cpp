@@ -107,21 +107,21 @@ TEST(BlockIo, TransfersCompleteThroughThePortAndADriveErrorEndsTheTest) {
     }
 }
 
-TEST(BlockIo,
-     ATransferThatNeverCompletesTimesOutAfterTheCompletionWaitAndIsReapedBeforeItsMemoryGoes) {
+TEST(BlockIo, ATransferThatNeverCompletesTimesOutAndEveryTransferInFlightIsReapedBeforeMemoryGoes) {
     LabBenchScope bench(Bench("\"size_mib\": 4, \"faults\": {\"stall_at_mib\": 2}"));
     CSSDTest test;
     test.timings.completionWaitMs = 500;
     ASSERT_EQ(Open(test), "");
-    // As the loops hold it: the stalled read is cancelled when the buffers go,
-    // without the reap's own time-out (after which they would be leaked).
-    auto buffers = std::make_unique<TransferBuffers>(1);
-    IoRequest& request = buffers->Request(0);
-    request = IoRequest{{}, 2 * kBlockBytes, 0, 0, kBlockBytes, true, (*buffers)[0].data()};
-    buffers->Submit(test, request);
+    // As the loops hold them at depth 4: the stalled read and any completion
+    // not yet collected are cancelled when the buffers go, without the reap's
+    // own time-out (after which they would be leaked).
+    auto buffers = std::make_unique<TransferBuffers>(4, 4);
+    for (int block = 0; block < 4; ++block)
+        buffers->Submit(test, block * std::int64_t{kBlockBytes}, (*buffers)[block].data(), true);
+    buffers->Complete(test);
     const mmtimer waited;
     try {
-        buffers->Complete(test);
+        for (int i = 0; i < 3; ++i) buffers->Complete(test);
         ADD_FAILURE() << "a stalled transfer completed";
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(), "GetQueuedCompletionStatus Failed1");

@@ -112,21 +112,21 @@ TEST(DriveSource, TheSourcesGuardRefusesWithTheOperatorsMessageAndItsReason) {
     EXPECT_TRUE(source.calls.empty()) << "the guard opens nothing";
 }
 
-TEST(DriveSource, ATransferInFlightIsCancelledBeforeItsMemoryIsUnregistered) {
+TEST(DriveSource, EveryTransferInFlightIsCancelledBeforeTheirMemoryIsUnregistered) {
     MemorySource source;
     CSSDTest test;
     test.driveSource = &source;
     ASSERT_EQ(Failure(OpenDrive, test), "");
     {
-        TransferBuffers buffers(1);
-        IoRequest& request = buffers.Request(0);
-        request = IoRequest{{}, 0, 0, 0, kBlockBytes, true, buffers[0].data()};
-        buffers.Submit(test, request);
+        TransferBuffers buffers(3, 3);
+        for (int i = 0; i < 3; ++i)
+            buffers.Submit(test, i * std::int64_t{kBlockBytes}, buffers[i].data(), true);
         EXPECT_THROW(buffers.Complete(test), std::runtime_error);
     }
     CloseDrive(test);
-    EXPECT_EQ(source.calls, (std::vector<std::string>{"register", "start", "wait", "cancel",
-                                                      "unregister", "close"}));
+    EXPECT_EQ(source.calls,
+              (std::vector<std::string>{"register", "start", "start", "start", "wait", "cancel",
+                                        "cancel", "cancel", "unregister", "close"}));
 }
 
 }  // namespace

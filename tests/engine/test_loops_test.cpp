@@ -399,3 +399,59 @@ TEST_F(LabLoopTest, EraseCountChangesInsideRoundsPrintTheEta) {
     EXPECT_GE((now - etaTime).total_seconds(), 0) << eta;
     EXPECT_EQ(Lines(LogPath()).size(), 4u) << "a line per change and per round";
 }
+
+TEST_F(LabLoopTest, AtDepthTheLoopsLeaveTheDriveAndCountTheErrorsAsOneAtATimeDoes) {
+    WriteBench(6, R"(, "queue_depth": 4)");
+    OpenTest().aecTarget = 1;
+    keys_[9] = 'q';  // round 1 polls 5 times; the 4th block of round 2 is not written
+    std::string output = Run(NormalTest);
+    EXPECT_EQ(Count(output, "Round Finished."), 1u) << output;
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(i < 3 ? 2 : 1)) << "block " << i;
+
+    // A flipped bit in a block of each pattern, found once each in any order.
+    Block second = ExpectedPattern(2);
+    second[100] ^= 0x10;
+    WriteImageBlock(0, second);
+    Block first = ExpectedPattern(1);
+    for (std::size_t i = 0; i < 1024; ++i) first[i] ^= 0xFF;
+    WriteImageBlock(4, first);
+    polls_ = 0;
+    keys_.clear();
+    CSSDTest& test = OpenTest();
+    {
+        const OutputCapture capture;
+        ReadOnlyTest(test);
+        output = capture.Text();
+    }
+    EXPECT_EQ(polls_, 5);
+    EXPECT_EQ(Count(output, "Verify : 1 1\n"), 1u) << output;
+    EXPECT_EQ(Count(output, "Verify : 8192 2\n"), 1u) << output;
+    EXPECT_EQ(test.uncorrectableBitErrors, 8193u);
+    EXPECT_EQ(test.tally.blocksRead, 5u) << "every read completed";
+}
+
+TEST_F(LabLoopTest, AFailedWriteAtDepthLeavesARecordUnderWhichTheDriveHoldsNoFalseErrors) {
+    WriteBench(8, R"(, "queue_depth": 4, "faults": {"io_error_at_mib": 5})");
+    OpenTest();
+    std::string failure;
+    Run(NormalTest, &failure);
+    EXPECT_EQ(failure, "GetQueuedCompletionStatus Failed1");
+
+    std::ifstream recordFile(platform::NativePath(DumpRecordName(probe_)));
+    std::map<std::string, std::int64_t> record;
+    std::string key;
+    std::string value;
+    while (recordFile >> key >> value)
+        if (key.find("bytes") != std::string::npos) record[key] = std::stoll(value);
+    EXPECT_LE(record["written_bytes"], 5 << 20) << "the failed write is not counted written";
+    EXPECT_GE(record["unsure_end_bytes"], 6 << 20) << "nor any write that may have been in flight";
+    for (std::int64_t i = 0; i < record["written_bytes"] >> 20; ++i)
+        EXPECT_TRUE(ImageBlock(i) == ExpectedPattern(1)) << "block " << i;
+
+    WriteBench(8, R"(, "queue_depth": 4)");
+    OpenTest();
+    const std::string output = Run(ReadOnlyTest);
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+}

@@ -28,7 +28,9 @@ static_assert(sizeof(TransferRecord) <= sizeof(OverlappedSlot), "record fits the
 // Partitions the kernel found beyond the disk's MBR carry no type here; any
 // non-zero byte marks an entry in use.
 constexpr std::uint8_t kPartitionInUse = 0x83;
-constexpr unsigned kQueueEntries = 8;
+// Room for the deepest queue the tester keeps (64 transfers) and a cancel
+// request; the completion ring is twice as large.
+constexpr unsigned kQueueEntries = 128;
 // Read at the largest logical block size, so O_DIRECT accepts it everywhere.
 constexpr std::size_t kFirstSectorBytes = 4096;
 

@@ -98,6 +98,9 @@ TEST_F(LabBench, InvalidBenchesFailWithAOneLineReason) {
         {R"({"drives": [{"number": 1, "kind": "kvt", "size_mib": 4, "model": "m",
              "serial": "s", "firmware": "f", "faults": {"stall": true}}]})",
          "drives[0]: faults: unknown key \"stall\""},
+        {R"({"drives": [{"number": 1, "kind": "kvt", "size_mib": 4, "model": "m",
+             "serial": "s", "firmware": "f", "queue_depth": 65}]})",
+         "drives[0]: \"queue_depth\" must be an integer from 1 to 64"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
