@@ -98,6 +98,8 @@ TEST_F(LabBench, InvalidBenchesFailWithAOneLineReason) {
         {R"({"drives": [{"number": 1, "kind": "kvt", "size_mib": 4, "model": "m",
              "serial": "s", "firmware": "f", "faults": {"stall": true}}]})",
          "drives[0]: faults: unknown key \"stall\""},
+        // A key with a line end or ESC is echoed as printable text on one line.
+        {"{\"drives\": [{\"\\nuobe{$\\u001b\": \"f\"}]}", "unknown key \"?uobe{$?\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
