@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "text/printable_text.h"
+
 namespace {
 
 // Drive numbers and targets are plain decimal numbers: no sign, no octal or
@@ -91,7 +93,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         fields.line.action = CommandLine::Action::Version;
         return fields.line;
     } catch (const CLI::ParseError& error) {
-        throw CommandLineError(error.what());
+        // The message echoes what was typed: shown as printable text only.
+        throw CommandLineError(PrintableText(error.what()));
     }
 
     CommandLine& line = fields.line;

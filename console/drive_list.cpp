@@ -10,6 +10,21 @@
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
 #include "text/operator_output.h"
+#include "text/printable_text.h"
+
+DriveIdentity ShownIdentity(const DiskRecord& disk, bool* identified) {
+    DriveIdentity shown;
+    shown.number = static_cast<std::uint32_t>(disk.Index);
+    shown.sizeBytes = disk.Size;
+    std::uint8_t identifyPage[512];
+    *identified = GetIdentifyData(disk.Index, identifyPage, &shown);
+    if (!*identified) {
+        shown.model = PrintableText(ToNarrow(disk.Model));
+        shown.serial = PrintableText(ToNarrow(disk.SerialNumber));
+        shown.firmware = "?";
+    }
+    return shown;
+}
 
 std::vector<ListedDrive> ListDrives() {
     std::vector<DiskRecord> disks;
@@ -24,13 +39,11 @@ std::vector<ListedDrive> ListDrives() {
         drive.number = static_cast<std::uint32_t>(disk.Index);
         drive.device = platform::SystemDrives().Path(drive.number);
         drive.sizeBytes = disk.Size;
-        std::uint8_t identifyPage[512];
-        DriveIdentity identity;
-        drive.identified = GetIdentifyData(disk.Index, identifyPage, &identity);
-        drive.model = drive.identified ? identity.model : ToNarrow(disk.Model);
-        drive.serial = drive.identified ? identity.serial : ToNarrow(disk.SerialNumber);
-        drive.firmware = drive.identified ? identity.firmware : "?";
-        drive.untestedReason = UntestedReason(drive.number);
+        const DriveIdentity shown = ShownIdentity(disk, &drive.identified);
+        drive.model = shown.model;
+        drive.serial = shown.serial;
+        drive.firmware = shown.firmware;
+        drive.untestedReason = UntestedReason(drive.number, &drive.answered);
         drives.push_back(drive);
     }
     return drives;
@@ -62,9 +75,11 @@ std::uint32_t DriveNumberBySerial(const std::vector<ListedDrive>& drives,
     const ListedDrive* found = nullptr;
     for (const ListedDrive& drive : drives) {
         if (!drive.identified || drive.serial != serial) continue;
-        if (found != nullptr) throw DriveRefusal("More than one drive has serial " + serial);
+        if (found != nullptr)
+            throw DriveRefusal("More than one drive has serial " + PrintableText(serial));
         found = &drive;
     }
-    if (found == nullptr) throw DriveRefusal("Drive Not Found: no drive has serial " + serial);
+    if (found == nullptr)
+        throw DriveRefusal("Drive Not Found: no drive has serial " + PrintableText(serial));
     return found->number;
 }

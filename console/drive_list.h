@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "disks/disk_state.h"
+#include "disks/drive_identity.h"
+
 struct ListedDrive {
     std::uint32_t number = 0;
     std::wstring device;  ///< the path the test opens
@@ -15,7 +18,14 @@ struct ListedDrive {
     std::string serial;
     std::string firmware;
     std::string untestedReason;  ///< empty when the tool would test the drive
+    bool answered = true;        ///< false when the drive did not answer its probe in time
 };
+
+/// The model, serial and firmware shown for a listed disk (with its number
+/// and size): IDENTIFY's texts when the drive answers it (*identified set),
+/// else the disk list's ("?" for the firmware). Printable ASCII either way, so
+/// the menu and the list show the same texts.
+DriveIdentity ShownIdentity(const DiskRecord& disk, bool* identified);
 
 /// Lists and probes every drive, in number order. Throws "GetDiskState Failed"
 /// (after printing the system's reason, if any) when the drives cannot be listed.

@@ -4,9 +4,10 @@
 #include "smart/drive_registry.h"
 #include "smart/smart_channel.h"
 
-std::string UntestedReason(std::uint32_t driveNumber) {
+std::string UntestedReason(std::uint32_t driveNumber, bool* answered) {
     // The same order as a test's: a disk that holds data is refused first.
     const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
+    if (answered != nullptr) *answered = !guard.noAnswer;
     if (guard.refused) return guard.reason;
     const auto number = static_cast<std::int32_t>(driveNumber);
     SmartDataBlock block;

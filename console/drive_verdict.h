@@ -7,4 +7,5 @@
 
 /// Empty when the tool would test drive `driveNumber`; otherwise the reason
 /// in a few words ("SMART not answering", "kind not supported").
-std::string UntestedReason(std::uint32_t driveNumber);
+/// *answered (when given) is cleared when the drive did not answer its probe.
+std::string UntestedReason(std::uint32_t driveNumber, bool* answered = nullptr);

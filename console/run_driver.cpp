@@ -5,6 +5,7 @@
 #include "console/check_interrupt.h"
 #include "engine/drive_open.h"
 #include "engine/drive_refusal.h"
+#include "engine/dump_record.h"
 #include "engine/normal_loop.h"
 #include "engine/read_only_loop.h"
 #include "platform/console.h"
@@ -55,6 +56,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
     try {
         GuardDrive(test);
         CheckDrive(test);
+        CheckRecordBelongsToDrive(test);
         OpenDrive(test);
         OpenResultLog(test);
         StartTally(test);

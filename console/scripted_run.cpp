@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "smart/trace_stream.h"
 #include "text/operator_output.h"
+#include "text/printable_text.h"
 #include "tracking/run_notes.h"
 
 namespace {
@@ -18,13 +19,18 @@ namespace {
 std::wstring ExistingFolder(const std::string& option, const std::string& argument) {
     std::wstring folder = platform::PathFromArgument(argument);
     if (!platform::PathExists(folder))
-        throw CommandLineError(option + ": no such folder: " + argument);
+        throw CommandLineError(option + ": no such folder: " + PrintableText(argument));
     return folder;
 }
 
 int ListDrivesToConsole() {
-    for (const ListedDrive& drive : ListDrives()) OutWide(DriveListLine(drive) + L"\n");
-    return kExitFinished;
+    // A drive that does not answer is listed with its line and fails the list.
+    int code = kExitFinished;
+    for (const ListedDrive& drive : ListDrives()) {
+        OutWide(DriveListLine(drive) + L"\n");
+        if (!drive.answered) code = kExitFailed;
+    }
+    return code;
 }
 
 void PrintSummary(const CSSDTest& test) {

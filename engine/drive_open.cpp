@@ -5,19 +5,19 @@
 #include <vector>
 
 #include "engine/drive_refusal.h"
+#include "engine/guarded_drives.h"
 #include "engine/test_context.h"
 #include "platform/drive.h"
 #include "text/operator_output.h"
 
 void GuardDrive(CSSDTest& test) {
-    const platform::DiskGuardResult guard = test.driveSource->CheckBeforeWrite(test.driveNumber);
-    if (!guard.refused) return;
-    throw DriveRefusal(guard.partitionTable ? "Drive contains partitions" : "CreateFile failed",
-                       guard.reason);
+    RefuseGuardedDrive(test.driveSource->CheckBeforeWrite(test.driveNumber));
 }
 
 void OpenDrive(CSSDTest& test) {
-    const std::wstring path = test.driveSource->Path(test.driveNumber);
+    // The path the drive check resolved; a context opened without it asks the source.
+    const std::wstring path =
+        test.identity.path.empty() ? test.driveSource->Path(test.driveNumber) : test.identity.path;
     std::uint32_t errorCode = 0;
     test.drive = test.driveSource->Open(test.driveNumber, &errorCode);
     if (test.drive == nullptr) throw std::runtime_error("CreateFile failed");

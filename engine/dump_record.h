@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "disks/drive_identity.h"
 #include "engine/test_context.h"
 
 struct DumpRecord {
@@ -15,6 +16,10 @@ struct DumpRecord {
     bool previousKnown = false;       ///< blocks not yet written hold dump file 2's pattern
     std::int64_t writtenBytes = 0;    ///< blocks below this hold dump file 1's pattern
     std::int64_t unsureEndBytes = 0;  ///< blocks from writtenBytes up to here hold either
+    /// The drive the record was written on (model, serial, firmware, size);
+    /// identified is false for a record of an older version, which has none.
+    DriveIdentity drive{};
+    bool identified = false;
 };
 
 /// Which pattern a block should hold according to a record.
@@ -26,18 +31,35 @@ std::wstring DumpRecordName(const CSSDTest& test);
 /// A short text identifying a 1 MiB pattern (a hash of its words, in hex).
 std::string PatternId(const std::uint8_t* pattern);
 
-/// Replaces the record file through a temporary name and a rename. Returns an
-/// empty text on success, else the system's reason.
+/// Replaces the record file through a temporary name and a rename, with the
+/// context's drive identity and a checksum of the record's own content.
+/// Returns an empty text on success, else the system's reason.
 std::string SaveDumpRecord(const CSSDTest& test, const DumpRecord& record);
+
+/// The record's file text: identity, progress and checksum.
+std::string DumpRecordText(const DriveIdentity& drive, const DumpRecord& record);
+
+/// Parses a record's file text. False with the reason in *rejection when it is
+/// not a record, a field is missing or malformed, or its checksum does not
+/// match; a record of the older version without identity or checksum passes.
+bool ParseDumpRecord(const std::string& text, DumpRecord* record, std::string* rejection);
 
 /// Reads one 1 MiB pattern file; false when it is missing or short.
 bool ReadPatternFile(const std::wstring& path, std::uint8_t* pattern);
 
 /// Reads the record and dump file 2 (into `previous`). True only when both
 /// were read and the record describes `current` (dump file 1's pattern) and
-/// dump file 2.
+/// dump file 2. When a record exists but is rejected, *rejection (if given)
+/// gets one line naming the rejected file and why; else it is left empty.
 bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint8_t* previous,
-                    DumpRecord* record);
+                    DumpRecord* record, std::wstring* rejection = nullptr);
+
+/// Refuses a test whose drive is not the one the drive number's record was
+/// written on (another serial, model or size): throws DriveRefusal("Drive Not
+/// Found") with a line naming both serials and what to do. A missing,
+/// unreadable or older record without identity, or a drive that did not give
+/// its serial, passes.
+void CheckRecordBelongsToDrive(const CSSDTest& test);
 
 /// What the block at `offsetBytes` should hold according to a record.
 RecordedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes);

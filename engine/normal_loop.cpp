@@ -208,9 +208,11 @@ private:
         std::uint8_t* previous = previous_->data();
         std::uint8_t* scratch = buffers_[kFirstRead].data();
         DumpRecord record;
+        std::wstring rejection;
         previousKnown_ = ReadPatternFile(DumpFileName(1, test_), previous) &&
-                         LoadDumpRecord(test_, previous, scratch, &record) &&
+                         LoadDumpRecord(test_, previous, scratch, &record, &rejection) &&
                          record.writtenBytes >= RoundEndOffset(test_.driveSize);
+        if (!rejection.empty()) OutWide(rejection + L"\n");
         if (!previousKnown_) std::fill(previous, previous + kBlockBytes, 0);
         std::fill(scratch, scratch + kBlockBytes, 0);
     }

@@ -26,14 +26,25 @@ public:
     BlockChecker(CSSDTest& test, const std::uint8_t* current, std::uint8_t* previous)
         : test_(test), current_(current), previous_(previous) {}
 
-    /// Reads the record and dump file 2, once `current` holds dump file 1.
-    void LoadRecord() { recordValid_ = LoadDumpRecord(test_, current_, previous_, &record_); }
+    /// Reads the record and dump file 2, once `current` holds dump file 1; a
+    /// rejected record or dump file is named with the reason.
+    void LoadRecord() {
+        std::wstring rejection;
+        recordValid_ = LoadDumpRecord(test_, current_, previous_, &record_, &rejection);
+        if (!rejection.empty()) OutWide(rejection + L"\n");
+    }
 
     BlockErrors Verify(const std::uint8_t* data, std::int64_t offsetBytes) override {
         const RecordedPattern expected =
             recordValid_ ? ExpectedAt(record_, offsetBytes) : RecordedPattern::Unknown;
         if (expected == RecordedPattern::Current) return VerifyBlock(test_, data, current_);
         if (expected == RecordedPattern::Previous) return VerifyBlock(test_, data, previous_);
+        // A block the record says was never written holds nothing known: it
+        // is not compared with dump file 2, whose zeros stand for "unknown".
+        if (expected == RecordedPattern::Unknown && recordValid_) {
+            ++unknownBlocks_;
+            return {0, 0};
+        }
         const bool known = std::memcmp(data, current_, kBlockBytes) == 0 ||
                            (recordValid_ && std::memcmp(data, previous_, kBlockBytes) == 0);
         if (!known) ++unknownBlocks_;
@@ -44,8 +55,8 @@ public:
     void Report() const {
         if (unknownBlocks_ == 0) return;
         Out() << "Verify Unknown : " << unknownBlocks_
-              << (recordValid_ ? " blocks hold neither dump file's pattern where the last test's "
-                                 "writes are not known; not counted"
+              << (recordValid_ ? " blocks were never written by the last test, or hold neither "
+                                 "dump file's pattern where its writes are not known; not counted"
                                : " blocks differ from dump file 1 and no dump record tells what "
                                  "was written there; not counted")
               << std::endl;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "disks/drive_identity.h"
 #include "engine/run_timings.h"
 #include "platform/drive.h"
 #include "status/ckvt_status.h"
@@ -56,6 +57,9 @@ public:
     std::uint32_t NextPatternWord() { return patternDistribution(patternGenerator); }
 
     std::uint32_t driveNumber = 0;
+    /// The drive behind driveNumber, resolved once by the drive check; the
+    /// records carry it and a later run compares it.
+    DriveIdentity identity;
     CKVTStatus currentStatus;
     CKVTStatus previousStatus;
     /// Where drives are opened; the system's drives behind the disk guard

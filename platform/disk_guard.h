@@ -13,6 +13,7 @@ struct DiskGuardResult {
     bool refused = false;
     bool partitionTable = false;  ///< the refusal is for a partition table or partitions
     std::string reason;           ///< one line naming the device and what was found
+    bool noAnswer = false;        ///< the drive did not answer the probe in time (a hung disk)
 };
 
 /// Probes drive `driveNumber` without writing to it. `refused` with a one-line

@@ -103,12 +103,13 @@ public:
     virtual std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) = 0;
 
     /// The disk guard's verdict on the drive, probed without writing to it.
-    /// A source without a guard passes every drive.
-    virtual DiskGuardResult CheckBeforeWrite(std::uint32_t) { return DiskGuardResult{}; }
+    /// Every source gives its own; none passes drives unprobed by default.
+    virtual DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) = 0;
 };
 
-/// The drives of this machine (or of the lab bench in the lab executable),
-/// without the disk guard. Lives as long as the process.
+/// The drives of this machine (or of the lab bench in the lab executable).
+/// Its CheckBeforeWrite is the platform's disk guard; its Open does not ask
+/// it (GuardedDrives does). Lives as long as the process.
 DriveSource& SystemDrives();
 
 }  // namespace platform

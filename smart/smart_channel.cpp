@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "smart/trace_stream.h"
+#include "text/printable_text.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SmartCmdInPara
 }
 
 // Cleans one identify field in place, then copies it into a text: at most
-// `width` bytes, up to a terminator, without leading spaces.
+// `width` bytes, up to a terminator, without leading spaces, every byte
+// outside printable ASCII replaced (the text reaches the console, the log and
+// file names).
 std::string CleanIdentifyText(char* page, int offset, int width) {
     char* field = page + offset;
     FixAtaString(field, width);
@@ -40,7 +43,7 @@ std::string CleanIdentifyText(char* page, int offset, int width) {
     buffer[width] = '\0';
     const char* text = buffer;
     while (*text == ' ') ++text;
-    return text;
+    return PrintableText(text);
 }
 
 }  // namespace
@@ -129,7 +132,11 @@ bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
                      DriveIdentity* identity) {
     if (identifyPage == nullptr) return false;
     std::memset(identifyPage, 0, ata::kPageBytes);
-    if (identity != nullptr) *identity = DriveIdentity{};
+    if (identity != nullptr) {
+        identity->model.clear();
+        identity->firmware.clear();
+        identity->serial.clear();
+    }
 
     const SmartCmdInParams in = MakeIdentifyCommand(driveNumber);
     SmartCmdOutParams out;
@@ -155,12 +162,10 @@ bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
 void FixAtaString(char* field, int length) {
     // ATA keeps two characters per word, the first in the high byte.
     for (int i = 0; i + 1 < length; i += 2) std::swap(field[i], field[i + 1]);
-    // Cut where the right-hand padding begins: the first space, scanning from
-    // the end, whose left neighbour is not a space.
-    for (int i = length - 1; i >= 1; --i) {
-        if (field[i] == ' ' && field[i - 1] != ' ') {
-            field[i] = '\0';
-            return;
-        }
-    }
+    // Only the right-hand padding goes: a full field keeps its inner blanks,
+    // and a field of nothing but spaces is left whole.
+    int end = length;
+    while (end > 0 && (field[end - 1] == ' ' || field[end - 1] == '\0')) --end;
+    if (end == 0) return;
+    for (int i = end; i < length; ++i) field[i] = '\0';
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "disks/drive_identity.h"
 #include "platform/ata_wire.h"
 #include "platform/device_control.h"
 #include "smart/smart_data_block.h"
@@ -14,13 +15,6 @@
 // The channel's wire records; the bytes are laid out in platform/ata_wire.h.
 using platform::ata::SmartCmdInParams;
 using platform::ata::SmartCmdOutParams;
-
-/// Model, firmware and serial texts of IDENTIFY DEVICE, cleaned.
-struct DriveIdentity {
-    std::string model;
-    std::string firmware;
-    std::string serial;
-};
 
 /// The zero-filled SMART command block (signature 0x4F/0xC2, command 0xB0,
 /// sector count and number 1) with the given feature and expected data size.
@@ -37,7 +31,9 @@ bool EnableSmart(std::int32_t driveNumber);
 bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out);
 /// The attribute read with one enable-and-retry recovery step.
 bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block);
-/// IDENTIFY DEVICE into a 512-byte page; fills `identity` when given.
+/// IDENTIFY DEVICE into a 512-byte page; fills the model, firmware and serial
+/// of `identity` when given (the other fields are left as they were).
 bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage, DriveIdentity* identity);
-/// Swaps the bytes of each pair, then cuts the field where its trailing spaces begin.
+/// Swaps the bytes of each pair, then cuts the right-hand padding (spaces and
+/// NULs at the end); inner blanks of a full field stay.
 void FixAtaString(char* field, int length);

@@ -26,6 +26,15 @@ void CheckDrive(CSSDTest& test) {
 
     test.currentStatus = *kvt;
     test.previousStatus = test.currentStatus;
+
+    // The one identity of the run: the record IDENTIFY filled for the registry.
+    DriveIdentity& identity = test.identity;
+    identity.number = test.driveNumber;
+    identity.path = test.driveSource->Path(test.driveNumber);
+    identity.model = kvt->Model;
+    identity.serial = kvt->SerialNumber;
+    identity.firmware = kvt->FirmwareRevision;
+    identity.sizeBytes = static_cast<std::int64_t>(kvt->DiskSize);
 }
 
 bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current) {

@@ -6,7 +6,8 @@
 #include "engine/test_context.h"
 
 /// Finds the context's drive in the registry, requires the supported kind and
-/// loads its status into both snapshots. Throws "Drive Not Found" or
+/// loads its status into both snapshots and the drive's identity (number,
+/// path, IDENTIFY texts, size) into the context. Throws "Drive Not Found" or
 /// "Drive Not KVT".
 void CheckDrive(CSSDTest& test);
 

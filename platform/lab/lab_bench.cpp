@@ -481,7 +481,13 @@ bool ParseBench(const std::string& text, const std::string& folder, Bench* bench
         ParseBenchOrThrow(text, folder, bench);
         return true;
     } catch (const std::exception& failure) {
-        if (error != nullptr) *error = failure.what();
+        // The reason echoes keys and values of the file: one line of
+        // printable text whatever they hold.
+        if (error != nullptr) {
+            *error = failure.what();
+            for (char& c : *error)
+                if (c < 0x20 || c > 0x7E) c = '?';
+        }
         return false;
     }
 }

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "platform/lab/lab_pages.h"
+#include "platform/lab/lab_test_lock.h"
 #include "platform/process.h"
 
 namespace platform::lab {
@@ -184,7 +185,7 @@ bool LabDrive::ReadSmartPage(unsigned char* page) {
     if (!controller_.SmartAnswers()) return false;
     AccountPowerOnTime();
     BuildSmartPage(controller_, controller_.State().powerOnSeconds / 3600, page);
-    SaveControllerState(config_.statePath, controller_.State());
+    SaveUnlessUnderTestElsewhere();
     return true;
 }
 
@@ -200,7 +201,14 @@ bool LabDrive::ReadIdentifyPage(unsigned char* page) {
 void LabDrive::Save() {
     std::lock_guard<std::mutex> lock(mutex_);
     AccountPowerOnTime();
-    SaveControllerState(config_.statePath, controller_.State());
+    SaveUnlessUnderTestElsewhere();
+}
+
+void LabDrive::SaveUnlessUnderTestElsewhere() {
+    // The process testing the drive owns its state; another one (a drive
+    // list, a refused second test) would write back a stale copy.
+    if (TestLockHolder(config_).empty())
+        SaveControllerState(config_.statePath, controller_.State());
 }
 
 ControllerState LabDrive::StateSnapshot() {

@@ -44,7 +44,8 @@ public:
     /// IDENTIFY DEVICE into a 512-byte page. False when the drive rejects it.
     bool ReadIdentifyPage(unsigned char* page);
 
-    /// Writes the controller state to its side file.
+    /// Writes the controller state to its side file, unless another process
+    /// tests the drive (its state is that process's to write).
     void Save();
 
     /// A copy of the controller state, power-on time brought up to date.
@@ -54,6 +55,7 @@ private:
     LabDrive(const BenchDrive& config, std::int64_t sizeBytes, PowerSession* session,
              std::uint64_t seed);
     void AccountPowerOnTime();
+    void SaveUnlessUnderTestElsewhere();
 
     BenchDrive config_;
     std::int64_t sizeBytes_;

@@ -4,6 +4,7 @@
 
 #include "platform/drive.h"
 #include "platform/lab/lab_drive_decorators.h"
+#include "platform/lab/lab_test_lock.h"
 #include "platform/posix/host/text.h"
 
 namespace platform {
@@ -23,6 +24,10 @@ public:
                             ".img");
     }
 
+    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+        return CheckDiskBeforeWrite(driveNumber);
+    }
+
     std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
         *errorCode = 0;
         std::shared_ptr<lab::LabDrive> lab = lab::LabDrive::Acquire(driveNumber, errorCode);
@@ -32,13 +37,17 @@ public:
             *errorCode = EACCES;
             return nullptr;
         }
+        // One test per drive: the lock is taken before the data is opened.
+        std::shared_ptr<void> testLock = lab::LockForTest(config, errorCode);
+        if (!testLock) return nullptr;
         std::unique_ptr<posix::FileDrive> file = posix::FileDrive::Open(
             config.devicePath.empty() ? config.imagePath : config.devicePath, errorCode);
         if (!file) return nullptr;
         posix::FileDrive* const ring = file.get();
         const lab::DriveFaults faults = config.faults;
         auto controlled = std::make_unique<lab::ControllerDrive>(std::move(file), std::move(lab));
-        return std::make_unique<lab::FaultDrive>(std::move(controlled), ring, faults);
+        auto faulty = std::make_unique<lab::FaultDrive>(std::move(controlled), ring, faults);
+        return std::make_unique<lab::LockedDrive>(std::move(faulty), std::move(testLock));
     }
 };
 

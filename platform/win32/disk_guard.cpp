@@ -7,14 +7,27 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/process.h"
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/disk_probe.h"
+#include "platform/win32/raw_device.h"
 #include "platform/win32/volume_probe.h"
 
 namespace platform {
 
 DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
+    // A test in another process holds the drive's mutex for its span.
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, win32::TestMutexName(driveNumber).c_str());
+    if (mutex != nullptr) {
+        CloseHandle(mutex);
+        DiskGuardResult busy;
+        busy.refused = true;
+        busy.reason = "\\\\.\\PhysicalDrive" + std::to_string(driveNumber) +
+                      " is under test by another ssdtest process; wait for that test to end";
+        return busy;
+    }
     const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
     const HANDLE disk = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);

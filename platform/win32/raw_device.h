@@ -15,5 +15,9 @@ namespace win32 {
 /// nullptr on failure and stores the system's error code in *errorCode.
 std::unique_ptr<Drive> OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode);
 
+/// Name of the mutex a test holds on drive `driveNumber` for its span, so a
+/// second test on the drive is refused whatever share flags it opens with.
+std::wstring TestMutexName(std::uint32_t driveNumber);
+
 }  // namespace win32
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "platform/drive.h"
+#include "platform/drive_decorator.h"
 #include "platform/win32/disk_layout.h"
 #include "platform/win32/raw_device.h"
 #include "platform/win32/sync_ioctl.h"
@@ -194,12 +195,51 @@ public:
     std::wstring Path(std::uint32_t driveNumber) override {
         return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
     }
-    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
-        return win32::OpenRawDevicePath(Path(driveNumber), errorCode);
+    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+        return CheckDiskBeforeWrite(driveNumber);
     }
+
+    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+        // One test per drive: the drive's mutex is made by the first test only.
+        const HANDLE mutex =
+            CreateMutexW(nullptr, FALSE, win32::TestMutexName(driveNumber).c_str());
+        if (mutex == nullptr) {
+            *errorCode = GetLastError();
+            return nullptr;
+        }
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            CloseHandle(mutex);
+            *errorCode = ERROR_BUSY;
+            return nullptr;
+        }
+        std::unique_ptr<Drive> drive = win32::OpenRawDevicePath(Path(driveNumber), errorCode);
+        if (drive == nullptr) {
+            CloseHandle(mutex);
+            return nullptr;
+        }
+        return std::make_unique<MutexHeldDrive>(std::move(drive), mutex);
+    }
+
+private:
+    // A drive that holds its test mutex until it is closed.
+    class MutexHeldDrive final : public DriveDecorator {
+    public:
+        MutexHeldDrive(std::unique_ptr<Drive> inner, HANDLE mutex)
+            : DriveDecorator(std::move(inner)), mutex_(mutex) {}
+        ~MutexHeldDrive() override { CloseHandle(mutex_); }
+        MutexHeldDrive(const MutexHeldDrive&) = delete;
+        MutexHeldDrive& operator=(const MutexHeldDrive&) = delete;
+
+    private:
+        HANDLE mutex_;
+    };
 };
 
 }  // namespace
+
+std::wstring win32::TestMutexName(std::uint32_t driveNumber) {
+    return L"Global\\ssdtest-test-PhysicalDrive" + std::to_wstring(driveNumber);
+}
 
 std::unique_ptr<Drive> win32::OpenRawDevicePath(const std::wstring& path,
                                                 std::uint32_t* errorCode) {

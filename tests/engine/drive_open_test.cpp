@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/drive_refusal.h"
+#include "engine/guarded_drives.h"
 #include "engine/loop_support.h"
 #include "engine/test_context.h"
 #include "text/operator_output.h"
@@ -59,6 +60,7 @@ class MemorySource final : public platform::DriveSource {
 public:
     std::wstring Path(std::uint32_t n) override { return L"memory" + std::to_wstring(n); }
     std::unique_ptr<platform::Drive> Open(std::uint32_t, std::uint32_t*) override {
+        ++opens;
         return std::make_unique<MemoryDrive>(port, &calls);
     }
     platform::DiskGuardResult CheckBeforeWrite(std::uint32_t) override { return guard; }
@@ -66,6 +68,7 @@ public:
     platform::PortSetup port = platform::PortSetup::Ready;
     platform::DiskGuardResult guard;
     std::vector<std::string> calls;
+    int opens = 0;
 };
 
 std::string Failure(void (*step)(CSSDTest&), CSSDTest& test) {
@@ -110,6 +113,20 @@ TEST(DriveSource, TheSourcesGuardRefusesWithTheOperatorsMessageAndItsReason) {
     source.guard = {true, false, "memory0: in use"};
     EXPECT_EQ(Failure(GuardDrive, test), "CreateFile failed");
     EXPECT_TRUE(source.calls.empty()) << "the guard opens nothing";
+}
+
+TEST(DriveSource, AGuardedSourceNeverOpensADriveItsGuardRefuses) {
+    MemorySource source;
+    GuardedDrives guarded(source);
+    CSSDTest test;
+    test.driveSource = &guarded;
+    source.guard = {true, false, "memory0: in use"};
+    EXPECT_EQ(Failure(OpenDrive, test), "CreateFile failed");  // without GuardDrive before it
+    EXPECT_EQ(source.opens, 0);
+    EXPECT_EQ(test.drive, nullptr);
+    source.guard = {};
+    EXPECT_EQ(Failure(OpenDrive, test), "");
+    EXPECT_EQ(source.opens, 1);
 }
 
 TEST(DriveSource, EveryTransferInFlightIsCancelledBeforeTheirMemoryIsUnregistered) {

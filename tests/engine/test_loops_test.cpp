@@ -357,13 +357,22 @@ TEST_F(LabLoopTest, ReadOnlyTestFollowsTheDumpRecord) {
     output = Run(ReadOnlyTest);
     EXPECT_EQ(Count(output, "Verify : 1 1\n"), 1u) << output;
 
-    // A record that does not describe the dump files counts nothing.
+    // Blocks the record says were never written are unknown, whatever they hold.
+    DumpRecord unwritten{record.currentId, record.previousId, false, 2 << 20, 2 << 20};
+    ASSERT_EQ(SaveDumpRecord(probe_, unwritten), "");
+    OpenTest();
+    output = Run(ReadOnlyTest);
+    EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
+    EXPECT_EQ(Count(output, "Verify Unknown : 3 blocks were never written"), 1u) << output;
+
+    // A record that does not describe the dump files counts nothing and is named.
     record.previousId = record.currentId;
     ASSERT_EQ(SaveDumpRecord(probe_, record), "");
     OpenTest();
     output = Run(ReadOnlyTest);
     EXPECT_EQ(Count(output, "Verify : "), 0u) << output;
     EXPECT_EQ(Count(output, "Verify Unknown : 3 blocks differ from dump file 1"), 1u) << output;
+    EXPECT_EQ(Count(output, "Dump File Rejected: "), 1u) << output;
 }
 
 TEST_F(LabLoopTest, ReadOnlyTestWithoutDumpFileReadsNothing) {

@@ -95,7 +95,10 @@ TEST(SmartChannelLab, FailedIdentifyLeavesEmptyTextsAndNoNote) {
     for (int number : {1, 2}) {
         std::uint8_t page[512];
         std::fill(std::begin(page), std::end(page), 0xEE);
-        DriveIdentity identity{"old model", "old fw", "old serial"};
+        DriveIdentity identity;
+        identity.model = "old model";
+        identity.firmware = "old fw";
+        identity.serial = "old serial";
         EXPECT_FALSE(GetIdentifyData(number, page, &identity)) << number;
         EXPECT_TRUE(std::all_of(std::begin(page), std::end(page), [](auto b) { return b == 0; }));
         EXPECT_EQ(identity.model, "");

@@ -89,6 +89,10 @@ TEST(FixAtaString, SwapsPairsAndCutsOnlyAtRightHandPadding) {
         {"ABC DEF GHI" + std::string(29, ' '), "ABC DEF GHI"},
         {"        ", "        "},  // all spaces stay whole
         {"ABCD0123", "ABCD0123"},  // no padding to cut
+        // A full field keeps its last word, an odd-length text its last letter.
+        {"PROBE BLANK DISK WITH A FORTY CHAR MODEL", "PROBE BLANK DISK WITH A FORTY CHAR MODEL"},
+        {"PRB BLANK 0005 FULLW", "PRB BLANK 0005 FULLW"},
+        {"AB C" + std::string(4, ' '), "AB C"},
     };
     for (const auto& c : cases) {
         std::string field = c.text;  // stored with the characters of each pair swapped

@@ -21,6 +21,10 @@ public:
         return std::wstring(path.begin(), path.end());
     }
 
+    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+        return CheckDiskBeforeWrite(driveNumber);
+    }
+
     std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
         const std::string name = posix::DiskNameOf(driveNumber);
         if (name.empty()) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/probe/bounded_call.h"
 #include "platform/posix/probe/probe_steps.h"
 
 namespace platform::posix {
@@ -40,9 +41,53 @@ int ReadOnlyFlag(const std::string& path) {
     return readOnly != 0 ? 1 : 0;
 }
 
+DiskGuardResult ProbeNow(const std::string& path);
+
+// The result as the bounded child hands it back: two flag bytes, the reason.
+std::string Encode(const DiskGuardResult& result) {
+    return std::string(result.refused ? "R" : "-") + (result.partitionTable ? "P" : "-") +
+           result.reason;
+}
+
+DiskGuardResult Decode(const std::string& text) {
+    DiskGuardResult result;
+    if (text.size() < 2) return Refuse("the probe gave no result");
+    result.refused = text[0] == 'R';
+    result.partitionTable = text[1] == 'P';
+    result.reason = text.substr(2);
+    return result;
+}
+
+DiskGuardResult NoAnswer(std::string reason) {
+    DiskGuardResult result = Refuse(std::move(reason));
+    result.noAnswer = true;
+    return result;
+}
+
 }  // namespace
 
 DiskGuardResult ProbeBlockDevice(const std::string& path) {
+    // A hung disk blocks the signature read in the kernel for good: the probe
+    // runs in a child this process can leave behind.
+    const int timeoutMs = ProbeTimeoutMs();
+    std::string answer;
+    switch (RunBounded([&path] { return Encode(ProbeNow(path)); }, timeoutMs, &answer)) {
+        case BoundedEnd::Answered:
+            return Decode(answer);
+        case BoundedEnd::NoAnswer:
+            return NoAnswer(path + " does not answer: no answer within " +
+                            std::to_string((timeoutMs + 999) / 1000) + " s");
+        case BoundedEnd::Stopped:
+            return NoAnswer("stopped while waiting for " + path + " to answer");
+        case BoundedEnd::NotStarted:
+            break;
+    }
+    return Refuse("cannot probe " + path + ": " + std::strerror(errno));
+}
+
+namespace {
+
+DiskGuardResult ProbeNow(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return Refuse("cannot probe " + path + ": " + std::strerror(errno));
@@ -68,5 +113,7 @@ DiskGuardResult ProbeBlockDevice(const std::string& path) {
     if (readOnly == 1) return Refuse(path + " is read-only");
     return DiskGuardResult{};
 }
+
+}  // namespace
 
 }  // namespace platform::posix

@@ -101,6 +101,8 @@ TEST_F(LabBench, InvalidBenchesFailWithAOneLineReason) {
         {R"({"drives": [{"number": 1, "kind": "kvt", "size_mib": 4, "model": "m",
              "serial": "s", "firmware": "f", "queue_depth": 65}]})",
          "drives[0]: \"queue_depth\" must be an integer from 1 to 64"},
+        // A key with a line end or ESC is echoed as printable text on one line.
+        {"{\"drives\": [{\"\\nuobe{$\\u001b\": \"f\"}]}", "unknown key \"?uobe{$?\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -1,0 +1,23 @@
+#include "text/printable_text.h"
+
+#include <cstring>
+
+namespace {
+
+bool Printable(char c) { return c >= 0x20 && c <= 0x7E; }
+
+}  // namespace
+
+std::string PrintableText(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown)
+        if (!Printable(c)) c = '?';
+    return shown;
+}
+
+std::string FileNameText(const std::string& text) {
+    std::string name = text;
+    for (char& c : name)
+        if (!Printable(c) || std::strchr("/\\:*?\"<>|", c) != nullptr) c = '_';
+    return name;
+}
