@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "console/drive_list.h"
+#include "console/json_output.h"
 #include "console/run_driver.h"
+#include "console/scripted_outputs.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -22,8 +24,13 @@ std::wstring ExistingFolder(const std::string& option, const std::string& argume
     return folder;
 }
 
-int ListDrivesToConsole() {
-    for (const ListedDrive& drive : ListDrives()) OutWide(DriveListLine(drive) + L"\n");
+int ListDrivesToConsole(bool json) {
+    const std::vector<ListedDrive> drives = ListDrives();
+    if (json) {
+        Out() << JsonText(DriveListJson(drives, DriveKind)) << std::flush;
+        return kExitFinished;
+    }
+    for (const ListedDrive& drive : drives) OutWide(DriveListLine(drive) + L"\n");
     return kExitFinished;
 }
 
@@ -56,19 +63,23 @@ int RunOneTest(const CommandLine& line) {
     if (!line.filesFolder.empty()) test->filesFolder = ExistingFolder("--dir", line.filesFolder);
     if (!line.sharedFolder.empty())
         test->sharedFolder = ExistingFolder("--shared-dir", line.sharedFolder);
+    if (!line.metricsFolder.empty())
+        test->outputs.metricsFolder = ExistingFolder("--metrics-dir", line.metricsFolder);
     test->viewerEnabled = line.viewer;
-    const std::uint32_t driveNumber =
-        line.bySerial ? DriveNumberBySerial(ListDrives(), line.serial) : line.driveNumber;
+    ScriptedOutputs outputs(line.json, *test);
 
     // Keys typed on a terminal still end the round or abandon the test.
     platform::EnterKeyMode();
     const int code = Guarded([&] {
+        const std::uint32_t driveNumber =
+            line.bySerial ? DriveNumberBySerial(ListDrives(), line.serial) : line.driveNumber;
         const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test);
         if (end == RunEnd::kFailed) return kExitFailed;
         return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
     });
     platform::LeaveKeyMode();
     PrintSummary(*test);
+    if (line.json) outputs.PrintJson(SummaryJson(*test, code));
     return code;
 }
 
@@ -77,6 +88,7 @@ int RunOneTest(const CommandLine& line) {
 int RunCommandLine(const CommandLine& line) {
     platform::InitConsole();
     return Guarded([&] {
-        return line.action == CommandLine::Action::List ? ListDrivesToConsole() : RunOneTest(line);
+        return line.action == CommandLine::Action::List ? ListDrivesToConsole(line.json)
+                                                        : RunOneTest(line);
     });
 }

@@ -72,6 +72,7 @@ public:
             UpdateDriveStatus(test_);
             if (stop_ != kGoOn) return EndOfRound();
             PrintProgress(offset_, blocks_, batchTimer_);
+            NotifyRun(test_, RunMoment::kBatch);
         }
     }
 
@@ -101,6 +102,7 @@ private:
         reads_.Finish();
         readSpeed_ = DeviceSpeed(blocks_, readTicks, test_.counterFrequency);
         test_.tally.AddBatch(0, 0, blocks_, readTicks);
+        test_.tally.roundBytes = offset_;
     }
 
     void EndOfRound() {

@@ -11,7 +11,9 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.close();
     test.resultLog.clear();
 
-    const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
+    const std::wstring copyName = test.sharedLogName.empty()
+                                      ? ResultLogName(test.currentStatus, PublishFolder(test))
+                                      : test.sharedLogName;
     if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
         OutWide(L"Copy Failed: " + copyName + L"\n");
 
