@@ -8,7 +8,7 @@
 #include "tracking/run_figures.h"
 #include "tracking/status_file.h"
 
-nlohmann::json DriveKind(std::uint32_t driveNumber) {
+nlohmann::ordered_json DriveKind(std::uint32_t driveNumber) {
     SmartDataBlock block;
     if (!GetSmartReadData(static_cast<std::int32_t>(driveNumber), &block)) return nullptr;
     switch (ClassifyDrive(block)) {
@@ -21,33 +21,35 @@ nlohmann::json DriveKind(std::uint32_t driveNumber) {
     }
 }
 
-nlohmann::json DriveListJson(const std::vector<ListedDrive>& drives,
-                             const std::function<nlohmann::json(std::uint32_t)>& kindOf) {
-    nlohmann::json list = nlohmann::json::array();
+nlohmann::ordered_json DriveListJson(
+    const std::vector<ListedDrive>& drives,
+    const std::function<nlohmann::ordered_json(std::uint32_t)>& kindOf) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ListedDrive& drive : drives) {
-        list.push_back({{"number", drive.number},
-                        {"path", ToNarrow(drive.device)},
-                        {"size_bytes", drive.sizeBytes},
-                        {"identified", drive.identified},
-                        {"model", drive.model},
-                        {"serial", drive.serial},
-                        {"firmware", drive.identified ? nlohmann::json(drive.firmware) : nullptr},
-                        {"kind", kindOf(drive.number)},
-                        {"verdict", drive.untestedReason.empty() ? "would test" : "not tested"},
-                        {"reason", drive.untestedReason}});
+        list.push_back(
+            {{"number", drive.number},
+             {"path", ToNarrow(drive.device)},
+             {"size_bytes", drive.sizeBytes},
+             {"identified", drive.identified},
+             {"model", drive.model},
+             {"serial", drive.serial},
+             {"firmware", drive.identified ? nlohmann::ordered_json(drive.firmware) : nullptr},
+             {"kind", kindOf(drive.number)},
+             {"verdict", drive.untestedReason.empty() ? "would test" : "not tested"},
+             {"reason", drive.untestedReason}});
     }
     return {{"format", "ssdtest-drives"}, {"format_version", 1}, {"drives", list}};
 }
 
-nlohmann::json SummaryJson(CSSDTest& test, int exitCode) {
+nlohmann::ordered_json SummaryJson(CSSDTest& test, int exitCode) {
     if (test.state == RunState::kRunning)
         test.state = exitCode == 4 ? RunState::kRefused : RunState::kFailed;
-    nlohmann::json summary = StatusJson(BuildRunFigures(test, std::time(nullptr)));
+    nlohmann::ordered_json summary = StatusJson(BuildRunFigures(test, std::time(nullptr)));
     summary["format"] = "ssdtest-summary";
     summary["exit_code"] = exitCode;
     return summary;
 }
 
-std::string JsonText(const nlohmann::json& document) {
-    return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+std::string JsonText(const nlohmann::ordered_json& document) {
+    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -26,7 +26,7 @@ ScriptedOutputs::~ScriptedOutputs() {
     std::cout.rdbuf(standardOutput_);
 }
 
-void ScriptedOutputs::PrintJson(const nlohmann::json& document) {
+void ScriptedOutputs::PrintJson(const nlohmann::ordered_json& document) {
     std::cout.flush();
     const std::string text = JsonText(document);
     standardOutput_->sputn(text.data(), static_cast<std::streamsize>(text.size()));

@@ -20,7 +20,7 @@ public:
     ScriptedOutputs& operator=(const ScriptedOutputs&) = delete;
 
     /// Writes `document` to standard output, whatever the operator's lines use.
-    void PrintJson(const nlohmann::json& document);
+    void PrintJson(const nlohmann::ordered_json& document);
 
 private:
     CSSDTest& test_;

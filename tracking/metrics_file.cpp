@@ -73,9 +73,9 @@ std::string MetricsText(const RunFigures& figures) {
         out.Sample("state", std::string(",state=\"") + RunStateName(state) + "\"",
                    state == figures.state ? 1 : 0);
     }
-    out.Gauge("average_erase_count", "Average erase count the drive reports (SMART).",
+    out.Gauge("erase_count_average", "Average erase count the drive reports (SMART).",
               figures.averageEraseCount);
-    out.Gauge("target_average_erase_count",
+    out.Gauge("erase_count_target",
               "Average erase count at which the write test ends; 0 for the read-only test.",
               figures.readOnly ? 0 : figures.targetAec);
     out.Gauge("round", "Current (or last) round of the run, from 1.", figures.round);

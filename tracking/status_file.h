@@ -8,7 +8,7 @@
 #include "tracking/run_figures.h"
 
 /// The status object of the figures (format "ssdtest-status", version 1).
-nlohmann::json StatusJson(const RunFigures& figures);
+nlohmann::ordered_json StatusJson(const RunFigures& figures);
 
 /// The status file of a result log: its path with ".csv" replaced by
 /// ".status.json" (appended when the log's name has no ".csv").

@@ -68,7 +68,9 @@ protected:
         test.sharedFolder = shared.wide();
         test.tally.started = true;
     }
-    std::filesystem::path SharedStatus() const { return shared.path() / "drive1_KV 256.status.json"; }
+    std::filesystem::path SharedStatus() const {
+        return shared.path() / "drive1_KV 256.status.json";
+    }
     void WriteOtherBenchsStatus(const std::string& serial) {
         RunFigures other;
         other.drive.serial = serial;
