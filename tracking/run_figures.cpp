@@ -48,7 +48,7 @@ std::int64_t EstimatedEnd(std::int32_t startCount, std::int32_t nowCount, std::u
     const double secondsPerCount = static_cast<double>(nowUnixTime - startedUnixTime) /
                                    static_cast<double>(nowCount - startCount);
     const double remaining = static_cast<double>(target - static_cast<std::uint32_t>(nowCount));
-    return nowUnixTime + static_cast<std::int64_t>(secondsPerCount * remaining + 0.5);
+    return nowUnixTime + static_cast<std::int64_t>(std::llround(secondsPerCount * remaining));
 }
 
 RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime) {
