@@ -58,6 +58,19 @@ int Guarded(Step step) {
     }
 }
 
+// The drive's number; a serial that names no drive is kept as the run's
+// refusal for the JSON summary.
+std::uint32_t DriveNumberFor(const CommandLine& line, CSSDTest& test) {
+    if (!line.bySerial) return line.driveNumber;
+    try {
+        return DriveNumberBySerial(ListDrives(), line.serial);
+    } catch (const DriveRefusal& refusal) {
+        test.state = RunState::kRefused;
+        test.stateReason = RefusalText(refusal);
+        throw;
+    }
+}
+
 int RunOneTest(const CommandLine& line) {
     auto test = std::make_unique<CSSDTest>();
     if (!line.filesFolder.empty()) test->filesFolder = ExistingFolder("--dir", line.filesFolder);
@@ -71,8 +84,7 @@ int RunOneTest(const CommandLine& line) {
     // Keys typed on a terminal still end the round or abandon the test.
     platform::EnterKeyMode();
     const int code = Guarded([&] {
-        const std::uint32_t driveNumber =
-            line.bySerial ? DriveNumberBySerial(ListDrives(), line.serial) : line.driveNumber;
+        const std::uint32_t driveNumber = DriveNumberFor(line, *test);
         const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test);
         if (end == RunEnd::kFailed) return kExitFailed;
         return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
