@@ -28,6 +28,10 @@ set(Boost_INCLUDE_DIR "${MINGW_BOOST_HEADERS}" CACHE PATH "Boost headers for the
 if(NOT EXISTS "${MINGW_BOOST_HEADERS}/CLI")
   file(CREATE_LINK /usr/include/CLI "${MINGW_BOOST_HEADERS}/CLI" SYMBOLIC)
 endif()
+# nlohmann-json (header-only) likewise, through a "nlohmann" link.
+if(NOT EXISTS "${MINGW_BOOST_HEADERS}/nlohmann")
+  file(CREATE_LINK /usr/include/nlohmann "${MINGW_BOOST_HEADERS}/nlohmann" SYMBOLIC)
+endif()
 set(CLI11_INCLUDE_DIR "${MINGW_BOOST_HEADERS}" CACHE PATH "CLI11 headers for the cross build")
 set(Boost_NO_BOOST_CMAKE ON)
 set(Boost_NO_SYSTEM_PATHS ON)

@@ -68,6 +68,13 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
                     "Keep N transfers in flight, 1 to 64 (default: one at a time)")
         ->type_name("N")
         ->check(kQueueDepth);
+    app->add_flag("--json", fields.line.json,
+                  "With --list: the drives as one JSON document; with a test: the summary as "
+                  "one JSON object on standard output, the other lines on standard error");
+    app->add_option("--metrics-dir", fields.line.metricsFolder,
+                    "Folder of the Prometheus textfile ssdtest_<serial>.prom, kept up to date "
+                    "during the test (the node exporter's textfile collector folder)")
+        ->type_name("DIR");
 
     app->footer(
         "With a drive and a test: no prompt and no final wait; \"e\" ends the test after the "
@@ -100,8 +107,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine& line = fields.line;
     const auto given = [&app](const char* name) { return app->count(name) > 0; };
     if (fields.list) {
-        for (const char* other : {"--drive", "--serial", "--aec-target", "--read-only", "--dir",
-                                  "--shared-dir", "--no-viewer", "--queue-depth"}) {
+        for (const char* other :
+             {"--drive", "--serial", "--aec-target", "--read-only", "--dir", "--shared-dir",
+              "--no-viewer", "--queue-depth", "--metrics-dir"}) {
             if (given(other)) throw CommandLineError(std::string("--list takes no ") + other);
         }
         line.action = CommandLine::Action::List;
@@ -118,7 +126,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::pair<const char*, const std::string*> texts[] = {
         {"--serial", &line.serial},
         {"--dir", &line.filesFolder},
-        {"--shared-dir", &line.sharedFolder}};
+        {"--shared-dir", &line.sharedFolder},
+        {"--metrics-dir", &line.metricsFolder}};
     for (const auto& text : texts) {
         if (given(text.first) && text.second->empty())
             throw CommandLineError(std::string(text.first) + " is empty");

@@ -20,6 +20,8 @@ struct CommandLine {
     std::string sharedFolder;      ///< --shared-dir; empty: the usual shared folder
     bool viewer = true;            ///< false with --no-viewer
     std::uint32_t queueDepth = 0;  ///< --queue-depth, 1 to 64; 0: not given
+    bool json = false;             ///< --json: the drive list or the summary as JSON
+    std::string metricsFolder;     ///< --metrics-dir: folder of the Prometheus textfile
 };
 
 /// An unknown, malformed or contradictory option; what() is one line.

@@ -1,7 +1,9 @@
 #include "console/run_driver.h"
 
 #include <memory>
+#include <string>
 
+#include "console/build_version.h"
 #include "console/check_interrupt.h"
 #include "engine/drive_open.h"
 #include "engine/drive_refusal.h"
@@ -13,6 +15,7 @@
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
+#include "tracking/run_publisher.h"
 
 namespace {
 
@@ -40,11 +43,26 @@ void StartTally(CSSDTest& test) {
     test.tally.started = true;
 }
 
+constexpr RunState kEndStates[] = {RunState::kFinished, RunState::kAbandoned, RunState::kFailed};
+
+// Why a test that did not finish ended: the failure the loop said, or what
+// abandoned it.
+std::string EndReason(const CSSDTest& test, RunEnd end) {
+    if (end == RunEnd::kFinished) return std::string();
+    if (end == RunEnd::kFailed)
+        return test.stateReason.empty() ? "stopped after a failure" : test.stateReason;
+    const std::string request = platform::StopRequest();
+    return request.empty() ? "abandoned by a key" : "abandoned by " + request;
+}
+
 }  // namespace
 
 RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test) {
     test.driveNumber = driveNumber;
     test.aecTarget = aecTarget;
+    test.readOnly = readOnly;
+    if (test.outputs.toolVersion.empty()) test.outputs.toolVersion = BuildVersion();
+    RunPublisher publisher(test);  // the status file, metrics and progress line
     // The poll's own answer tells an abandoned test from one that ran to its end.
     auto abandoned = std::make_shared<bool>(false);
     test.interruptPoll = [abandoned](CSSDTest& polled) {
@@ -60,6 +78,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         OpenDrive(test);
         OpenResultLog(test);
         StartTally(test);
+        publisher.Start();
         NoteTestStart(test, readOnly);
         const UnattendedTest unattended(driveNumber);
         if (readOnly)
@@ -67,9 +86,11 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         else
             NormalTest(test);
     } catch (const DriveRefusal& refusal) {
+        publisher.End(RunState::kRefused, RefusalText(refusal));
         NoteTestEnd(test, std::string("refused: ") + refusal.what(), platform::TraceLevel::Warning);
         throw;
     } catch (const std::exception& failure) {
+        publisher.End(RunState::kFailed, failure.what());
         NoteTestEnd(test, std::string("failed: ") + failure.what(), platform::TraceLevel::Error);
         throw;
     }
@@ -78,6 +99,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         end = RunEnd::kFailed;
     else if (*abandoned)
         end = RunEnd::kAbandoned;
+    publisher.End(kEndStates[static_cast<int>(end)], EndReason(test, end));
     static const char* const kEndNotes[] = {"finished", "abandoned", "stopped after a failure"};
     NoteTestEnd(test, kEndNotes[static_cast<int>(end)],
                 end == RunEnd::kFailed ? platform::TraceLevel::Error : platform::TraceLevel::Info);

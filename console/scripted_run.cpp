@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "console/drive_list.h"
+#include "console/json_output.h"
 #include "console/run_driver.h"
+#include "console/scripted_outputs.h"
 #include "engine/drive_refusal.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -23,13 +25,17 @@ std::wstring ExistingFolder(const std::string& option, const std::string& argume
     return folder;
 }
 
-int ListDrivesToConsole() {
+int ListDrivesToConsole(bool json) {
     // A drive that does not answer is listed with its line and fails the list.
+    const std::vector<ListedDrive> drives = ListDrives();
     int code = kExitFinished;
-    for (const ListedDrive& drive : ListDrives()) {
-        OutWide(DriveListLine(drive) + L"\n");
+    for (const ListedDrive& drive : drives)
         if (!drive.answered) code = kExitFailed;
+    if (json) {
+        Out() << JsonText(DriveListJson(drives, DriveKind)) << std::flush;
+        return code;
     }
+    for (const ListedDrive& drive : drives) OutWide(DriveListLine(drive) + L"\n");
     return code;
 }
 
@@ -57,25 +63,41 @@ int Guarded(Step step) {
     }
 }
 
+// The drive's number; a serial that names no drive is kept as the run's
+// refusal for the JSON summary.
+std::uint32_t DriveNumberFor(const CommandLine& line, CSSDTest& test) {
+    if (!line.bySerial) return line.driveNumber;
+    try {
+        return DriveNumberBySerial(ListDrives(), line.serial);
+    } catch (const DriveRefusal& refusal) {
+        test.state = RunState::kRefused;
+        test.stateReason = RefusalText(refusal);
+        throw;
+    }
+}
+
 int RunOneTest(const CommandLine& line) {
     auto test = std::make_unique<CSSDTest>();
     if (!line.filesFolder.empty()) test->filesFolder = ExistingFolder("--dir", line.filesFolder);
     if (!line.sharedFolder.empty())
         test->sharedFolder = ExistingFolder("--shared-dir", line.sharedFolder);
+    if (!line.metricsFolder.empty())
+        test->outputs.metricsFolder = ExistingFolder("--metrics-dir", line.metricsFolder);
     test->viewerEnabled = line.viewer;
     test->queueDepth = line.queueDepth;
-    const std::uint32_t driveNumber =
-        line.bySerial ? DriveNumberBySerial(ListDrives(), line.serial) : line.driveNumber;
+    ScriptedOutputs outputs(line.json, *test);
 
     // Keys typed on a terminal still end the round or abandon the test.
     platform::EnterKeyMode();
     const int code = Guarded([&] {
+        const std::uint32_t driveNumber = DriveNumberFor(line, *test);
         const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test);
         if (end == RunEnd::kFailed) return kExitFailed;
         return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
     });
     platform::LeaveKeyMode();
     PrintSummary(*test);
+    if (line.json) outputs.PrintJson(SummaryJson(*test, code));
     return code;
 }
 
@@ -84,6 +106,7 @@ int RunOneTest(const CommandLine& line) {
 int RunCommandLine(const CommandLine& line) {
     platform::InitConsole();
     return Guarded([&] {
-        return line.action == CommandLine::Action::List ? ListDrivesToConsole() : RunOneTest(line);
+        return line.action == CommandLine::Action::List ? ListDrivesToConsole(line.json)
+                                                        : RunOneTest(line);
     });
 }

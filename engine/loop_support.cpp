@@ -15,6 +15,10 @@ StopCode PollInterrupt(CSSDTest& test) {
     return test.interruptPoll ? test.interruptPoll(test) : kGoOn;
 }
 
+void NotifyRun(CSSDTest& test, RunMoment moment) {
+    if (test.runObserver) test.runObserver(test, moment);
+}
+
 bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize) {
     return offset + static_cast<std::int64_t>(kBlockBytes) >= driveSize;
 }
@@ -49,6 +53,10 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
     AppendResult(test, readSpeed, writeSpeed, rber);
     WriteErrorMapRound(test, stop == kEndOfDrive);
     PublishAndCapture(test);
-    if (stop == kEndOfDrive) ++test.tally.rounds;
+    if (stop == kEndOfDrive) {
+        ++test.tally.rounds;
+        test.tally.roundBytes = 0;
+    }
     NoteRoundEnd(test, stop == kEndOfDrive);
+    NotifyRun(test, RunMoment::kRoundEnd);
 }

@@ -11,6 +11,9 @@
 /// the installed poll's answer (kGoOn unless a key or a stop request says stop).
 StopCode PollInterrupt(CSSDTest& test);
 
+/// Tells the run's observer, if any, that the run reached `moment`.
+void NotifyRun(CSSDTest& test, RunMoment moment);
+
 /// True when the block just finished ends the round: the next block would
 /// reach or pass the end of the drive.
 bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize);
@@ -32,6 +35,6 @@ void PublishAndCapture(CSSDTest& test);
 
 /// Closes a round that ended with `stop`: its rate (RoundRber), its result
 /// line, the log's publication and the viewer capture, the run's round count
-/// and trace note. Throws as PublishAndCapture does.
+/// and trace note, then tells the observer. Throws as PublishAndCapture does.
 void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart);

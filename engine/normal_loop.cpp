@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "engine/block_io.h"
@@ -98,6 +99,7 @@ private:
         writeSpeed_ = DeviceSpeed(blocks_, writeTicks_, test_.counterFrequency);
         readSpeed_ = DeviceSpeed(blocks_, readTicks_, test_.counterFrequency);
         test_.tally.AddBatch(blocks_, writeTicks_, blocks_, readTicks_);
+        test_.tally.roundBytes = offset_;
     }
 
     // Writes the batch with up to the queue depth of writes in flight, all
@@ -110,7 +112,10 @@ private:
             if (stop_ != kGoOn) break;
             if (!batchRecorded_ && !RecordBatchStart()) {
                 // Writing on would leave the drive unlike its records.
-                Out() << "Records Not Written: the test ends before writing the drive" << std::endl;
+                const char* const reason =
+                    "Records Not Written: the test ends before writing the drive";
+                Out() << reason << std::endl;
+                if (test_.stateReason.empty()) test_.stateReason = reason;
                 test_.abandonRequested = true;
                 stop_ = kAbandoned;
                 break;
@@ -157,6 +162,7 @@ private:
             }
         }
         PrintProgress(offset_, blocks_, batchTimer_);
+        NotifyRun(test_, RunMoment::kBatch);
     }
 
     void PrintEta(std::uint32_t aecBefore, std::uint32_t aecNow, double nowSeconds) {
@@ -266,8 +272,11 @@ private:
         }
         if (writtenInTest_ - writtenAtLastAnswer_ < RoundEndOffset(test_.driveSize)) return false;
         if (!smartLostSaid_) {
-            Out() << "SMART Lost: drive " << test_.driveNumber
-                  << " has not answered SMART READ DATA for a whole round; test ended" << std::endl;
+            const std::string reason =
+                "SMART Lost: drive " + std::to_string(test_.driveNumber) +
+                " has not answered SMART READ DATA for a whole round; test ended";
+            Out() << reason << std::endl;
+            if (test_.stateReason.empty()) test_.stateReason = reason;
             smartLostSaid_ = true;
         }
         return true;

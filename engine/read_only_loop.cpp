@@ -87,6 +87,7 @@ public:
             UpdateDriveStatus(test_);
             if (stop_ != kGoOn) return EndOfRound();
             PrintProgress(offset_, blocks_, batchTimer_);
+            NotifyRun(test_, RunMoment::kBatch);
         }
     }
 
@@ -117,6 +118,7 @@ private:
         readTicks += reads_.Finish();
         readSpeed_ = DeviceSpeed(blocks_, readTicks, test_.counterFrequency);
         test_.tally.AddBatch(0, 0, blocks_, readTicks);
+        test_.tally.roundBytes = offset_;
     }
 
     void EndOfRound() {

@@ -21,6 +21,22 @@ enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
 constexpr std::uint32_t kBlockBytes = 1048576;
 constexpr std::uint32_t kBatchBlocks = 1024;
 
+/// Where a run stands, as its status file, metrics and JSON summary tell it.
+enum class RunState { kRunning, kFinished, kAbandoned, kFailed, kRefused };
+
+/// Moments of a run at which its machine-readable outputs are brought up to date.
+enum class RunMoment { kStart, kBatch, kRoundEnd, kEnd };
+
+/// What a run publishes for machines and for a terminal besides the console
+/// lines. Empty or false: not published.
+struct RunOutputs {
+    std::string toolVersion;     ///< shown in the status file and the metrics
+    std::wstring metricsFolder;  ///< folder of the Prometheus textfile
+    /// Draws the progress line in place; an empty text clears it.
+    std::function<void(const std::string&)> drawProgress;
+    bool sayNotes = false;  ///< print the outputs' own notes (never in the dialogue)
+};
+
 /// What one run has done, for its summary and trace notes.
 struct RunTally {
     std::uint32_t rounds = 0;  ///< rounds that reached the end of the drive
@@ -31,7 +47,9 @@ struct RunTally {
     std::int32_t startAverageEraseCount = 0;
     std::uint64_t startBitErrors = 0;  ///< the log's counts when the run began
     std::uint64_t startFailedSectors = 0;
-    bool started = false;  ///< the drive was checked and opened and the log is open
+    bool started = false;              ///< the drive was checked and opened and the log is open
+    std::int64_t roundBytes = 0;       ///< how far the current round has got
+    std::int64_t startedUnixTime = 0;  ///< when the run started, seconds since 1970 (UTC)
 
     /// Adds one batch of transfers.
     void AddBatch(std::uint32_t written, std::uint64_t writeDeviceTicks, std::uint32_t read,
@@ -100,6 +118,16 @@ public:
     std::uint32_t queueDepth = 0;
     bool viewerEnabled = true;
     RunTally tally;
+    bool readOnly = false;  ///< the read-only test, else the write test up to aecTarget
+    RunState state = RunState::kRunning;
+    std::string stateReason;  ///< why the run failed, was refused or abandoned
+    RunOutputs outputs;
+    /// Told of the run's moments (start, every batch, round ends, end) so that
+    /// the status file, the metrics and the progress line follow the run.
+    std::function<void(CSSDTest&, RunMoment)> runObserver;
+    /// The shared copy of the result log; empty: the log's own name in the
+    /// shared folder.
+    std::wstring sharedLogName;
 
     /// Polled by the test loops before every block; returns kGoOn or
     /// kAbandoned. The run driver installs the keyboard poll; tests may

@@ -12,7 +12,9 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.close();
     test.resultLog.clear();
 
-    const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
+    const std::wstring copyName = test.sharedLogName.empty()
+                                      ? ResultLogName(test.currentStatus, PublishFolder(test))
+                                      : test.sharedLogName;
     std::uint32_t error = 0;
     const auto copy = [&] { return platform::CopyFileReplacing(test.resultLogPath, copyName); };
     if (!RetryWhileLocked(copy, &error)) OutWide(L"Copy Failed: " + copyName + L"\n");

@@ -196,6 +196,7 @@ void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double la
         return;
     }
     Out() << "Log Write Failed: " << reason << std::endl;
+    if (test.stateReason.empty()) test.stateReason = "Log Write Failed: " + reason;
     test.abandonRequested = true;
 }
 

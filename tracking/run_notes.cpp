@@ -1,8 +1,10 @@
 #include "tracking/run_notes.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "smart/trace_stream.h"
+#include "tracking/run_figures.h"
 
 namespace {
 
@@ -11,13 +13,6 @@ std::string Position(const CSSDTest& test) {
     return "drive " + std::to_string(test.driveNumber) + ", round " +
            std::to_string(test.tally.rounds) + ", erase count " +
            std::to_string(test.currentStatus.AverageEraseCount);
-}
-
-// Mean device speed in MB/s (10^6 bytes) over all transfers of the run.
-double MeanSpeed(std::uint64_t blocks, std::uint64_t ticks, double counterFrequency) {
-    if (ticks == 0) return 0;
-    return static_cast<double>(blocks) * kBlockBytes / 1e6 /
-           (static_cast<double>(ticks) / counterFrequency);
 }
 
 }  // namespace
@@ -39,18 +34,16 @@ void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::Tra
 }
 
 std::string RunSummaryLine(const CSSDTest& test) {
-    const RunTally& tally = test.tally;
-    const double terabytes = static_cast<double>(tally.blocksWritten) * kBlockBytes / 1e12;
+    const RunFigures figures = BuildRunFigures(test, std::time(nullptr));
+    const double terabytes = static_cast<double>(figures.bytesWritten) / 1e12;
     char text[512];
-    std::snprintf(
-        text, sizeof text,
-        "Summary: drive %u, rounds %u, erase count %d -> %d, written %.4g TB, bit errors %llu, "
-        "failed sectors %llu, read %.1f MB/s, write %.1f MB/s",
-        test.driveNumber, tally.rounds, tally.startAverageEraseCount,
-        test.currentStatus.AverageEraseCount, terabytes,
-        static_cast<unsigned long long>(test.uncorrectableBitErrors - tally.startBitErrors),
-        static_cast<unsigned long long>(test.sectorFailCount - tally.startFailedSectors),
-        MeanSpeed(tally.blocksRead, tally.readTicks, test.counterFrequency),
-        MeanSpeed(tally.blocksWritten, tally.writeTicks, test.counterFrequency));
+    std::snprintf(text, sizeof text,
+                  "Summary: drive %u, rounds %u, erase count %d -> %d, written %.4g TB, bit errors "
+                  "%llu, failed sectors %llu, read %.1f MB/s, write %.1f MB/s",
+                  figures.drive.number, figures.roundsCompleted, figures.startAverageEraseCount,
+                  figures.averageEraseCount, terabytes,
+                  static_cast<unsigned long long>(figures.runBitErrors),
+                  static_cast<unsigned long long>(figures.runFailedSectors), figures.readMbPerS,
+                  figures.writeMbPerS);
     return text;
 }

@@ -1,0 +1,34 @@
+#include "console/scripted_outputs.h"
+
+#include <iostream>
+#include <string>
+
+#include "console/json_output.h"
+#include "platform/host_info.h"
+
+ScriptedOutputs::ScriptedOutputs(bool json, CSSDTest& test)
+    : test_(test), standardOutput_(std::cout.rdbuf()), json_(json) {
+    test_.outputs.sayNotes = true;
+    if (json_) {
+        std::cout.flush();
+        std::cout.rdbuf(std::cerr.rdbuf());
+    } else if (platform::OutputIsTerminal()) {
+        progress_ = std::make_unique<ProgressConsole>(std::cout);
+        ProgressConsole* const progress = progress_.get();
+        test_.outputs.drawProgress = [progress](const std::string& line) { progress->Draw(line); };
+    }
+}
+
+ScriptedOutputs::~ScriptedOutputs() {
+    test_.outputs.drawProgress = nullptr;
+    progress_.reset();
+    std::cout.flush();
+    std::cout.rdbuf(standardOutput_);
+}
+
+void ScriptedOutputs::PrintJson(const nlohmann::ordered_json& document) {
+    std::cout.flush();
+    const std::string text = JsonText(document);
+    standardOutput_->sputn(text.data(), static_cast<std::streamsize>(text.size()));
+    standardOutput_->pubsync();
+}
