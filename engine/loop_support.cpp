@@ -47,8 +47,13 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
     const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
     AppendResult(test, readSpeed, writeSpeed, rber);
     PublishAndCapture(test);
-    if (stop == kEndOfDrive) ++test.tally.rounds;
-    NoteRoundEnd(test, stop == kEndOfDrive);
+    const bool complete = stop == kEndOfDrive;
+    if (complete) ++test.tally.rounds;
+    // A round stopped before its first block gets no note of its own: the
+    // note of the round before it says where the test stands.
+    const std::uint64_t blocks = test.tally.blocksWritten + test.tally.blocksRead;
+    if (complete || blocks != test.tally.blocksAtRoundStart) NoteRoundEnd(test, complete);
+    test.tally.blocksAtRoundStart = blocks;
 }
 
 TransferBuffers::TransferBuffers(int count, int requestCount)

@@ -29,7 +29,8 @@ struct RunTally {
     std::int32_t startAverageEraseCount = 0;
     std::uint64_t startBitErrors = 0;  ///< the log's counts when the run began
     std::uint64_t startFailedSectors = 0;
-    bool started = false;  ///< the drive was checked and opened and the log is open
+    bool started = false;                  ///< the drive was checked and opened and the log is open
+    std::uint64_t blocksAtRoundStart = 0;  ///< blocks written and read before this round
 
     /// Adds one batch of transfers.
     void AddBatch(std::uint32_t written, std::uint64_t writeDeviceTicks, std::uint32_t read,

@@ -12,8 +12,11 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.clear();
 
     const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
-    if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
+    if (!platform::CopyFileReplacing(test.resultLogPath, copyName)) {
+        const std::wstring reason = platform::SystemErrorText(platform::LastErrorCode());
         OutWide(L"Copy Failed: " + copyName + L"\n");
+        if (!reason.empty()) OutWide(reason + L"\n");  // the system's reason on a line of its own
+    }
 
     OpenLogStream(test);
 }
