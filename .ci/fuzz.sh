@@ -13,7 +13,7 @@ exec </dev/null
 
 started=$SECONDS
 cmake -S "$repo" -B "$repo/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DSSDTEST_FUZZ=ON \
-    -DSSDTEST_WERROR=ON -DBUILD_TESTING=OFF >/dev/null
+    -DSSDTEST_WERROR=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$repo/build-fuzz" -j "$jobs" --target "${targets[@]/#/fuzz_}"
 echo "fuzz build: $((SECONDS - started)) s"
 

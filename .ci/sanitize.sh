@@ -8,7 +8,8 @@ jobs=${JOBS:-2}
 exec </dev/null
 
 started=$SECONDS
-cmake -S "$repo" -B "$repo/build-asan" -DSSDTEST_SANITIZE=ON -DSSDTEST_WERROR=ON >/dev/null
+cmake -S "$repo" -B "$repo/build-asan" -DSSDTEST_SANITIZE=ON -DSSDTEST_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$repo/build-asan" -j "$jobs"
 echo "sanitizer build: $((SECONDS - started)) s"
 

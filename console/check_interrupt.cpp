@@ -5,7 +5,7 @@
 #include "platform/console.h"
 #include "text/operator_output.h"
 
-StopCode CheckInterrupt(CSSDTest& test) {
+StopCode CheckInterrupt(CSSDTest& test, bool readKeys) {
     // A stop request (a signal, or Ctrl+C on piped input) abandons the test
     // as any key does, and keeps doing so for the rest of it.
     const std::string request = platform::StopRequest();
@@ -17,7 +17,7 @@ StopCode CheckInterrupt(CSSDTest& test) {
         }
         return kAbandoned;
     }
-    if (!platform::KeyWaiting()) return kGoOn;
+    if (!readKeys || !platform::KeyWaiting()) return kGoOn;
     Out() << "Interrupted" << std::endl;
     const int key = platform::ReadKey();
     if (key == 'e') {

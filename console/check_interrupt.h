@@ -4,9 +4,9 @@
 #include "engine/test_context.h"
 
 /// After a stop request (see platform::CatchStopRequests) prints "Interrupted"
-/// and "Stop Requested: <name>" once and returns kAbandoned. Else, without a
-/// waiting key returns kGoOn. Otherwise prints "Interrupted" and
-/// reads the key: "e" prints "Finish on this round", lowers aecTarget to the
-/// current average erase count and returns kGoOn; any other key returns
-/// kAbandoned.
-StopCode CheckInterrupt(CSSDTest& test);
+/// and "Stop Requested: <name>" once and returns kAbandoned. Else, without
+/// `readKeys` or without a waiting key returns kGoOn. Otherwise prints
+/// "Interrupted" and reads the key: "e" prints "Finish on this round", lowers
+/// aecTarget to the current average erase count and returns kGoOn; any other
+/// key returns kAbandoned.
+StopCode CheckInterrupt(CSSDTest& test, bool readKeys = true);

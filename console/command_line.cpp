@@ -58,7 +58,8 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
                   "Read-only test against the last pattern written");
     app->add_option("--dir", fields.line.filesFolder,
                     "Folder of the result log, the dump files and the viewer captures "
-                    "(default: the program's folder)")
+                    "(default: the program's folder; once installed /var/lib/ssdtest, or "
+                    "the user's data folder for the lab)")
         ->type_name("DIR");
     app->add_option("--shared-dir", fields.line.sharedFolder,
                     "Folder the result log is copied to after every round")
@@ -77,10 +78,12 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
         ->type_name("DIR");
 
     app->footer(
-        "With a drive and a test: no prompt and no final wait; \"e\" ends the test after the "
-        "current round and any other key abandons it.\n"
-        "Exit codes: 0 the test ran to its end (bit errors are in the log), 1 failure, "
-        "2 bad options, 3 abandoned, 4 drive refused.");
+        "With a drive and a test: no prompt and no final wait; on a terminal \"e\" ends the "
+        "test after the current round and any other key abandons it (piped or redirected "
+        "input is never read).\n"
+        "Exit codes: 0 the test ran to its end (bit errors are in the log), 1 failure (also a "
+        "test that ended itself: SMART lost, log or records not written), 2 bad options, "
+        "3 abandoned, 4 drive refused.");
     return app;
 }
 

@@ -1,5 +1,8 @@
 #include "console/drive_verdict.h"
 
+#include <vector>
+
+#include "disks/disk_state.h"
 #include "platform/disk_guard.h"
 #include "smart/drive_registry.h"
 #include "smart/smart_channel.h"
@@ -16,4 +19,18 @@ std::string UntestedReason(std::uint32_t driveNumber, bool* answered) {
     std::uint8_t identifyPage[512];
     if (!GetIdentifyData(number, identifyPage, nullptr)) return "IDENTIFY not answering";
     return "";
+}
+
+std::string RefusalReason(std::uint32_t driveNumber) {
+    std::vector<DiskRecord> disks;
+    bool listed = false;
+    if (GetDiskState(&disks)) {
+        for (const DiskRecord& disk : disks)
+            listed = listed ||
+                     (disk.Index >= 0 && static_cast<std::uint32_t>(disk.Index) == driveNumber);
+    }
+    const std::string number = "#" + std::to_string(driveNumber);
+    if (!listed) return "No drive " + number + " in the drive list";
+    const std::string reason = UntestedReason(driveNumber);
+    return reason.empty() ? reason : "Drive " + number + " not tested: " + reason;
 }

@@ -57,7 +57,8 @@ std::string EndReason(const CSSDTest& test, RunEnd end) {
 
 }  // namespace
 
-RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test) {
+RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test,
+               bool readKeys) {
     test.driveNumber = driveNumber;
     test.aecTarget = aecTarget;
     test.readOnly = readOnly;
@@ -65,8 +66,8 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
     RunPublisher publisher(test);  // the status file, metrics and progress line
     // The poll's own answer tells an abandoned test from one that ran to its end.
     auto abandoned = std::make_shared<bool>(false);
-    test.interruptPoll = [abandoned](CSSDTest& polled) {
-        const StopCode code = CheckInterrupt(polled);
+    test.interruptPoll = [abandoned, readKeys](CSSDTest& polled) {
+        const StopCode code = CheckInterrupt(polled, readKeys);
         if (code == kAbandoned) *abandoned = true;
         return code;
     };

@@ -11,8 +11,10 @@
 enum class RunEnd { kFinished, kAbandoned, kFailed };
 
 /// Checks the drive, opens it and its result log, then runs the read-only or
-/// the normal test, with trace notes at its start and end. Returns kFailed when
-/// the test stopped itself after a failure, kAbandoned when the operator's poll
-/// abandoned it. Every failure leaves as an
-/// exception with its message (DriveRefusal for a refused drive).
-RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test);
+/// the normal test, with trace notes at its start and end. Keys end the round
+/// or abandon the test only with `readKeys`; stop requests always abandon it.
+/// Returns kFailed when the test stopped itself after a failure, kAbandoned
+/// when the operator's poll abandoned it. Every failure leaves as an exception
+/// with its message (DriveRefusal for a refused drive).
+RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test,
+               bool readKeys = true);

@@ -1,10 +1,13 @@
 #include "console/scripted_run.h"
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <system_error>
 
 #include "console/drive_list.h"
+#include "console/drive_verdict.h"
 #include "console/json_output.h"
 #include "console/run_driver.h"
 #include "console/scripted_outputs.h"
@@ -22,6 +25,9 @@ std::wstring ExistingFolder(const std::string& option, const std::string& argume
     std::wstring folder = platform::PathFromArgument(argument);
     if (!platform::PathExists(folder))
         throw CommandLineError(option + ": no such folder: " + PrintableText(argument));
+    std::error_code error;
+    if (!std::filesystem::is_directory(platform::FilePath(folder), error))
+        throw CommandLineError(option + ": not a folder: " + PrintableText(argument));
     return folder;
 }
 
@@ -87,15 +93,23 @@ int RunOneTest(const CommandLine& line) {
     test->queueDepth = line.queueDepth;
     ScriptedOutputs outputs(line.json, *test);
 
-    // Keys typed on a terminal still end the round or abandon the test.
-    platform::EnterKeyMode();
+    // Keys typed on a terminal still end the round or abandon the test; a
+    // pipe, a file or the null device on standard input belongs to the
+    // calling script and is never read.
+    const bool readKeys = platform::InputIsTerminal();
+    if (readKeys) platform::EnterKeyMode();
     const int code = Guarded([&] {
         const std::uint32_t driveNumber = DriveNumberFor(line, *test);
-        const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test);
-        if (end == RunEnd::kFailed) return kExitFailed;
-        return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
+        try {
+            const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test, readKeys);
+            if (end == RunEnd::kFailed) return kExitFailed;
+            return end == RunEnd::kAbandoned ? kExitAbandoned : kExitFinished;
+        } catch (const DriveRefusal& refusal) {
+            if (!refusal.reason().empty()) throw;
+            throw DriveRefusal(refusal.what(), RefusalReason(driveNumber));
+        }
     });
-    platform::LeaveKeyMode();
+    if (readKeys) platform::LeaveKeyMode();
     PrintSummary(*test);
     if (line.json) outputs.PrintJson(SummaryJson(*test, code));
     return code;

@@ -53,10 +53,15 @@ void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpe
     AppendResult(test, readSpeed, writeSpeed, rber);
     WriteErrorMapRound(test, stop == kEndOfDrive);
     PublishAndCapture(test);
-    if (stop == kEndOfDrive) {
+    const bool complete = stop == kEndOfDrive;
+    if (complete) {
         ++test.tally.rounds;
         test.tally.roundBytes = 0;
     }
-    NoteRoundEnd(test, stop == kEndOfDrive);
+    // A round stopped before its first block gets no note of its own: the
+    // note of the round before it says where the test stands.
+    const std::uint64_t blocks = test.tally.blocksWritten + test.tally.blocksRead;
+    if (complete || blocks != test.tally.blocksAtRoundStart) NoteRoundEnd(test, complete);
+    test.tally.blocksAtRoundStart = blocks;
     NotifyRun(test, RunMoment::kRoundEnd);
 }

@@ -183,6 +183,7 @@ private:
         if (roundDumped_) SaveProgress(submittedEnd_, submittedEnd_);
         UpdateDriveStatus(test_);
         const bool smartLost = SmartLost();
+        if (smartLost) test_.abandonRequested = true;  // the test ends itself: a failure
         const CKVTStatus& status = test_.currentStatus;
         const std::uint64_t sectorsNow = status.TotalReadSectors;
         const std::uint64_t errorBitsNow = status.TotalErrorBitsFromFlash;

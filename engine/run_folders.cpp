@@ -3,11 +3,12 @@
 #include "platform/process.h"
 
 std::wstring ProgramFolder(const CSSDTest& test) {
-    return test.programFolder.empty() ? platform::ProgramFolder() : test.programFolder;
+    return test.programFolder.empty() ? platform::ViewerFolder() : test.programFolder;
 }
 
 std::wstring FilesFolder(const CSSDTest& test) {
-    return test.filesFolder.empty() ? ProgramFolder(test) : test.filesFolder;
+    if (!test.filesFolder.empty()) return test.filesFolder;
+    return test.programFolder.empty() ? platform::DataFolder() : test.programFolder;
 }
 
 std::wstring PublishFolder(const CSSDTest& test) {

@@ -47,9 +47,10 @@ struct RunTally {
     std::int32_t startAverageEraseCount = 0;
     std::uint64_t startBitErrors = 0;  ///< the log's counts when the run began
     std::uint64_t startFailedSectors = 0;
-    bool started = false;              ///< the drive was checked and opened and the log is open
-    std::int64_t roundBytes = 0;       ///< how far the current round has got
-    std::int64_t startedUnixTime = 0;  ///< when the run started, seconds since 1970 (UTC)
+    bool started = false;                  ///< the drive was checked and opened and the log is open
+    std::int64_t roundBytes = 0;           ///< how far the current round has got
+    std::int64_t startedUnixTime = 0;      ///< when the run started, seconds since 1970 (UTC)
+    std::uint64_t blocksAtRoundStart = 0;  ///< blocks written and read before this round
 
     /// Adds one batch of transfers.
     void AddBatch(std::uint32_t written, std::uint64_t writeDeviceTicks, std::uint32_t read,

@@ -26,6 +26,10 @@ int ReadKey();
 /// True once the console input has ended (end of file): no key will come.
 bool InputEnded();
 
+/// True when standard input is the operator's terminal (a console), false for
+/// a pipe, a file or the null device.
+bool InputIsTerminal();
+
 /// While `catching` is true, a request to end the program (SIGINT, SIGTERM or
 /// SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows) no longer
 /// ends it but is noted for StopRequest; a second one ends the program as

@@ -12,6 +12,15 @@ namespace platform {
 /// Folder of the running program, without a trailing separator.
 std::wstring ProgramFolder();
 
+/// Folder of the files a run keeps when no folder is given (result logs,
+/// dump files, viewer captures; the lab's bench): the program's folder, or the
+/// data folder of an installed program, made when missing.
+std::wstring DataFolder();
+
+/// Folder the companion viewer is started from: the program's folder, or the
+/// folder of the installed lab's stand-in viewer.
+std::wstring ViewerFolder();
+
 /// The folder and the name joined with the platform's path separator.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 
@@ -21,7 +30,8 @@ std::wstring SharedFolder();
 /// True when a file or folder exists at the path.
 bool PathExists(const std::wstring& path);
 
-/// Copies a file, replacing an existing target. False on failure.
+/// Copies a file, replacing an existing target. False on failure
+/// (LastErrorCode tells why).
 bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
 
 /// Moves a file; fails (false) when the target exists.

@@ -4,10 +4,9 @@
 
 template <>
 int basic_outputdebug_streambuf<char>::sync() {
-    if (!pending_.empty()) {
-        platform::TraceOutput(pending_);
-        pending_.clear();
-    }
+    // A flush with nothing but line ends (an empty note) delivers nothing.
+    if (pending_.find_first_not_of("\r\n") != std::string::npos) platform::TraceOutput(pending_);
+    pending_.clear();
     return 0;
 }
 

@@ -17,7 +17,11 @@ void PublishResultLog(CSSDTest& test) {
                                       : test.sharedLogName;
     std::uint32_t error = 0;
     const auto copy = [&] { return platform::CopyFileReplacing(test.resultLogPath, copyName); };
-    if (!RetryWhileLocked(copy, &error)) OutWide(L"Copy Failed: " + copyName + L"\n");
+    if (!RetryWhileLocked(copy, &error)) {
+        const std::wstring reason = platform::SystemErrorText(error);
+        OutWide(L"Copy Failed: " + copyName + L"\n");
+        if (!reason.empty()) OutWide(reason + L"\n");  // the system's reason on a line of its own
+    }
 
     OpenLogStream(test);
 }

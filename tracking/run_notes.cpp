@@ -8,10 +8,11 @@
 
 namespace {
 
-// "drive 1, round 3, erase count 7": where the test stands.
-std::string Position(const CSSDTest& test) {
+// "drive 1, round 3, erase count 7": where the test stands; `roundsAhead`
+// counts the round in progress.
+std::string Position(const CSSDTest& test, std::uint32_t roundsAhead = 0) {
     return "drive " + std::to_string(test.driveNumber) + ", round " +
-           std::to_string(test.tally.rounds) + ", erase count " +
+           std::to_string(test.tally.rounds + roundsAhead) + ", erase count " +
            std::to_string(test.currentStatus.AverageEraseCount);
 }
 
@@ -25,8 +26,10 @@ void NoteTestStart(const CSSDTest& test, bool readOnly) {
 }
 
 void NoteRoundEnd(const CSSDTest& test, bool complete) {
+    // A round cut short is the one after the last complete round.
     TraceNote(platform::TraceLevel::Info,
-              std::string(complete ? "round end: " : "round cut short: ") + Position(test));
+              std::string(complete ? "round end: " : "round cut short: ") +
+                  Position(test, complete ? 0 : 1));
 }
 
 void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::TraceLevel level) {

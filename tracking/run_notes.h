@@ -9,7 +9,8 @@
 /// Notes the start of a test: drive, serial, test, round, erase count.
 void NoteTestStart(const CSSDTest& test, bool readOnly);
 
-/// Notes the end of a round (`complete`: it reached the end of the drive).
+/// Notes the end of a round (`complete`: it reached the end of the drive;
+/// otherwise the round after the last complete one was cut short).
 void NoteRoundEnd(const CSSDTest& test, bool complete);
 
 /// Notes the end of a test with its outcome ("finished", "abandoned",

@@ -424,7 +424,7 @@ void ParseBenchOrThrow(const std::string& text, const std::string& folder, Bench
 std::string BenchFolder() {
     const char* overrideFolder = std::getenv("SSDLAB_DIR");
     if (overrideFolder != nullptr && overrideFolder[0] != '\0') return overrideFolder;
-    return NativePath(ProgramFolder());
+    return NativePath(DataFolder());
 }
 
 std::string DefaultBenchText() {

@@ -93,7 +93,7 @@ struct Bench {
 };
 
 /// Folder of the bench file: $SSDLAB_DIR when set and not empty, else the
-/// program's folder.
+/// program's data folder (its own folder unless installed).
 std::string BenchFolder();
 
 /// The text of the default bench, written when the bench file is missing.

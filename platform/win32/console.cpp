@@ -211,6 +211,8 @@ bool InputEnded() {
     return false;
 }
 
+bool InputIsTerminal() { return Kind() == InputKind::Console; }
+
 void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void WriteWide(const std::wstring& text) {

@@ -35,6 +35,11 @@ std::wstring ProgramFolder() {
     return path;
 }
 
+// The Windows program is used from a folder of its own and keeps its files there.
+std::wstring DataFolder() { return ProgramFolder(); }
+
+std::wstring ViewerFolder() { return ProgramFolder(); }
+
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     if (folder.empty()) return name;
     const wchar_t last = folder.back();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command line of scripted runs on the lab's default bench: the drive list,
-# a write test with its files in folders of its own, a refusal, a read-only test
-# by serial, bad options, help, version and the install tree.
+# a write test with its files in folders of its own, refusals with their
+# reasons, a read-only test by serial, piped input that is never read as keys,
+# a test that ends itself, bad options, help and version.
 source "$(dirname "$0")/lib.sh" "$@"
 
 make_scratch command_line
@@ -43,6 +44,7 @@ check "no shared folder at home" test ! -e "$HOME/My Dropbox"
 check "nothing next to the executable" test "$(ls "$SCRATCH" | tr '\n' ' ')" = "GaugeLens_2_21.exe bench home out ssdtest-lab "
 TS='^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2} '
 check "every trace note is time-stamped" test "$(grep -cvE "$TS" "$SSDTEST_TRACE")" = 0
+check "no empty trace note" test "$(grep -cE "${TS}\$" "$SSDTEST_TRACE")" = 0
 check "start note" grep -qE "${TS}test start: drive 1, round 0, erase count 0, serial BKV2560000001" "$SSDTEST_TRACE"
 check "round notes" test "$(grep -cE "${TS}round end: drive 1, round [12], erase count [12]$" "$SSDTEST_TRACE")" = 2
 check "end note" grep -qE "${TS}test end: drive 1, round 2, erase count 2, finished$" "$SSDTEST_TRACE"
@@ -50,7 +52,9 @@ check "summary note" grep -qE "${TS}Summary: drive 1, rounds 2" "$SSDTEST_TRACE"
 
 run_cli --drive 2 --aec-target 1
 check "wrong kind exits 4" test "$RC" = 4
-check "refusal on stderr" test "$ERR" = "Drive Not KVT"
+check "refusal and the list's reason on stderr" test "$ERR" = $'Drive Not KVT\nDrive #2 not tested: kind not supported'
+run_cli --drive 9 --read-only
+check "unknown drive exits 4 with its reason" test "$RC:$ERR" = $'4:Drive Not Found\nNo drive #9 in the drive list'
 run_cli --serial NOSUCH --read-only
 check "unknown serial exits 4" test "$RC" = 4
 
@@ -70,12 +74,34 @@ for bad in "--bogus" "--drive 1" "--drive 1 --serial X --read-only" "--list --dr
 done
 run_cli --drive 1 --read-only --dir "$SCRATCH/none"
 check "missing --dir exits 2" test "$RC" = 2
+for option in --dir --shared-dir; do
+  run_cli --drive 1 --read-only "$option" "$LOG"
+  check "$option naming a file exits 2" test "$RC:$(head -n 1 <<<"$ERR")" = "2:ssdtest-lab: $option: not a folder: $LOG"
+done
 run_cli --help
 check "--help exits 0" test "$RC" = 0
 expect "usage" "Usage: ssdtest-lab [OPTIONS]"
 run_cli --version
 check "--version exits 0" test "$RC" = 0
 check "version and commit" grep -qE '^ssdtest-lab [0-9]+\.[0-9]+\.[0-9]+ \(git [0-9a-f]{7,}|unknown' <<<"$OUT"
+
+# A shell loop over a list of drives: the list on standard input is never read
+# as keys, so every drive is tested; SMART lost for a whole round ends a test
+# with exit code 1.
+LOOP="$SCRATCH/out/loop"
+mkdir -p "$LOOP/D"
+small() { printf '{"number": %s, "kind": "kvt", "size_mib": 8, "model": "Loop %s", "serial": "LOOP%s", "firmware": "L1"%s}' "$1" "$1" "$1" "${2:-}"; }
+printf '{ "drives": [ %s, %s, %s ] }\n' "$(small 1)" "$(small 3)" \
+  "$(small 5 ', "faults": {"smart_fails_after_mib": 4}')" >"$LOOP/ssdlab.json"
+printf '1\n3\n5\n' | (cd "$WORK" && while read -r d; do
+  SSDLAB_DIR="$LOOP" "$SCRATCH/ssdtest-lab" --drive "$d" --aec-target 10 --dir "$LOOP/D" \
+    --shared-dir "$S" --no-viewer >"$LOOP/run$d.out" 2>&1
+  echo "drive $d: exit $?"
+done) >"$LOOP/loop.out"
+check "both drives tested to their end" test "$(head -n 2 "$LOOP/loop.out")" = $'drive 1: exit 0\ndrive 3: exit 0'
+check "each drive has its log" test -s "$LOOP/D/drive1_Loop 1.csv" -a -s "$LOOP/D/drive3_Loop 3.csv"
+check "SMART lost exits 1" test "$(sed -n 3p "$LOOP/loop.out")" = "drive 5: exit 1"
+check "SMART lost is said" grep -qF "SMART Lost: drive 5" "$LOOP/run5.out"
 
 # SIGTERM during a round: exit 3 with the end-of-round files written.
 rm -f "$D"/drive1_DumpFile*.dat
@@ -90,12 +116,5 @@ kill -TERM $program
 wait $program
 check "SIGTERM exits 3" test "$?" = 3
 check "dump files written" test -s "$D/drive1_DumpFile1.dat"
-
-# The install tree.
-PREFIX="$SCRATCH/out/prefix"
-cmake --install "$BUILD_DIR" --prefix "$PREFIX" >/dev/null
-for f in bin/ssdtest bin/ssdtest-lab bin/GaugeLens_2_21.exe share/man/man1/ssdtest.1 lib/systemd/system/ssdtest@.service; do
-  check "installed $f" test -s "$PREFIX/$f"
-done
 
 finish

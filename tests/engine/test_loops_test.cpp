@@ -232,6 +232,26 @@ TEST_F(LabLoopTest, AbandonedRoundLeavesBothPatternsOnTheDrive) {
     EXPECT_TRUE(Dump(2) == first);
 }
 
+TEST_F(LabLoopTest, TraceNotesARoundCutShortOnlyWhenItTransferredABlock) {
+    WriteBench(6);
+    const std::string trace = Folder() + "/trace.log";
+    const test_support::EnvOverride traceFile("SSDTEST_TRACE", trace);
+    // Round 1 polls 5 times: the 6th poll is before round 2's first block,
+    // the 8th inside it.
+    for (const int keyPoll : {6, 8}) {
+        std::filesystem::remove(trace);
+        polls_ = 0;
+        keys_ = {{keyPoll, 'q'}};
+        OpenTest().aecTarget = 100;
+        Run(NormalTest);
+        const std::string notes = test_support::ReadBytes(trace);
+        EXPECT_EQ(Count(notes, "round end: drive 100, round 1,"), 1u) << notes;
+        EXPECT_EQ(Count(notes, "round cut short: drive 100, round 2,"), keyPoll == 8 ? 1u : 0u)
+            << notes;
+        EXPECT_EQ(Count(notes, "round cut short"), keyPoll == 8 ? 1u : 0u) << notes;
+    }
+}
+
 TEST_F(LabLoopTest, KeyBeforeTheFirstBlockWritesNothing) {
     WriteBench(4);
     const Block old(kBlockBytes, 0x33);

@@ -48,7 +48,8 @@ TEST_F(PublishResultLogTest, CopyFollowsTheLogAfterEveryRound) {
 
 TEST_F(PublishResultLogTest, MissingSharedFolderIsReportedAndTheLogGoesOn) {
     AppendResult(test, 1, 1, 0);
-    EXPECT_EQ(PublishCapturingOutput(), "Copy Failed: " + CopyFile().string() + "\n");
+    EXPECT_EQ(PublishCapturingOutput(),
+              "Copy Failed: " + CopyFile().string() + "\nNo such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(CopyFile()));
     ASSERT_TRUE(test.resultLog.good());
 

@@ -131,6 +131,8 @@ int ReadKey() {
 
 bool InputEnded() { return inputEnded && pendingKey < 0; }
 
+bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
 void SleepMs(std::uint32_t milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};

@@ -76,26 +76,25 @@ bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
         return false;
     }
     char buffer[65536];
-    bool ok = true;
+    int failure = 0;  // the errno of the first step that failed
     for (;;) {
         const ssize_t n = read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
+        if (n < 0) failure = errno;
         if (n <= 0) break;
         if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
-            ok = false;
+            failure = errno;
             break;
         }
     }
-    const int saved = errno;
     close(in);
-    if (close(out) != 0) ok = false;
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) {
+    if (close(out) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && rename(temporary.c_str(), target.c_str()) != 0) failure = errno;
+    if (failure != 0) {
         unlink(temporary.c_str());
-        errno = saved;
+        errno = failure;
     }
-    return ok;
+    return failure == 0;
 }
 
 bool MoveFileNoReplace(const std::wstring& from, const std::wstring& to) {
