@@ -21,6 +21,7 @@ struct Fields {
     CommandLine line;
     std::string drive;
     std::string aecTarget;
+    std::string ratedPeCycles;
     bool list = false;
     bool noViewer = false;
 };
@@ -52,6 +53,11 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
                     "Folder the result log is copied to after every round")
         ->type_name("DIR");
     app->add_flag("--no-viewer", fields.noViewer, "Do not run the companion viewer");
+    app->add_option("--rated-pe-cycles", fields.ratedPeCycles,
+                    "Rated P/E cycles of an NVMe drive: its erase count is then percentage "
+                    "used x C / 100 where it reports no erase counts")
+        ->type_name("C")
+        ->check(kDecimal32);
 
     app->footer(
         "With a drive and a test: no prompt and no final wait; \"e\" ends the test after the "
@@ -81,6 +87,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
 
     CommandLine& line = fields.line;
+    if (!fields.ratedPeCycles.empty())
+        line.ratedPeCycles = static_cast<std::uint32_t>(std::stoul(fields.ratedPeCycles));
     const auto given = [&app](const char* name) { return app->count(name) > 0; };
     if (fields.list) {
         for (const char* other : {"--drive", "--serial", "--aec-target", "--read-only", "--dir",

@@ -7,6 +7,7 @@
 #include "disks/disk_state.h"
 #include "engine/drive_refusal.h"
 #include "platform/drive.h"
+#include "smart/nvme_channel.h"
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
 #include "text/operator_output.h"
@@ -30,6 +31,13 @@ std::vector<ListedDrive> ListDrives() {
         drive.model = drive.identified ? identity.model : ToNarrow(disk.Model);
         drive.serial = drive.identified ? identity.serial : ToNarrow(disk.SerialNumber);
         drive.firmware = drive.identified ? identity.firmware : "?";
+        NvmeIdentity nvme;
+        if (!drive.identified && IsNvmeDrive(disk.Index) && GetNvmeIdentity(disk.Index, &nvme)) {
+            drive.identified = true;
+            drive.model = nvme.model;
+            drive.serial = nvme.serial;
+            drive.firmware = nvme.firmware;
+        }
         drive.untestedReason = UntestedReason(drive.number);
         drives.push_back(drive);
     }

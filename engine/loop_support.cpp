@@ -4,6 +4,7 @@
 
 #include "platform/drive.h"
 #include "text/operator_output.h"
+#include "tracking/drive_check.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
@@ -26,11 +27,12 @@ bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks
     return blocks == kBatchBlocks;
 }
 
-double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsAtStart,
+double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtStart,
                  std::uint64_t errorBitsAtStart) {
-    if (stop != kEndOfDrive || status.TotalReadSectors == sectorsAtStart) return 0;
-    const double errorBits = static_cast<double>(status.TotalErrorBitsFromFlash - errorBitsAtStart);
-    const double sectors = static_cast<double>(status.TotalReadSectors - sectorsAtStart);
+    const std::uint64_t readSectors = test.currentStatus->TotalReadSectors;
+    if (stop != kEndOfDrive || readSectors == sectorsAtStart) return 0;
+    const double errorBits = static_cast<double>(RateErrorBits(test) - errorBitsAtStart);
+    const double sectors = static_cast<double>(readSectors - sectorsAtStart);
     const double rate = errorBits / (sectors * 4096);
     Out() << "RBER: " << rate << std::endl;
     return rate;
@@ -44,7 +46,7 @@ void PublishAndCapture(CSSDTest& test) {
 
 void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
-    const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
+    const double rber = RoundRber(stop, test, sectorsAtStart, errorBitsAtStart);
     AppendResult(test, readSpeed, writeSpeed, rber);
     PublishAndCapture(test);
     if (stop == kEndOfDrive) ++test.tally.rounds;

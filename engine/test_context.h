@@ -10,7 +10,7 @@
 
 #include "engine/run_timings.h"
 #include "platform/drive.h"
-#include "status/ckvt_status.h"
+#include "status/drive_status.h"
 #include "text/crlf_file_stream.h"
 
 /// Why a batch of blocks ended.
@@ -55,8 +55,8 @@ public:
     std::uint32_t NextPatternWord() { return patternDistribution(patternGenerator); }
 
     std::uint32_t driveNumber = 0;
-    CKVTStatus currentStatus;
-    CKVTStatus previousStatus;
+    DriveStatus currentStatus;  ///< of the drive's family; a SATA record until checked
+    DriveStatus previousStatus;
     /// Where drives are opened; the system's drives behind the disk guard
     /// unless a test hands another source.
     platform::DriveSource* driveSource;

@@ -11,7 +11,7 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.close();
     test.resultLog.clear();
 
-    const std::wstring copyName = ResultLogName(test.currentStatus, PublishFolder(test));
+    const std::wstring copyName = ResultLogName(*test.currentStatus, PublishFolder(test));
     if (!platform::CopyFileReplacing(test.resultLogPath, copyName))
         OutWide(L"Copy Failed: " + copyName + L"\n");
 

@@ -10,7 +10,7 @@ namespace {
 std::string Position(const CSSDTest& test) {
     return "drive " + std::to_string(test.driveNumber) + ", round " +
            std::to_string(test.tally.rounds) + ", erase count " +
-           std::to_string(test.currentStatus.AverageEraseCount);
+           std::to_string(test.currentStatus->AverageEraseCount);
 }
 
 // Mean device speed in MB/s (10^6 bytes) over all transfers of the run.
@@ -26,7 +26,7 @@ void NoteTestStart(const CSSDTest& test, bool readOnly) {
     const std::string kind =
         readOnly ? "read-only test" : "write test to erase count " + std::to_string(test.aecTarget);
     TraceNote(platform::TraceLevel::Info, "test start: " + Position(test) + ", serial " +
-                                              test.currentStatus.SerialNumber + ", " + kind);
+                                              test.currentStatus->SerialNumber + ", " + kind);
 }
 
 void NoteRoundEnd(const CSSDTest& test, bool complete) {
@@ -47,7 +47,7 @@ std::string RunSummaryLine(const CSSDTest& test) {
         "Summary: drive %u, rounds %u, erase count %d -> %d, written %.4g TB, bit errors %llu, "
         "failed sectors %llu, read %.1f MB/s, write %.1f MB/s",
         test.driveNumber, tally.rounds, tally.startAverageEraseCount,
-        test.currentStatus.AverageEraseCount, terabytes,
+        test.currentStatus->AverageEraseCount, terabytes,
         static_cast<unsigned long long>(test.uncorrectableBitErrors - tally.startBitErrors),
         static_cast<unsigned long long>(test.sectorFailCount - tally.startFailedSectors),
         MeanSpeed(tally.blocksRead, tally.readTicks, test.counterFrequency),

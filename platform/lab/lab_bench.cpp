@@ -140,11 +140,12 @@ private:
 
 DriveKind ParseKind(const EntryReader& reader, const json& entry) {
     if (!entry.contains("kind") || !entry.at("kind").is_string())
-        reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+        reader.Fail("kind", "must be \"kvt\", \"rzb\", \"nvme\" or \"plain\"");
     const std::string kind = entry.at("kind").get<std::string>();
     if (kind == "kvt") return DriveKind::Kvt;
     if (kind == "rzb") return DriveKind::Rzb;
-    if (kind != "plain") reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+    if (kind == "nvme") return DriveKind::Nvme;
+    if (kind != "plain") reader.Fail("kind", "must be \"kvt\", \"rzb\", \"nvme\" or \"plain\"");
     return DriveKind::Plain;
 }
 
@@ -265,7 +266,8 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
                               "rber_rated",
                               "rber_max",
                               "ecc_bits",
-                              "seed"});
+                              "seed",
+                              "datacenter_log"});
     BenchDrive drive;
     drive.number = static_cast<std::uint32_t>(reader.Integer("number", 0, 255, 0, true));
     drive.kind = ParseKind(reader, entry);
@@ -300,6 +302,12 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
         static_cast<std::int32_t>(reader.Integer("scsi_target", 0, 255, drive.number));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader);
+    if (entry.contains("datacenter_log")) {
+        if (drive.kind != DriveKind::Nvme) reader.Fail("datacenter_log", "is for nvme drives");
+        if (!entry.at("datacenter_log").is_boolean())
+            reader.Fail("datacenter_log", "must be true or false");
+        drive.datacenterLog = entry.at("datacenter_log").get<bool>();
+    }
     CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));
     return drive;
 }
@@ -427,6 +435,19 @@ std::string DefaultBenchText() {
       "model": "Corvane RZ412 Lab 64",
       "serial": "CRZ4120000042",
       "firmware": "RZ3.01"
+    },
+    {
+      "number": 3,
+      "kind": "nvme",
+      "size_mib": 128,
+      "model": "Ashgrove NV Lab 128",
+      "serial": "ANV1280000003",
+      "firmware": "NV1.00",
+      "write_amplification": 1.02,
+      "rated_cycles": 30,
+      "rber_start": 1e-08,
+      "rber_rated": 0.0001,
+      "ecc_bits": 8
     }
   ]
 }
@@ -504,6 +525,8 @@ const char* KindName(DriveKind kind) {
             return "kvt";
         case DriveKind::Rzb:
             return "rzb";
+        case DriveKind::Nvme:
+            return "nvme";
         case DriveKind::Plain:
             break;
     }
