@@ -83,8 +83,10 @@ bool UpdateDriveStatus(CSSDTest& test) {
     test.previousStatus = test.currentStatus;
     test.lastRefreshAnswered = test.currentStatus->Refresh();
     if (!test.lastRefreshAnswered && !test.smartFailureSaid) {
+        const bool nvme = dynamic_cast<const CNVMeStatus*>(&*test.currentStatus) != nullptr;
         Out() << "SMART Read Failed: drive " << test.driveNumber << " ("
-              << test.currentStatus->Model << ") did not answer SMART READ DATA" << std::endl;
+              << test.currentStatus->Model << ") did not answer "
+              << (nvme ? "the NVMe health log" : "SMART READ DATA") << std::endl;
         test.smartFailureSaid = true;
     }
     const bool changed = TrackedCountersDiffer(*test.previousStatus, *test.currentStatus);

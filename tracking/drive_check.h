@@ -14,7 +14,8 @@ void CheckDrive(CSSDTest& test);
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
 /// calculatedRber and returns whether a tracked counter changed. A refresh that
 /// fails keeps the old counters; the first one prints "SMART Read Failed: drive
-/// <N> (<model>) did not answer SMART READ DATA".
+/// <N> (<model>) did not answer SMART READ DATA" ("the NVMe health log" for
+/// an NVMe drive).
 /// A success sets lastRefreshAnswered, a failure clears it.
 bool UpdateDriveStatus(CSSDTest& test);
 
