@@ -33,6 +33,7 @@ struct Fields {
     CommandLine line;
     std::string drive;
     std::string aecTarget;
+    std::string ratedPeCycles;
     bool list = false;
     bool noViewer = false;
 };
@@ -76,6 +77,11 @@ std::unique_ptr<CLI::App> MakeApp(const std::string& programName, Fields& fields
                     "Folder of the Prometheus textfile ssdtest_<serial>.prom, kept up to date "
                     "during the test (the node exporter's textfile collector folder)")
         ->type_name("DIR");
+    app->add_option("--rated-pe-cycles", fields.ratedPeCycles,
+                    "Rated P/E cycles of an NVMe drive: its erase count is then percentage "
+                    "used x C / 100 where it reports no erase counts")
+        ->type_name("C")
+        ->check(kDecimal32);
 
     app->footer(
         "With a drive and a test: no prompt and no final wait; on a terminal \"e\" ends the "
@@ -108,6 +114,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
 
     CommandLine& line = fields.line;
+    if (!fields.ratedPeCycles.empty())
+        line.ratedPeCycles = static_cast<std::uint32_t>(std::stoul(fields.ratedPeCycles));
     const auto given = [&app](const char* name) { return app->count(name) > 0; };
     if (fields.list) {
         for (const char* other :

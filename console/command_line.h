@@ -16,12 +16,13 @@ struct CommandLine {
     std::string serial;             ///< with --serial: the drive's IDENTIFY serial
     bool readOnly = false;          ///< --read-only, else the write test up to aecTarget
     std::uint32_t aecTarget = 0;
-    std::string filesFolder;       ///< --dir; empty: the program's folder
-    std::string sharedFolder;      ///< --shared-dir; empty: the usual shared folder
-    bool viewer = true;            ///< false with --no-viewer
-    std::uint32_t queueDepth = 0;  ///< --queue-depth, 1 to 64; 0: not given
-    bool json = false;             ///< --json: the drive list or the summary as JSON
-    std::string metricsFolder;     ///< --metrics-dir: folder of the Prometheus textfile
+    std::string filesFolder;          ///< --dir; empty: the program's folder
+    std::string sharedFolder;         ///< --shared-dir; empty: the usual shared folder
+    bool viewer = true;               ///< false with --no-viewer
+    std::uint32_t queueDepth = 0;     ///< --queue-depth, 1 to 64; 0: not given
+    bool json = false;                ///< --json: the drive list or the summary as JSON
+    std::string metricsFolder;        ///< --metrics-dir: folder of the Prometheus textfile
+    std::uint32_t ratedPeCycles = 0;  ///< --rated-pe-cycles; 0: not given
 };
 
 /// An unknown, malformed or contradictory option; what() is one line.

@@ -7,6 +7,7 @@
 #include "disks/disk_state.h"
 #include "engine/drive_refusal.h"
 #include "platform/drive.h"
+#include "smart/nvme_channel.h"
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
 #include "text/operator_output.h"
@@ -43,6 +44,13 @@ std::vector<ListedDrive> ListDrives() {
         drive.model = shown.model;
         drive.serial = shown.serial;
         drive.firmware = shown.firmware;
+        NvmeIdentity nvme;
+        if (!drive.identified && IsNvmeDrive(disk.Index) && GetNvmeIdentity(disk.Index, &nvme)) {
+            drive.identified = true;
+            drive.model = nvme.model;
+            drive.serial = nvme.serial;
+            drive.firmware = nvme.firmware;
+        }
         drive.untestedReason = UntestedReason(drive.number, &drive.answered);
         drives.push_back(drive);
     }

@@ -5,7 +5,9 @@
 #include "disks/disk_state.h"
 #include "platform/disk_guard.h"
 #include "smart/drive_registry.h"
+#include "smart/nvme_channel.h"
 #include "smart/smart_channel.h"
+#include "status/cnvme_status.h"
 
 std::string UntestedReason(std::uint32_t driveNumber, bool* answered) {
     // The same order as a test's: a disk that holds data is refused first.
@@ -13,6 +15,12 @@ std::string UntestedReason(std::uint32_t driveNumber, bool* answered) {
     if (answered != nullptr) *answered = !guard.noAnswer;
     if (guard.refused) return guard.reason;
     const auto number = static_cast<std::int32_t>(driveNumber);
+    if (IsNvmeDrive(number)) {
+        CNVMeStatus status;
+        platform::DiskRecord disk;
+        disk.Index = number;
+        return status.Init(disk) ? "" : "NVMe health log not answering";
+    }
     SmartDataBlock block;
     if (!GetSmartReadData(number, &block)) return "SMART not answering";
     if (ClassifyDrive(block) != kDriveKVT) return "kind not supported";

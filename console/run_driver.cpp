@@ -37,7 +37,7 @@ struct UnattendedTest {
 };
 
 void StartTally(CSSDTest& test) {
-    test.tally.startAverageEraseCount = test.currentStatus.AverageEraseCount;
+    test.tally.startAverageEraseCount = test.currentStatus->AverageEraseCount;
     test.tally.startBitErrors = test.uncorrectableBitErrors;
     test.tally.startFailedSectors = test.sectorFailCount;
     test.tally.started = true;

@@ -15,6 +15,7 @@
 #include "platform/console.h"
 #include "platform/process.h"
 #include "smart/trace_stream.h"
+#include "status/cnvme_status.h"
 #include "text/operator_output.h"
 #include "text/printable_text.h"
 #include "tracking/run_notes.h"
@@ -119,6 +120,7 @@ int RunOneTest(const CommandLine& line) {
 
 int RunCommandLine(const CommandLine& line) {
     platform::InitConsole();
+    SetRatedPeCycles(line.ratedPeCycles);
     return Guarded([&] {
         return line.action == CommandLine::Action::List ? ListDrivesToConsole(line.json)
                                                         : RunOneTest(line);

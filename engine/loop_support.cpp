@@ -5,6 +5,7 @@
 #include "engine/mapped_verifier.h"
 #include "platform/drive.h"
 #include "text/operator_output.h"
+#include "tracking/drive_check.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
 #include "tracking/run_notes.h"
@@ -31,11 +32,12 @@ bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks
     return blocks == kBatchBlocks;
 }
 
-double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsAtStart,
+double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtStart,
                  std::uint64_t errorBitsAtStart) {
-    if (stop != kEndOfDrive || status.TotalReadSectors == sectorsAtStart) return 0;
-    const double errorBits = static_cast<double>(status.TotalErrorBitsFromFlash - errorBitsAtStart);
-    const double sectors = static_cast<double>(status.TotalReadSectors - sectorsAtStart);
+    const std::uint64_t readSectors = test.currentStatus->TotalReadSectors;
+    if (stop != kEndOfDrive || readSectors == sectorsAtStart) return 0;
+    const double errorBits = static_cast<double>(RateErrorBits(test) - errorBitsAtStart);
+    const double sectors = static_cast<double>(readSectors - sectorsAtStart);
     const double rate = errorBits / (sectors * 4096);
     Out() << "RBER: " << rate << std::endl;
     return rate;
@@ -49,7 +51,7 @@ void PublishAndCapture(CSSDTest& test) {
 
 void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
-    const double rber = RoundRber(stop, test.currentStatus, sectorsAtStart, errorBitsAtStart);
+    const double rber = RoundRber(stop, test, sectorsAtStart, errorBitsAtStart);
     AppendResult(test, readSpeed, writeSpeed, rber);
     WriteErrorMapRound(test, stop == kEndOfDrive);
     PublishAndCapture(test);

@@ -26,7 +26,7 @@ bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks
 /// The round's raw bit error rate from the drive's counters: 0 unless the round
 /// ran to the end of the drive and sectors were read, else printed as
 /// "RBER: <rate>".
-double RoundRber(StopCode stop, const CKVTStatus& status, std::uint64_t sectorsAtStart,
+double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtStart,
                  std::uint64_t errorBitsAtStart);
 
 /// Publishes the result log, throws "Log Reopen Failed!" when the log could

@@ -39,7 +39,7 @@ void WriteErrorMapRound(CSSDTest& test, bool complete) {
                              "Z";
     const std::wstring path = ErrorMapPath(test.resultLogPath);
     const std::string reason = AppendErrorMapRound(test.errorMap, path, time,
-                                                   test.currentStatus.AverageEraseCount, complete);
+                                                   test.currentStatus->AverageEraseCount, complete);
     if (!reason.empty() && !test.errorMapFailureSaid) {
         OutWide(L"Error Map Write Failed: " + path + L": " + ToWide(reason) + L"\n");
         test.errorMapFailureSaid = true;
@@ -48,5 +48,5 @@ void WriteErrorMapRound(CSSDTest& test, bool complete) {
     // reached is said once, by the log's own copy that follows.
     if (reason.empty())
         static_cast<void>(platform::CopyFileReplacing(
-            path, ErrorMapPath(ResultLogName(test.currentStatus, PublishFolder(test)))));
+            path, ErrorMapPath(ResultLogName(*test.currentStatus, PublishFolder(test)))));
 }

@@ -75,8 +75,8 @@ private:
         FillPattern(test_, current_->words());
         LoadPreviousPattern();
 
-        sectorsAtRoundStart_ = test_.currentStatus.TotalReadSectors;
-        errorBitsAtRoundStart_ = test_.currentStatus.TotalErrorBitsFromFlash;
+        sectorsAtRoundStart_ = test_.currentStatus->TotalReadSectors;
+        errorBitsAtRoundStart_ = RateErrorBits(test_);
 
         testTimer_.restart();
         batchTimer_.restart();
@@ -149,12 +149,12 @@ private:
     }
 
     void InRoundStep() {
-        const auto aecBefore = static_cast<std::uint32_t>(test_.currentStatus.AverageEraseCount);
+        const auto aecBefore = static_cast<std::uint32_t>(test_.currentStatus->AverageEraseCount);
         const bool changed = UpdateDriveStatus(test_);
         if (SmartLost()) test_.abandonRequested = true;  // the next poll ends the round
         if (changed) {
             AppendResult(test_, readSpeed_, writeSpeed_, 0);
-            const auto aecNow = static_cast<std::uint32_t>(test_.currentStatus.AverageEraseCount);
+            const auto aecNow = static_cast<std::uint32_t>(test_.currentStatus->AverageEraseCount);
             if (aecNow != aecBefore) {
                 const double now = testTimer_.elapsed_seconds();
                 if (lastAecChangeSeconds_ != 0) PrintEta(aecBefore, aecNow, now);
@@ -184,9 +184,9 @@ private:
         UpdateDriveStatus(test_);
         const bool smartLost = SmartLost();
         if (smartLost) test_.abandonRequested = true;  // the test ends itself: a failure
-        const CKVTStatus& status = test_.currentStatus;
+        const CSSDStatus& status = *test_.currentStatus;
         const std::uint64_t sectorsNow = status.TotalReadSectors;
-        const std::uint64_t errorBitsNow = status.TotalErrorBitsFromFlash;
+        const std::uint64_t errorBitsNow = RateErrorBits(test_);
         CloseRound(test_, stop_, readSpeed_, writeSpeed_, sectorsAtRoundStart_,
                    errorBitsAtRoundStart_);
 

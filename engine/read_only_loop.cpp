@@ -95,8 +95,8 @@ private:
     void SetUp() {
         ReadDumpFile(test_, buffers_[kReference].data());
         checker_.LoadRecord();
-        sectorsAtStart_ = test_.currentStatus.TotalReadSectors;
-        errorBitsAtStart_ = test_.currentStatus.TotalErrorBitsFromFlash;
+        sectorsAtStart_ = test_.currentStatus->TotalReadSectors;
+        errorBitsAtStart_ = RateErrorBits(test_);
         offset_ = 0;
         Out() << "Start Read Only Test." << std::endl;
     }

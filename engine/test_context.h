@@ -11,7 +11,7 @@
 #include "disks/drive_identity.h"
 #include "engine/run_timings.h"
 #include "platform/drive.h"
-#include "status/ckvt_status.h"
+#include "status/drive_status.h"
 #include "text/crlf_file_stream.h"
 #include "tracking/error_map.h"
 
@@ -79,8 +79,8 @@ public:
     /// The drive behind driveNumber, resolved once by the drive check; the
     /// records carry it and a later run compares it.
     DriveIdentity identity;
-    CKVTStatus currentStatus;
-    CKVTStatus previousStatus;
+    DriveStatus currentStatus;  ///< of the drive's family; a SATA record until checked
+    DriveStatus previousStatus;
     /// Where drives are opened; the system's drives behind the disk guard
     /// unless a test hands another source.
     platform::DriveSource* driveSource;

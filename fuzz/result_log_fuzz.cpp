@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     CSSDTest test;
-    test.currentStatus.DriveNumber = 250;
+    test.currentStatus->DriveNumber = 250;
     test.resultLogPath = std::wstring(path.begin(), path.end());
     try {
         RestoreErrorCounters(test);

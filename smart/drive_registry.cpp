@@ -7,9 +7,11 @@
 
 #include "disks/disk_state.h"
 #include "platform/ata_wire.h"
+#include "smart/nvme_channel.h"
 #include "smart/smart_channel.h"
 #include "smart/trace_stream.h"
 #include "status/ckvt_status.h"
+#include "status/cnvme_status.h"
 #include "status/crzb_status.h"
 
 namespace {
@@ -60,6 +62,16 @@ void CSSDSmart::BuildRegistry() {
 void CSSDSmart::ProbeDrive(const platform::DiskRecord& disk) {
     // The prefix is not flushed: it goes out with the next note of this disk.
     GetTraceStream() << "Drive #" << disk.Index << " ";
+    if (IsNvmeDrive(disk.Index)) {
+        auto nvme = std::make_unique<CNVMeStatus>();
+        if (nvme->Init(disk)) {
+            StatusList.push_back(std::move(nvme));
+            GetTraceStream() << "OK (NVMe). " << std::endl;
+        } else {
+            GetTraceStream() << "NVMe Init Failed." << disk.Index << std::endl;
+        }
+        return;
+    }
     SmartDataBlock block;
     if (!GetSmartReadData(disk.Index, &block)) {
         GetTraceStream() << "GetSmartReadData Failed." << std::endl;

@@ -13,6 +13,9 @@ public:
     std::string GetCSVHeader() const override;
     bool InitFromSmartData(const SmartDataBlock& block) override;
     bool UpdateFromSmartData(const SmartDataBlock& block) override;
+    std::unique_ptr<CSSDStatus> Clone() const override {
+        return std::make_unique<CKVTStatus>(*this);
+    }
 
     std::uint64_t RawReadErrorRate = 0;
     std::uint64_t PowerOnHours = 0;
@@ -21,11 +24,9 @@ public:
     std::uint64_t ProgramFailureBlockCount = 0;
     std::uint64_t EraseFailureBlockCount = 0;
     std::uint64_t ReadFailureBlockCount = 0;
-    std::uint64_t TotalReadSectors = 0;
     std::uint64_t TotalWriteSectors = 0;
     std::uint64_t TotalReadCommands = 0;
     std::uint64_t TotalWriteCommands = 0;
-    std::uint64_t TotalErrorBitsFromFlash = 0;
     std::uint64_t TotalCorrectableReadSectors = 0;
     std::uint64_t BadBlockFullFlag = 0;
     std::uint64_t MaximumPECountSpecification = 0;

@@ -12,6 +12,9 @@ public:
     std::string GetCSVHeader() const override;
     bool InitFromSmartData(const SmartDataBlock& block) override;
     bool UpdateFromSmartData(const SmartDataBlock& block) override;
+    std::unique_ptr<CSSDStatus> Clone() const override {
+        return std::make_unique<CRZBStatus>(*this);
+    }
 
     std::uint32_t PowerCycleCount = 0;
     std::uint32_t GoodBlockCount = 0;

@@ -4,6 +4,7 @@
 
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/disk_list.h"
@@ -25,12 +26,19 @@ public:
     /// Decodes a freshly read block into the counters.
     virtual bool UpdateFromSmartData(const SmartDataBlock& block) = 0;
 
+    /// A copy of the record of the same kind.
+    virtual std::unique_ptr<CSSDStatus> Clone() const = 0;
+    /// True when TotalErrorBitsFromFlash counts the raw bit errors the drive
+    /// corrected; false when the drive reports none and only the errors the
+    /// host sees give the bit error rates.
+    virtual bool ReportsFlashErrorBits() const { return true; }
+
     /// Binds the record to a disk: number, identity texts, size. False when the
     /// IDENTIFY or SMART read fails, else the result of InitFromSmartData.
-    bool Init(const platform::DiskRecord& disk);
+    virtual bool Init(const platform::DiskRecord& disk);
     /// Reads SMART again; on success stamps DateTime and decodes. A failed read
     /// changes nothing and returns false.
-    bool Refresh();
+    virtual bool Refresh();
 
     std::int32_t DriveNumber = 0;
     std::string Model;
@@ -39,6 +47,10 @@ public:
     std::uint64_t DiskSize = 0;
     std::int32_t AverageEraseCount = 0;
     std::int32_t MaximumEraseCount = 0;
+    /// Sectors of 512 bytes the drive has read, and the flash error bits it
+    /// corrected in them (0 where ReportsFlashErrorBits is false).
+    std::uint64_t TotalReadSectors = 0;
+    std::uint64_t TotalErrorBitsFromFlash = 0;
     boost::posix_time::ptime DateTime;  // not-a-date-time until the first refresh
 
 protected:

@@ -4,6 +4,8 @@
 
 #include "engine/drive_refusal.h"
 #include "smart/drive_registry.h"
+#include "smart/trace_stream.h"
+#include "status/cnvme_status.h"
 #include "text/operator_output.h"
 
 void CheckDrive(CSSDTest& test) {
@@ -21,20 +23,27 @@ void CheckDrive(CSSDTest& test) {
     }
     if (match == nullptr) throw DriveRefusal("Drive Not Found");
 
-    const auto* kvt = dynamic_cast<const CKVTStatus*>(match);
-    if (kvt == nullptr) throw DriveRefusal("Drive Not KVT");
+    const auto* nvme = dynamic_cast<const CNVMeStatus*>(match);
+    if (nvme != nullptr) {
+        const std::string source = "Erase count source: " + nvme->EraseCountSourceText();
+        Out() << source << std::endl;
+        TraceNote(platform::TraceLevel::Info,
+                  "drive " + std::to_string(test.driveNumber) + " (NVMe): " + source);
+    } else if (dynamic_cast<const CKVTStatus*>(match) == nullptr) {
+        throw DriveRefusal("Drive Not KVT");
+    }
 
-    test.currentStatus = *kvt;
+    test.currentStatus = DriveStatus(*match);
     test.previousStatus = test.currentStatus;
 
     // The one identity of the run: the record IDENTIFY filled for the registry.
     DriveIdentity& identity = test.identity;
     identity.number = test.driveNumber;
     identity.path = test.driveSource->Path(test.driveNumber);
-    identity.model = kvt->Model;
-    identity.serial = kvt->SerialNumber;
-    identity.firmware = kvt->FirmwareRevision;
-    identity.sizeBytes = static_cast<std::int64_t>(kvt->DiskSize);
+    identity.model = match->Model;
+    identity.serial = match->SerialNumber;
+    identity.firmware = match->FirmwareRevision;
+    identity.sizeBytes = static_cast<std::int64_t>(match->DiskSize);
 }
 
 bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current) {
@@ -48,6 +57,31 @@ bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current
            previous.BadBlockFullFlag != current.BadBlockFullFlag;
 }
 
+bool TrackedCountersDiffer(const CSSDStatus& previous, const CSSDStatus& current) {
+    const auto* kvtBefore = dynamic_cast<const CKVTStatus*>(&previous);
+    const auto* kvtNow = dynamic_cast<const CKVTStatus*>(&current);
+    if (kvtBefore != nullptr && kvtNow != nullptr)
+        return TrackedCountersDiffer(*kvtBefore, *kvtNow);
+    const auto* before = dynamic_cast<const CNVMeStatus*>(&previous);
+    const auto* now = dynamic_cast<const CNVMeStatus*>(&current);
+    if (before == nullptr || now == nullptr) return true;
+    return before->AverageEraseCount != now->AverageEraseCount ||
+           before->MaximumEraseCount != now->MaximumEraseCount ||
+           before->MinimumEraseCount != now->MinimumEraseCount ||
+           before->CriticalWarning != now->CriticalWarning ||
+           before->AvailableSpare != now->AvailableSpare ||
+           before->PercentageUsed != now->PercentageUsed ||
+           before->MediaErrors != now->MediaErrors ||
+           before->BadUserNandBlocks != now->BadUserNandBlocks ||
+           before->BadSystemNandBlocks != now->BadSystemNandBlocks ||
+           before->UncorrectableReadErrors != now->UncorrectableReadErrors;
+}
+
+std::uint64_t RateErrorBits(const CSSDTest& test) {
+    return test.currentStatus->ReportsFlashErrorBits() ? test.currentStatus->TotalErrorBitsFromFlash
+                                                       : test.uncorrectableBitErrors;
+}
+
 double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
     // Both counters are unsigned: convert them as such before the division.
     // No read sectors gives NaN (no error bits) or +inf, which is logged as is.
@@ -56,14 +90,16 @@ double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
 
 bool UpdateDriveStatus(CSSDTest& test) {
     test.previousStatus = test.currentStatus;
-    test.lastRefreshAnswered = test.currentStatus.Refresh();
+    test.lastRefreshAnswered = test.currentStatus->Refresh();
     if (!test.lastRefreshAnswered && !test.smartFailureSaid) {
-        Out() << "SMART Read Failed: drive " << test.driveNumber << " (" << test.currentStatus.Model
-              << ") did not answer SMART READ DATA" << std::endl;
+        const bool nvme = dynamic_cast<const CNVMeStatus*>(&*test.currentStatus) != nullptr;
+        Out() << "SMART Read Failed: drive " << test.driveNumber << " ("
+              << test.currentStatus->Model << ") did not answer "
+              << (nvme ? "the NVMe health log" : "SMART READ DATA") << std::endl;
         test.smartFailureSaid = true;
     }
-    const bool changed = TrackedCountersDiffer(test.previousStatus, test.currentStatus);
-    test.calculatedRber = RawBitErrorRate(test.currentStatus.TotalErrorBitsFromFlash,
-                                          test.currentStatus.TotalReadSectors);
+    const bool changed = TrackedCountersDiffer(*test.previousStatus, *test.currentStatus);
+    test.calculatedRber =
+        RawBitErrorRate(RateErrorBits(test), test.currentStatus->TotalReadSectors);
     return changed;
 }

@@ -5,16 +5,18 @@
 
 #include "engine/test_context.h"
 
-/// Finds the context's drive in the registry, requires the supported kind and
-/// loads its status into both snapshots and the drive's identity (number,
-/// path, IDENTIFY texts, size) into the context. Throws "Drive Not Found" or
-/// "Drive Not KVT".
+/// Finds the context's drive in the registry, requires the supported SATA kind
+/// or an NVMe drive and loads its status into both snapshots and the drive's
+/// identity (number, path, IDENTIFY texts, size) into the context; for an NVMe
+/// drive prints and notes where its erase count comes from. Throws "Drive Not
+/// Found" or "Drive Not KVT".
 void CheckDrive(CSSDTest& test);
 
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
 /// calculatedRber and returns whether a tracked counter changed. A refresh that
 /// fails keeps the old counters; the first one prints "SMART Read Failed: drive
-/// <N> (<model>) did not answer SMART READ DATA".
+/// <N> (<model>) did not answer SMART READ DATA" ("the NVMe health log" for
+/// an NVMe drive).
 /// A success sets lastRefreshAnswered, a failure clears it.
 bool UpdateDriveStatus(CSSDTest& test);
 
@@ -22,6 +24,15 @@ bool UpdateDriveStatus(CSSDTest& test);
 /// erase counts, raw read error rate, program/erase/read failure block counts,
 /// bad block full flag) differs between the two snapshots.
 bool TrackedCountersDiffer(const CKVTStatus& previous, const CKVTStatus& current);
+/// The same for records of any family: for NVMe the erase counts, critical
+/// warning, available spare, percentage used, media errors and the
+/// datacenter log's bad blocks and uncorrectable errors. Records of different
+/// kinds always differ.
+bool TrackedCountersDiffer(const CSSDStatus& previous, const CSSDStatus& current);
+
+/// The error bits the bit error rates count: the drive's flash error bits
+/// where it reports them, else the bit errors this tool found (host-visible).
+std::uint64_t RateErrorBits(const CSSDTest& test);
 
 /// Flash error bits per bit read: errorBits / (readSectors x 4096), the
 /// counters converted as unsigned values; NaN or +inf when readSectors is 0.

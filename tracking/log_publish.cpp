@@ -13,7 +13,7 @@ void PublishResultLog(CSSDTest& test) {
     test.resultLog.clear();
 
     const std::wstring copyName = test.sharedLogName.empty()
-                                      ? ResultLogName(test.currentStatus, PublishFolder(test))
+                                      ? ResultLogName(*test.currentStatus, PublishFolder(test))
                                       : test.sharedLogName;
     std::uint32_t error = 0;
     const auto copy = [&] { return platform::CopyFileReplacing(test.resultLogPath, copyName); };

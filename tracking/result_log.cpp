@@ -1,5 +1,6 @@
 #include "tracking/result_log.h"
 
+#include <algorithm>
 #include <boost/lexical_cast.hpp>
 #include <cerrno>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <locale>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "engine/run_folders.h"
 #include "platform/process.h"
@@ -20,11 +22,9 @@
 
 namespace {
 
-// Fields taken from the front of the log's last line; the two verification
-// counters are the last two of them.
-constexpr int kRestoredFields = 31;
-constexpr int kUncorrectableBitErrorsField = 29;
-constexpr int kSectorFailCountField = 30;
+// The two verification counters follow the status columns and the six rate
+// columns of a log line.
+constexpr int kRateColumns = 6;
 
 // The model text becomes part of a file name; a path separator in it would
 // put the log somewhere else, so such a name is never opened.
@@ -92,7 +92,7 @@ std::string ResultLine(const CSSDTest& test, double readSpeed, double writeSpeed
     std::ostringstream line;
     line.imbue(std::locale::classic());
     const double rber = test.calculatedRber;
-    line << test.currentStatus.GetCSVRow() << ",";
+    line << test.currentStatus->GetCSVRow() << ",";
     line << rber << "," << UncorrectableBitErrorRate(8, rber) << ","
          << UncorrectableBitErrorRate(12, rber) << ",";
     line << lastRoundRber << "," << UncorrectableBitErrorRate(8, lastRoundRber) << ","
@@ -123,8 +123,25 @@ const std::string& ResultHeader() {
     return header;
 }
 
+std::string ResultHeader(const CSSDStatus& status) {
+    if (status.ReportsFlashErrorBits()) return ResultHeader();
+    // The drive reports no raw bit errors: the rates come from the errors the
+    // host read back.
+    std::string header;
+    std::size_t start = 0;
+    for (int column = 0; column < 10; ++column) {
+        std::size_t end = ResultHeader().find(',', start);
+        if (end == std::string::npos) end = ResultHeader().size();
+        if (column > 0) header += ",";
+        if (column < kRateColumns) header += "Host-Visible ";
+        header += ResultHeader().substr(start, end - start);
+        start = end + 1;
+    }
+    return header;
+}
+
 void OpenLogStream(CSSDTest& test) {
-    if (!UsableLogFileName(LogFileName(test.currentStatus))) {
+    if (!UsableLogFileName(LogFileName(*test.currentStatus))) {
         test.resultLog.setstate(std::ios_base::failbit);
         return;
     }
@@ -133,9 +150,9 @@ void OpenLogStream(CSSDTest& test) {
 }
 
 void OpenResultLog(CSSDTest& test) {
-    test.resultLogPath = ResultLogName(test.currentStatus, FilesFolder(test));
+    test.resultLogPath = ResultLogName(*test.currentStatus, FilesFolder(test));
     // Refuse an unusable name before anything is read or written under it.
-    if (!UsableLogFileName(LogFileName(test.currentStatus)))
+    if (!UsableLogFileName(LogFileName(*test.currentStatus)))
         throw std::runtime_error("could not open LogFile");
 
     RestoreErrorCounters(test);
@@ -148,9 +165,9 @@ void OpenResultLog(CSSDTest& test) {
     Out() << "Log not Exist" << std::endl;
     // The header and the first line in one write: a log without them is
     // removed, so the next run starts it afresh.
-    const std::string reason =
-        WriteLogText(test, test.currentStatus.GetCSVHeader() + "," + ResultHeader() + "\n" +
-                               ResultLine(test, 0, 0, 0));
+    const std::string reason = WriteLogText(test, test.currentStatus->GetCSVHeader() + "," +
+                                                      ResultHeader(*test.currentStatus) + "\n" +
+                                                      ResultLine(test, 0, 0, 0));
     if (!reason.empty()) {
         test.resultLog.close();
         test.resultLog.clear();
@@ -176,12 +193,15 @@ void RestoreErrorCounters(CSSDTest& test) {
         // Each field runs to the next comma; the last one to the next comma or
         // the end of the line. A field that finds the line exhausted is missing.
         std::istringstream fields(last);
-        std::string field[kRestoredFields];
+        const std::string statusRow = test.currentStatus->GetCSVRow();
+        const auto statusColumns =
+            static_cast<std::size_t>(std::count(statusRow.begin(), statusRow.end(), ',')) + 1;
+        std::vector<std::string> field(statusColumns + kRateColumns + 2);
         for (auto& f : field) {
             if (!std::getline(fields, f, ',')) throw std::runtime_error("getline unknown error");
         }
-        test.uncorrectableBitErrors = ParseCounter(field[kUncorrectableBitErrorsField]);
-        test.sectorFailCount = ParseCounter(field[kSectorFailCountField]);
+        test.uncorrectableBitErrors = ParseCounter(field[field.size() - 2]);
+        test.sectorFailCount = ParseCounter(field[field.size() - 1]);
     }
     UpdateDriveStatus(test);
 }

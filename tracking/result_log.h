@@ -30,6 +30,10 @@ double UncorrectableBitErrorRate(int t, double p);
 
 /// The ten result column names joined by commas.
 const std::string& ResultHeader();
+/// The result columns for `status`: ResultHeader() where the drive reports its
+/// flash error bits, else the same ten columns with the rates named as
+/// host-visible ones.
+std::string ResultHeader(const CSSDStatus& status);
 
 /// Opens (or reopens) the log stream for appending at resultLogPath, shared,
 /// writing lines with CR LF ends.

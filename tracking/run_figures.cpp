@@ -9,6 +9,7 @@
 #include "engine/dump_record.h"
 #include "platform/host_info.h"
 #include "smart/process_utils.h"
+#include "status/cnvme_status.h"
 #include "tracking/result_log.h"
 
 namespace {
@@ -21,17 +22,22 @@ std::string FileNameOf(const std::wstring& path) {
 }  // namespace
 
 RunDriveIdentity DriveIdentityOf(const CSSDTest& test) {
-    const CKVTStatus& status = test.currentStatus;
+    // The identity the drive check resolved; before it (a refusal), what the
+    // status record knows.
+    const CSSDStatus& status = *test.currentStatus;
+    const DriveIdentity& resolved = test.identity;
+    const bool checked = !resolved.serial.empty() || resolved.sizeBytes > 0;
     RunDriveIdentity identity;
     identity.number = test.driveNumber;
     if (test.driveSource != nullptr)
         identity.path = ToNarrow(test.driveSource->Path(test.driveNumber));
-    identity.model = status.Model;
-    identity.serial = status.SerialNumber;
-    identity.firmware = status.FirmwareRevision;
-    identity.sizeBytes =
-        test.driveSize > 0 ? static_cast<std::uint64_t>(test.driveSize) : status.DiskSize;
-    identity.family = "kvt";
+    identity.model = checked ? resolved.model : status.Model;
+    identity.serial = checked ? resolved.serial : status.SerialNumber;
+    identity.firmware = checked ? resolved.firmware : status.FirmwareRevision;
+    identity.sizeBytes = test.driveSize > 0 ? static_cast<std::uint64_t>(test.driveSize)
+                         : checked          ? static_cast<std::uint64_t>(resolved.sizeBytes)
+                                            : status.DiskSize;
+    identity.family = dynamic_cast<const CNVMeStatus*>(&status) != nullptr ? "nvme" : "kvt";
     return identity;
 }
 
@@ -53,7 +59,7 @@ std::int64_t EstimatedEnd(std::int32_t startCount, std::int32_t nowCount, std::u
 
 RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime) {
     const RunTally& tally = test.tally;
-    const CKVTStatus& status = test.currentStatus;
+    const CSSDStatus& status = *test.currentStatus;
     RunFigures figures;
     figures.drive = DriveIdentityOf(test);
     figures.host = platform::HostName();
@@ -78,8 +84,15 @@ RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime) {
     figures.startAverageEraseCount = tally.startAverageEraseCount;
     figures.bytesWritten = tally.blocksWritten * kBlockBytes;
     figures.bytesRead = tally.blocksRead * kBlockBytes;
-    figures.driveBytesWritten = status.TotalWriteSectors * 512;
-    figures.driveBytesRead = status.TotalReadSectors * 512;
+    // What the drive itself counts: sectors for SATA, data units of 1000
+    // sectors for NVMe.
+    if (const auto* nvme = dynamic_cast<const CNVMeStatus*>(&status)) {
+        figures.driveBytesWritten = nvme->DataUnitsWritten * 512000;
+        figures.driveBytesRead = nvme->DataUnitsRead * 512000;
+    } else if (const auto* kvt = dynamic_cast<const CKVTStatus*>(&status)) {
+        figures.driveBytesWritten = kvt->TotalWriteSectors * 512;
+        figures.driveBytesRead = kvt->TotalReadSectors * 512;
+    }
     figures.bitErrors = test.uncorrectableBitErrors;
     figures.failedSectors = test.sectorFailCount;
     figures.runBitErrors = test.uncorrectableBitErrors - tally.startBitErrors;

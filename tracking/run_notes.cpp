@@ -13,7 +13,7 @@ namespace {
 std::string Position(const CSSDTest& test, std::uint32_t roundsAhead = 0) {
     return "drive " + std::to_string(test.driveNumber) + ", round " +
            std::to_string(test.tally.rounds + roundsAhead) + ", erase count " +
-           std::to_string(test.currentStatus.AverageEraseCount);
+           std::to_string(test.currentStatus->AverageEraseCount);
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ void NoteTestStart(const CSSDTest& test, bool readOnly) {
     const std::string kind =
         readOnly ? "read-only test" : "write test to erase count " + std::to_string(test.aecTarget);
     TraceNote(platform::TraceLevel::Info, "test start: " + Position(test) + ", serial " +
-                                              test.currentStatus.SerialNumber + ", " + kind);
+                                              test.currentStatus->SerialNumber + ", " + kind);
 }
 
 void NoteRoundEnd(const CSSDTest& test, bool complete) {

@@ -19,7 +19,7 @@ std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace
 
-std::wstring SerialLogName(const CKVTStatus& status, const std::wstring& folder) {
+std::wstring SerialLogName(const CSSDStatus& status, const std::wstring& folder) {
     std::string serial = status.SerialNumber;
     for (char& c : serial) {
         if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) c = '_';
@@ -62,14 +62,14 @@ void RunPublisher::OnMoment(RunMoment moment) {
 void RunPublisher::ChooseSharedName() {
     if (ownSharedName_) return;  // once moved aside, the copy stays where it is
     const std::wstring folder = PublishFolder(test_);
-    const std::wstring usual = ResultLogName(test_.currentStatus, folder);
+    const std::wstring usual = ResultLogName(*test_.currentStatus, folder);
     const std::string owner = StatusFileSerial(StatusFileName(usual));
-    if (owner.empty() || owner == test_.currentStatus.SerialNumber) {
+    if (owner.empty() || owner == test_.currentStatus->SerialNumber) {
         test_.sharedLogName = usual;
         return;
     }
     ownSharedName_ = true;
-    test_.sharedLogName = SerialLogName(test_.currentStatus, folder);
+    test_.sharedLogName = SerialLogName(*test_.currentStatus, folder);
     const std::string note = "Shared copy of drive serial " + owner +
                              " kept; this drive's log is "
                              "published as " +

@@ -44,4 +44,4 @@ private:
 /// "drive1_<model>_<serial>.csv": the result log's name in `folder` with the
 /// drive's serial added, for a shared folder where another drive has the
 /// log's own name. Characters a file name cannot hold become '_'.
-std::wstring SerialLogName(const CKVTStatus& status, const std::wstring& folder);
+std::wstring SerialLogName(const CSSDStatus& status, const std::wstring& folder);

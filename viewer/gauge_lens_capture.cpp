@@ -66,7 +66,7 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
     const std::wstring filed = platform::JoinPath(folder, drive + stamp);
     WriteDataFile(filed + L"_data.txt", text);
 
-    const std::wstring written = drive + ToWide(test.currentStatus.SerialNumber);
+    const std::wstring written = drive + ToWide(test.currentStatus->SerialNumber);
     if (!FileViewerOutput(written + L"_bank.csv", filed + L"_bank.csv", L"MoveFile1 Failed!"))
         return false;
     return FileViewerOutput(written + L"_block.csv", filed + L"_block.csv", L"MoveFile2 Failed!");

@@ -141,11 +141,12 @@ private:
 
 DriveKind ParseKind(const EntryReader& reader, const json& entry) {
     if (!entry.contains("kind") || !entry.at("kind").is_string())
-        reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+        reader.Fail("kind", "must be \"kvt\", \"rzb\", \"nvme\" or \"plain\"");
     const std::string kind = entry.at("kind").get<std::string>();
     if (kind == "kvt") return DriveKind::Kvt;
     if (kind == "rzb") return DriveKind::Rzb;
-    if (kind != "plain") reader.Fail("kind", "must be \"kvt\", \"rzb\" or \"plain\"");
+    if (kind == "nvme") return DriveKind::Nvme;
+    if (kind != "plain") reader.Fail("kind", "must be \"kvt\", \"rzb\", \"nvme\" or \"plain\"");
     return DriveKind::Plain;
 }
 
@@ -297,7 +298,8 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
                               "ecc_bits",
                               "seed",
                               "flash",
-                              "queue_depth"});
+                              "queue_depth",
+                              "datacenter_log"});
     BenchDrive drive;
     drive.number = static_cast<std::uint32_t>(reader.Integer("number", 0, 255, 0, true));
     drive.kind = ParseKind(reader, entry);
@@ -333,6 +335,12 @@ BenchDrive ParseDrive(const json& entry, std::size_t position, const std::string
     drive.queueDepth = static_cast<std::uint32_t>(reader.Integer("queue_depth", 1, 64, 0));
     if (entry.contains("faults")) drive.faults = ParseFaults(entry.at("faults"), where);
     drive.wear = ParseWear(reader, entry, where);
+    if (entry.contains("datacenter_log")) {
+        if (drive.kind != DriveKind::Nvme) reader.Fail("datacenter_log", "is for nvme drives");
+        if (!entry.at("datacenter_log").is_boolean())
+            reader.Fail("datacenter_log", "must be true or false");
+        drive.datacenterLog = entry.at("datacenter_log").get<bool>();
+    }
     CheckExistingFiles(reader, drive, JoinFolder(folder, kBenchFileName));
     return drive;
 }
@@ -469,6 +477,19 @@ std::string DefaultBenchText() {
       "write_amplification": 1.02,
       "rated_cycles": 30,
       "ecc_bits": 18
+    },
+    {
+      "number": 4,
+      "kind": "nvme",
+      "size_mib": 128,
+      "model": "Ashgrove NV Lab 128",
+      "serial": "ANV1280000003",
+      "firmware": "NV1.00",
+      "write_amplification": 1.02,
+      "rated_cycles": 30,
+      "rber_start": 1e-08,
+      "rber_rated": 0.0001,
+      "ecc_bits": 8
     }
   ]
 }
@@ -552,6 +573,8 @@ const char* KindName(DriveKind kind) {
             return "kvt";
         case DriveKind::Rzb:
             return "rzb";
+        case DriveKind::Nvme:
+            return "nvme";
         case DriveKind::Plain:
             break;
     }

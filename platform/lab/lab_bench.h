@@ -13,7 +13,7 @@ constexpr const char* kBenchFileName = "ssdlab.json";
 
 /// Controller family a lab drive emulates: the attribute set and byte layout
 /// of its SMART page.
-enum class DriveKind { Kvt, Rzb, Plain };
+enum class DriveKind { Kvt, Rzb, Plain, Nvme };
 
 /// Faults a bench entry can inject.
 struct DriveFaults {
@@ -85,6 +85,9 @@ struct BenchDrive {
     std::uint32_t queueDepth = 0;  ///< transfers the tester keeps in flight; 0: its own choice
     DriveFaults faults;
     WearParams wear;
+    /// An nvme drive offers the datacenter SMART log (its erase counts); the
+    /// percentage used of every nvme drive is its erase count per rated_cycles.
+    bool datacenterLog = true;
 };
 
 struct Bench {

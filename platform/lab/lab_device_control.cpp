@@ -7,6 +7,7 @@
 #include "platform/ata_wire.h"
 #include "platform/device_control.h"
 #include "platform/lab/lab_drive.h"
+#include "platform/nvme_wire.h"
 
 namespace platform {
 
@@ -27,6 +28,41 @@ bool Refuse(int code, std::uint32_t* bytesReturned) {
 bool ReturnAborted(std::uint8_t* out, std::uint32_t* bytesReturned) {
     ata::PutAnswerHeader(out, 0, ata::kDriverErrorIde, ata::kIdeErrorAbort);
     *bytesReturned = ata::kAnswerHeaderBytes;
+    return true;
+}
+
+// The storage query of an nvme drive: Identify or Get Log Page, the answer
+// written over the query as the system's driver does.
+bool AnswerNvmeQuery(lab::LabDrive& drive, const void* input, std::uint32_t inputSize, void* output,
+                     std::uint32_t outputSize, std::uint32_t* bytesReturned) {
+    nvme::StorageQuery query{};
+    if (input == nullptr || output == nullptr || inputSize < sizeof query)
+        return Refuse(EINVAL, bytesReturned);
+    std::memcpy(&query, input, sizeof query);
+    const nvme::ProtocolSpecificData& asked = query.protocol;
+    const std::uint32_t wanted =
+        asked.dataType == nvme::kDataTypeIdentify ? nvme::kIdentifyBytes : nvme::kLogBytes;
+    if (query.protocol.protocolType != nvme::kProtocolTypeNvme ||
+        asked.dataOffset != sizeof(nvme::ProtocolSpecificData) || asked.dataLength < wanted ||
+        outputSize < nvme::kQueryDataOffset + wanted)
+        return Refuse(EINVAL, bytesReturned);
+    auto* out = static_cast<std::uint8_t*>(output);
+    std::uint8_t* data = out + nvme::kQueryDataOffset;
+    bool answered = false;
+    if (asked.dataType == nvme::kDataTypeIdentify) {
+        answered = drive.ReadNvmeIdentify(static_cast<std::uint8_t>(asked.requestValue), data);
+    } else if (asked.dataType == nvme::kDataTypeLogPage) {
+        answered = drive.ReadNvmeLog(static_cast<std::uint8_t>(asked.requestValue),
+                                     static_cast<std::uint16_t>(asked.requestSubValue4), data);
+    }
+    if (!answered) return Refuse(EIO, bytesReturned);
+    nvme::ProtocolDataDescriptor answer{};
+    answer.version = sizeof answer;
+    answer.size = sizeof answer;
+    answer.protocol = asked;
+    answer.protocol.dataLength = wanted;
+    std::memcpy(out, &answer, sizeof answer);
+    *bytesReturned = nvme::kQueryDataOffset + wanted;
     return true;
 }
 
@@ -61,6 +97,11 @@ bool DeviceControl(ControlHandle* handle, std::uint32_t controlCode, const void*
     std::uint32_t ignored = 0;
     if (bytesReturned == nullptr) bytesReturned = &ignored;
     if (handle == nullptr) return Refuse(EBADF, bytesReturned);
+    // An nvme drive has no ATA pass-through, a SATA drive no NVMe queries.
+    const bool nvmeDrive = handle->drive->Config().kind == lab::DriveKind::Nvme;
+    if (controlCode == nvme::kQueryStorageProperty && nvmeDrive)
+        return AnswerNvmeQuery(*handle->drive, input, inputSize, output, outputSize, bytesReturned);
+    if (nvmeDrive) return Refuse(ENOTTY, bytesReturned);
     if (controlCode != ata::kSmartSendDriveCommand && controlCode != ata::kSmartRcvDriveData)
         return Refuse(ENOTTY, bytesReturned);
     if (input == nullptr || inputSize < ata::kCommandInMinimumBytes || output == nullptr ||

@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 
+#include "platform/lab/lab_nvme_pages.h"
 #include "platform/lab/lab_pages.h"
 #include "platform/lab/lab_test_lock.h"
 #include "platform/process.h"
@@ -195,6 +196,23 @@ bool LabDrive::ReadIdentifyPage(unsigned char* page) {
     const bool enabled =
         !config_.faults.smartFails && (!config_.faults.smartNeedsEnable || session_->smartEnabled);
     BuildIdentifyPage(config_, sizeBytes_, enabled, page);
+    return true;
+}
+
+bool LabDrive::ReadNvmeIdentify(std::uint8_t cns, std::uint8_t* page) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (config_.kind != DriveKind::Nvme || config_.faults.identifyFails) return false;
+    return BuildNvmeIdentify(config_, sizeBytes_, cns, page);
+}
+
+bool LabDrive::ReadNvmeLog(std::uint8_t logId, std::uint16_t specific, std::uint8_t* log) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (config_.kind != DriveKind::Nvme || config_.faults.smartFails || !controller_.SmartAnswers())
+        return false;
+    AccountPowerOnTime();
+    if (!BuildNvmeLog(controller_, controller_.State().powerOnSeconds / 3600, logId, specific, log))
+        return false;
+    SaveControllerState(config_.statePath, controller_.State());
     return true;
 }
 

@@ -44,6 +44,11 @@ public:
     /// IDENTIFY DEVICE into a 512-byte page. False when the drive rejects it.
     bool ReadIdentifyPage(unsigned char* page);
 
+    /// Identify for CNS `cns` into a 4096-byte page (nvme drives only).
+    bool ReadNvmeIdentify(std::uint8_t cns, std::uint8_t* page);
+    /// Get Log Page into a 512-byte log (nvme drives only); saves the state.
+    /// False for a log the drive does not offer or once SMART has failed.
+    bool ReadNvmeLog(std::uint8_t logId, std::uint16_t specific, std::uint8_t* log);
     /// Writes the controller state to its side file, unless another process
     /// tests the drive (its state is that process's to write).
     void Save();

@@ -212,6 +212,7 @@ void BuildSmartPage(const Controller& controller, std::uint64_t powerOnHours, un
             FillRzb(controller, powerOnHours, &table);
             break;
         case DriveKind::Plain:
+        case DriveKind::Nvme:  // never asked: its device control refuses ATA requests
             FillPlain(controller, powerOnHours, &table);
             break;
     }

@@ -19,7 +19,12 @@ from typing import Dict, List, Optional
 LAYOUTS = {
     "Pinewade Tallymark Log v1.1": "supported kind",
     "RZB411/412 Tallymark Log v1.0": "second controller kind",
+    "NVMe Health Log v1": "NVMe (host-visible bit error rates)",
+    "NVMe Health and Datacenter Log v1": "NVMe (host-visible bit error rates)",
 }
+# NVMe drives report no raw flash errors: their rate columns carry this prefix
+# and are read under the plain names.
+HOST_VISIBLE = "Host-Visible "
 
 TIME = "Date-Time"
 RBER = "Raw Bit Error Rate(Calculated)"
@@ -226,7 +231,8 @@ def read_log(path: str) -> DriveLog:
         torn = ""
     title = lines[0].rstrip("\r")
     try:
-        columns = next(csv.reader([lines[1].rstrip("\r")]), [])
+        columns = [name[len(HOST_VISIBLE):] if name.startswith(HOST_VISIBLE) else name
+                   for name in next(csv.reader([lines[1].rstrip("\r")]), [])]
     except csv.Error as error:
         raise NotALog(f"its column line is not CSV ({error})") from None
     missing = [name for name in REQUIRED_COLUMNS if name not in columns]

@@ -25,10 +25,11 @@ run_cli() {
 
 run_cli --list
 check "--list exits 0" test "$RC" = 0
-expect_count "one line per default drive" 4 "Drive #"
+expect_count "one line per default drive" 5 "Drive #"
 expect "system disk refused" "Drive #0: $SSDLAB_DIR/lab_drive0.img, 67.1 MB,"
 expect "supported drive" "serial BKV2560000001, firmware KV2.10: would test"
 expect "second kind refused" "Drive #2: $SSDLAB_DIR/lab_drive2.img, 67.1 MB, Corvane RZ412 Lab 64, serial CRZ4120000042, firmware RZ3.01: not tested: kind not supported"
+expect "NVMe drive with its Identify text" "Drive #4: $SSDLAB_DIR/lab_drive4.img, 134.2 MB, Ashgrove NV Lab 128, serial ANV1280000003, firmware NV1.00: would test"
 expect_not "no prompt" "Input Drive Number"
 
 run_cli --drive 1 --aec-target 2 --dir "$D" --shared-dir "$S" --no-viewer

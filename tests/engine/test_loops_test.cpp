@@ -84,8 +84,8 @@ protected:
         platform::DiskRecord disk;
         disk.Index = static_cast<std::int32_t>(drive_);
         disk.Size = static_cast<std::int64_t>(sizeMib_) << 20;
-        EXPECT_TRUE(test.currentStatus.Init(disk));
-        test.currentStatus.Refresh();
+        EXPECT_TRUE(test.currentStatus->Init(disk));
+        test.currentStatus->Refresh();
         test.previousStatus = test.currentStatus;
         test.programFolder = scratch_.wide();  // its dump files; no viewer there to run
         test.viewerEnabled = false;
@@ -108,7 +108,7 @@ protected:
         const auto key = keys_.find(polls_);
         if (key == keys_.end()) return kGoOn;
         if (key->second == 'e') {
-            test.aecTarget = static_cast<std::uint32_t>(test.currentStatus.AverageEraseCount);
+            test.aecTarget = static_cast<std::uint32_t>(test.currentStatus->AverageEraseCount);
             return kGoOn;
         }
         return kAbandoned;

@@ -15,14 +15,14 @@
 class NamedLogFixture : public ::testing::Test {
 protected:
     NamedLogFixture(std::int32_t driveNumber, const std::string& model) {
-        test.currentStatus.DriveNumber = driveNumber;
-        test.currentStatus.Model = model;
-        test.resultLogPath = ResultLogName(test.currentStatus, scratch.wide());
+        test.currentStatus->DriveNumber = driveNumber;
+        test.currentStatus->Model = model;
+        test.resultLogPath = ResultLogName(*test.currentStatus, scratch.wide());
     }
 
     std::filesystem::path LogFile() const {
-        return scratch.path() / ("drive" + std::to_string(test.currentStatus.DriveNumber) + "_" +
-                                 test.currentStatus.Model + ".csv");
+        return scratch.path() / ("drive" + std::to_string(test.currentStatus->DriveNumber) + "_" +
+                                 test.currentStatus->Model + ".csv");
     }
 
     test_support::ScratchFolder scratch;

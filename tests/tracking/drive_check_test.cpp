@@ -76,18 +76,19 @@ void CheckDriveScenario() {
     CSSDTest test;
     test.driveNumber = 1;
     CheckDrive(test);
-    EXPECT_IN_SCENARIO(test.currentStatus.AverageEraseCount == 9);
-    EXPECT_IN_SCENARIO(test.currentStatus.Model == "KVT 1");
-    EXPECT_IN_SCENARIO(test.currentStatus.GetCSVRow() == registryRow);
-    EXPECT_IN_SCENARIO(test.previousStatus.GetCSVRow() == registryRow);
-    EXPECT_IN_SCENARIO(test.previousStatus.OtherAttributes == test.currentStatus.OtherAttributes);
+    EXPECT_IN_SCENARIO(test.currentStatus->AverageEraseCount == 9);
+    EXPECT_IN_SCENARIO(test.currentStatus->Model == "KVT 1");
+    EXPECT_IN_SCENARIO(test.currentStatus->GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.previousStatus->GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(dynamic_cast<const CKVTStatus&>(*test.previousStatus).OtherAttributes ==
+                       dynamic_cast<const CKVTStatus&>(*test.currentStatus).OtherAttributes);
 
     // The drive is gone from the bench: the refresh changes nothing, yet the
     // rate is computed from the snapshot's counters.
     EXPECT_IN_SCENARIO(!UpdateDriveStatus(test));
     EXPECT_IN_SCENARIO(test.calculatedRber == 2.44140625e-7);
-    EXPECT_IN_SCENARIO(test.currentStatus.GetCSVRow() == registryRow);
-    EXPECT_IN_SCENARIO(test.previousStatus.GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.currentStatus->GetCSVRow() == registryRow);
+    EXPECT_IN_SCENARIO(test.previousStatus->GetCSVRow() == registryRow);
     EXPECT_IN_SCENARIO(list[1]->GetCSVRow() == registryRow);
 
     std::cerr << mismatches.str();
@@ -103,12 +104,12 @@ TEST(UpdateDriveStatus, FollowsALabDriveAndReportsWearAsAChange) {
     LabBenchScope bench(
         BenchJson({BenchDriveJson(1, "kvt", "KVT Lab", "SN1", "1.0", "\"initial_aec\": 5")}));
     CSSDTest test;
-    test.currentStatus.DriveNumber = 1;
+    test.currentStatus->DriveNumber = 1;
     EXPECT_TRUE(UpdateDriveStatus(test)) << "first reading differs from the empty snapshot";
-    EXPECT_FALSE(test.currentStatus.DateTime.is_not_a_date_time());
-    EXPECT_EQ(test.currentStatus.AverageEraseCount, 5);
+    EXPECT_FALSE(test.currentStatus->DateTime.is_not_a_date_time());
+    EXPECT_EQ(test.currentStatus->AverageEraseCount, 5);
     EXPECT_FALSE(UpdateDriveStatus(test)) << "an idle drive's wear does not move";
-    EXPECT_EQ(test.previousStatus.AverageEraseCount, test.currentStatus.AverageEraseCount);
+    EXPECT_EQ(test.previousStatus->AverageEraseCount, test.currentStatus->AverageEraseCount);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ std::string ColumnLine() {
 class RestoreErrorCountersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test.currentStatus.DriveNumber = kAbsentDrive;
+        test.currentStatus->DriveNumber = kAbsentDrive;
         test.resultLogPath = platform::JoinPath(scratch.wide(), L"log.csv");
         test.uncorrectableBitErrors = 5;
         test.sectorFailCount = 6;
@@ -161,7 +161,7 @@ TEST_F(AppendResultTest, AppendsStatusRowAndTenResultsInPlainFormEndingInCrLf) {
     AppendResult(test, 0, 0, 0);
     AppendResult(test, 0.000244140625, 123456789.0, 0);
 
-    const std::string row = test.currentStatus.GetCSVRow();
+    const std::string row = test.currentStatus->GetCSVRow();
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), 22) << "23 status fields";
     EXPECT_EQ(
         ReadBytes(LogFile()),
@@ -174,8 +174,8 @@ TEST_F(AppendResultTest, AppendsStatusRowAndTenResultsInPlainFormEndingInCrLf) {
 TEST_F(AppendResultTest, ModelWithAPathSeparatorOpensNoFile) {
     for (const std::string model : {"A/B", "A\\B"}) {
         std::filesystem::create_directories(scratch.path() / "drive1_A");
-        test.currentStatus.Model = model;
-        test.resultLogPath = ResultLogName(test.currentStatus, scratch.wide());
+        test.currentStatus->Model = model;
+        test.resultLogPath = ResultLogName(*test.currentStatus, scratch.wide());
         test.resultLog.clear();
         OpenLogStream(test);
         EXPECT_TRUE(test.resultLog.fail()) << model;

@@ -9,7 +9,7 @@ TEST(RunSummary, CountsThisRunOnlyWithMeanDeviceSpeeds) {
     CSSDTest test;
     test.driveNumber = 1;
     test.counterFrequency = 1000;
-    test.currentStatus.AverageEraseCount = 7;
+    test.currentStatus->AverageEraseCount = 7;
     test.uncorrectableBitErrors = 15;  // 10 restored from the log
     test.sectorFailCount = 4;
     test.tally.startAverageEraseCount = 4;

@@ -64,7 +64,7 @@ TEST(MetricsText, LabelsAreEscapedAndExactlyOneStateIsSet) {
 class SharedCopyTest : public NamedLogFixture {
 protected:
     SharedCopyTest() : NamedLogFixture(1, "KV 256") {
-        test.currentStatus.SerialNumber = "MINE";
+        test.currentStatus->SerialNumber = "MINE";
         test.sharedFolder = shared.wide();
         test.tally.started = true;
     }

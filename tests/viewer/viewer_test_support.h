@@ -113,7 +113,7 @@ protected:
         setenv("GAUGELENS_STANDIN_SERIAL", serial_.c_str(), 1);
         PlaceStandIn();
 
-        test_.currentStatus.SerialNumber = serial_;
+        test_.currentStatus->SerialNumber = serial_;
         test_.programFolder = platform::posix::Widen(ProgramFolder());
         // The stand-in shows its screen at once: a short key pacing will do.
         test_.timings.viewerStartDelayMs = 50;

@@ -1,18 +1,25 @@
 // Device control service for Linux: the Windows SMART requests answered with
-// ATA PASS-THROUGH (16) commands sent through SG_IO on the disk's node.
+// ATA PASS-THROUGH (16) commands sent through SG_IO on the disk's node, and
+// the NVMe storage queries with admin commands on an NVMe namespace's node.
 #include "platform/device_control.h"
 
 #include <fcntl.h>
+#include <linux/nvme_ioctl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/ata_wire.h"
+#include "platform/nvme_wire.h"
 #include "platform/posix/drive/disk_numbering.h"
+#include "platform/posix/drive/nvme_translate.h"
 #include "platform/posix/drive/sat_translate.h"
 
 namespace platform {
@@ -25,6 +32,27 @@ namespace {
 
 constexpr unsigned kSgTimeoutMs = 15000;
 constexpr unsigned char kSenseBytes = 64;
+
+// An NVMe query as an admin command on the namespace's node (the driver sends
+// it to the namespace's controller). A node without the NVMe driver fails.
+bool SendNvmeQuery(int fd, const void* input, std::uint32_t inputSize, void* output,
+                   std::uint32_t outputSize, std::uint32_t* bytesReturned) {
+    const int namespaceId = ::ioctl(fd, NVME_IOCTL_ID);
+    nvme::AdminCommand command{};
+    if (!posix::BuildNvmeAdminCommand(input, inputSize, outputSize,
+                                      namespaceId > 0 ? static_cast<std::uint32_t>(namespaceId) : 0,
+                                      &command))
+        return false;
+    std::vector<std::uint8_t> data(command.dataLength);
+    command.addr = reinterpret_cast<std::uintptr_t>(data.data());
+    nvme_admin_cmd request{};
+    static_assert(sizeof request == sizeof command, "the driver's admin block");
+    std::memcpy(&request, &command, sizeof request);
+    // A positive result is the drive's NVMe status: the command failed.
+    if (::ioctl(fd, NVME_IOCTL_ADMIN_CMD, &request) != 0) return false;
+    *bytesReturned = posix::BuildNvmeAnswer(input, data.data(), command.dataLength, output);
+    return true;
+}
 
 }  // namespace
 
@@ -54,6 +82,8 @@ bool DeviceControl(ControlHandle* handle, std::uint32_t controlCode, const void*
                    std::uint32_t inputSize, void* output, std::uint32_t outputSize,
                    std::uint32_t* bytesReturned) {
     *bytesReturned = 0;
+    if (handle != nullptr && output != nullptr && controlCode == nvme::kQueryStorageProperty)
+        return SendNvmeQuery(handle->fd, input, inputSize, output, outputSize, bytesReturned);
     posix::SatCommand command;
     if (handle == nullptr || output == nullptr ||
         !posix::BuildSatCommand(controlCode, input, inputSize, outputSize, &command))

@@ -18,7 +18,7 @@ TEST_F(LabBench, MissingBenchIsWrittenAsTheDefaultAndListed) {
     ASSERT_TRUE(platform::EnumerateDisks(&disks));
 
     EXPECT_EQ(ReadFile("ssdlab.json"), platform::lab::DefaultBenchText());
-    ASSERT_EQ(disks.size(), 4u);
+    ASSERT_EQ(disks.size(), 5u);
     EXPECT_EQ(disks[0].Index, 0);
     EXPECT_EQ(disks[0].Size, 64 * 1048576LL);
     EXPECT_EQ(disks[1].Index, 1);
@@ -27,6 +27,8 @@ TEST_F(LabBench, MissingBenchIsWrittenAsTheDefaultAndListed) {
     EXPECT_EQ(disks[1].SerialNumber, L"BKV2560000001");
     EXPECT_EQ(disks[2].Index, 2);
     EXPECT_EQ(disks[2].Size, 64 * 1048576LL);
+    EXPECT_EQ(disks[3].Model, L"Brindlecove KV Lab 64 Lite");
+    EXPECT_EQ(disks[4].Model, L"Ashgrove NV Lab 128");
 
     // The system disk reports one partition; the test drives none.
     std::vector<std::uint8_t> types;
