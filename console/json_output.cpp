@@ -3,12 +3,14 @@
 #include <ctime>
 
 #include "smart/drive_registry.h"
+#include "smart/nvme_channel.h"
 #include "smart/process_utils.h"
 #include "smart/smart_channel.h"
 #include "tracking/run_figures.h"
 #include "tracking/status_file.h"
 
 nlohmann::ordered_json DriveKind(std::uint32_t driveNumber) {
+    if (IsNvmeDrive(static_cast<std::int32_t>(driveNumber))) return "nvme";
     SmartDataBlock block;
     if (!GetSmartReadData(static_cast<std::int32_t>(driveNumber), &block)) return nullptr;
     switch (ClassifyDrive(block)) {

@@ -163,8 +163,8 @@ double Controller::BlockRber(std::size_t block) {
         std::max(0.0, state_.clockSeconds / 60.0 - record.writtenMinute) / (24.0 * 60.0);
     // Read disturb builds up over thousands of reads: it takes effect in whole
     // steps, so reading a block again now and then leaves its errors as they are.
-    const double reads =
-        static_cast<double>(record.reads / wear.flash.readStep * wear.flash.readStep);
+    const auto wholeSteps = record.reads / wear.flash.readStep;  // integer division on purpose
+    const double reads = static_cast<double>(wholeSteps * wear.flash.readStep);
     FlashParams flash = wear.flash;
     double rate = 0.0;
     if (wear.logLinear) {  // the log-linear curve stands in for floor and wear

@@ -45,7 +45,7 @@ std::shared_ptr<void> LockForTest(const BenchDrive& drive, std::uint32_t* errorC
 }
 
 std::string TestLockHolder(const BenchDrive& drive) {
-    const std::string holder = posix::FileLockHolder(StateLockPath(drive));
+    std::string holder = posix::FileLockHolder(StateLockPath(drive));
     if (!holder.empty() || !drive.devicePath.empty()) return holder;
     return posix::FileLockHolder(drive.imagePath);
 }

@@ -23,8 +23,8 @@ json_is() { python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); sys.exi
 run_cli --list --json
 check "--list --json exits 0" test "$RC" = 0
 check "--list --json is one JSON document" python3 -m json.tool "$SCRATCH/out.json" /dev/null
-check "three drives with kinds and verdicts" json_is "$SCRATCH/out.json" \
-  "[(x['number'], x['kind'], x['verdict']) for x in d['drives']] == [(0, 'unknown', 'not tested'), (1, 'kvt', 'would test'), (2, 'rzb', 'not tested')] and d['drives'][1]['size_bytes'] == 268435456"
+check "the default drives with kinds and verdicts" json_is "$SCRATCH/out.json" \
+  "[(x['number'], x['kind'], x['verdict']) for x in d['drives']] == [(0, 'unknown', 'not tested'), (1, 'kvt', 'would test'), (2, 'rzb', 'not tested'), (3, 'kvt', 'would test'), (4, 'nvme', 'would test')] and d['drives'][1]['size_bytes'] == 268435456"
 
 run_cli --drive 1 --aec-target 2 --json --dir "$D" --shared-dir "$S" --metrics-dir "$M" --no-viewer
 check "test with --json exits 0" test "$RC" = 0

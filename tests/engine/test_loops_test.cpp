@@ -470,10 +470,13 @@ TEST_F(LabLoopTest, AFailedWriteAtDepthLeavesARecordUnderWhichTheDriveHoldsNoFal
 
     std::ifstream recordFile(platform::NativePath(DumpRecordName(probe_)));
     std::map<std::string, std::int64_t> record;
-    std::string key;
-    std::string value;
-    while (recordFile >> key >> value)
-        if (key.find("bytes") != std::string::npos) record[key] = std::stoll(value);
+    std::string line;  // "key value"; identity values may hold blanks
+    while (std::getline(recordFile, line)) {
+        const std::size_t blank = line.find(' ');
+        const std::string key = line.substr(0, blank);
+        if (blank != std::string::npos && key.find("bytes") != std::string::npos)
+            record[key] = std::stoll(line.substr(blank + 1));
+    }
     EXPECT_LE(record["written_bytes"], 5 << 20) << "the failed write is not counted written";
     EXPECT_GE(record["unsure_end_bytes"], 6 << 20) << "nor any write that may have been in flight";
     for (std::int64_t i = 0; i < record["written_bytes"] >> 20; ++i)
