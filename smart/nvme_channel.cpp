@@ -101,8 +101,10 @@ bool GetNvmeIdentity(std::int32_t driveNumber, NvmeIdentity* identity) {
         !NvmeIdentify(driveNumber, nvme::kCnsNamespace, 1, space.data()))
         return false;
     const int format = space[nvme::kNsFormattedLbaOffset] & 0x0F;
-    const int shift = space[static_cast<std::size_t>(
-        nvme::kNsLbaFormatsOffset + format * nvme::kNsLbaFormatBytes + nvme::kLbaFormatDataShift)];
+    const std::size_t shiftAt = static_cast<std::size_t>(nvme::kNsLbaFormatsOffset) +
+                                static_cast<std::size_t>(format) * nvme::kNsLbaFormatBytes +
+                                nvme::kLbaFormatDataShift;
+    const int shift = space[shiftAt];
     if (shift < 9 || shift > 16) {
         GetTraceStream() << "NVMe identify: drive " << driveNumber << " block size 2^" << shift
                          << " not supported" << std::endl;

@@ -17,8 +17,10 @@ namespace nvme = platform::nvme;
 std::uint64_t DataUnits(std::uint64_t bytes) { return (bytes + 511999) / 512000; }
 
 void PutText(std::uint8_t* field, int width, const std::string& text) {
-    std::memset(field, ' ', static_cast<std::size_t>(width));
-    std::memcpy(field, text.data(), std::min(text.size(), static_cast<std::size_t>(width)));
+    // A blank-padded text field, no terminator.
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(width));
+    std::fill(field, field + width, static_cast<std::uint8_t>(' '));
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(count), field);
 }
 
 // Percentage of the rated cycles used, held at 255 as the log's byte allows.
