@@ -98,7 +98,8 @@ TEST_F(LoopDeviceDrive, IsListedOpenedAndMovesBlocksThroughTheQueueOthersAreNot)
     EXPECT_EQ(record_.Size, kImageBytes);
     EXPECT_EQ(platform::SystemDrives().Path(0),
               std::wstring(loop_->node().begin(), loop_->node().end()));
-    EXPECT_FALSE(platform::CheckDiskBeforeWrite(0).refused) << "a blank disk passes the guard";
+    const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(0);
+    EXPECT_FALSE(guard.refused) << "a blank disk passes the guard: " << guard.reason;
 
     OpenDrive drive(0);
     ASSERT_TRUE(drive.ok()) << "errno " << drive.error;
