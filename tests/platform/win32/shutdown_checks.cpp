@@ -51,6 +51,8 @@ public:
         if (drive == nullptr) return nullptr;
         return std::make_unique<ImageDrive>(std::move(drive));
     }
+    // The image is this check's own scratch file: nothing on it to guard.
+    platform::DiskGuardResult CheckBeforeWrite(std::uint32_t) override { return {}; }
 
 private:
     std::wstring image_;
