@@ -233,7 +233,7 @@ inline std::uint64_t LittleEndian(const std::uint8_t* field, int bytes) {
 /// Stores `value` little-endian in `bytes` bytes (the upper ones zeroed).
 inline void PutLittleEndian(std::uint8_t* field, int bytes, std::uint64_t value) {
     for (int i = 0; i < bytes; ++i) {
-        field[i] = i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0;
+        field[i] = i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : std::uint8_t{0};
     }
 }
 
