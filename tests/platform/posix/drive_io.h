@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -13,12 +14,15 @@
 
 namespace test_support {
 
-/// A page-aligned buffer for direct I/O.
+/// A page-aligned buffer for direct I/O, filled with zeros: the tests write it
+/// as known contents.
 struct AlignedBuffer {
     explicit AlignedBuffer(std::size_t bytes) : size(bytes) {
         void* memory = nullptr;
-        if (::posix_memalign(&memory, 4096, size) == 0)
+        if (::posix_memalign(&memory, 4096, size) == 0) {
+            std::memset(memory, 0, size);
             data.reset(static_cast<unsigned char*>(memory));
+        }
     }
     struct Free {
         void operator()(unsigned char* p) const { std::free(p); }
