@@ -21,10 +21,35 @@ void SubmitIo(CSSDTest& test, IoRequest& request) {
     throw std::runtime_error("IO Error: " + ToNarrow(GetSystemErrorText(started.errorCode)) + "\n");
 }
 
-IoRequest& WaitIo(CSSDTest& test) {
+std::string TransferFailureReason(bool isRead, std::int64_t offsetBytes, bool timedOut,
+                                  std::uint32_t errorCode, std::uint32_t waitMs) {
+    std::ostringstream reason;
+    reason << (isRead ? "Read" : "Write") << " at " << offsetBytes / (1024 * 1024) << " MiB: ";
+    if (timedOut) {
+        reason << "no answer within " << waitMs / 1000.0 << " s";
+    } else {
+        const std::string text = errorCode != 0 ? ToNarrow(GetSystemErrorText(errorCode)) : "";
+        if (errorCode == 0)
+            reason << "the transfer moved fewer bytes than asked";
+        else if (text.empty())
+            reason << "system error " << errorCode;
+        else
+            reason << text;
+    }
+    return reason.str();
+}
+
+IoRequest& WaitIo(CSSDTest& test, const IoRequest* oldest) {
     platform::OverlappedSlot* slot = nullptr;
-    if (!test.drive->WaitCompletion(test.timings.completionWaitMs, &slot) || slot == nullptr)
-        throw std::runtime_error("GetQueuedCompletionStatus Failed1");
+    const std::uint32_t waitMs = test.timings.completionWaitMs;
+    if (!test.drive->WaitCompletion(waitMs, &slot) || slot == nullptr) {
+        const IoRequest* failed = slot != nullptr ? reinterpret_cast<IoRequest*>(slot) : oldest;
+        std::string message = "GetQueuedCompletionStatus Failed1";
+        if (failed != nullptr)
+            message += "\n" + TransferFailureReason(failed->isRead, failed->offset, slot == nullptr,
+                                                    test.drive->LastTransferError(), waitMs);
+        throw std::runtime_error(message);
+    }
     IoRequest& request = *reinterpret_cast<IoRequest*>(slot);
     request.completeTicks = platform::PerformanceCounter();
     return request;

@@ -23,8 +23,17 @@ struct IoRequest {
 void SubmitIo(CSSDTest& test, IoRequest& request);
 
 /// Waits up to test.timings.completionWaitMs for the next completion and returns its request with
-/// completeTicks set. Throws "GetQueuedCompletionStatus Failed1".
-IoRequest& WaitIo(CSSDTest& test);
+/// completeTicks set. A failed transfer or a wait that runs out throws
+/// "GetQueuedCompletionStatus Failed1" and, on the next line, the reason
+/// (TransferFailureReason); `oldest` is the transfer in flight longest, the
+/// one named when no transfer answers.
+IoRequest& WaitIo(CSSDTest& test, const IoRequest* oldest);
+
+/// "Write at 64 MiB: Input/output error", or "Read at 128 MiB: no answer within
+/// 10 s" when `timedOut`; `errorCode` 0 names a transfer that moved fewer bytes
+/// than asked.
+std::string TransferFailureReason(bool isRead, std::int64_t offsetBytes, bool timedOut,
+                                  std::uint32_t errorCode, std::uint32_t waitMs);
 
 /// Device speed in MB/s of n blocks taking tickSum counter ticks; 0 when
 /// tickSum is 0.

@@ -64,6 +64,9 @@ public:
                 }
             }
         } catch (...) {
+            // The summary and the trace count the writes that completed
+            // before the failure; the failed batch's reads are not counted.
+            if (!batchCounted_) test_.tally.AddBatch(blocks_, writeTicks_, 0, 0);
             // A write that failed may have changed its block or not.
             RecordProgressAfterFailure();
             throw;
@@ -93,12 +96,14 @@ private:
         batchTimer_.restart();
         batchStart_ = offset_;
         batchRecorded_ = false;
+        batchCounted_ = false;
 
         WritePass();
         ReadPass();
         writeSpeed_ = DeviceSpeed(blocks_, writeTicks_, test_.counterFrequency);
         readSpeed_ = DeviceSpeed(blocks_, readTicks_, test_.counterFrequency);
         test_.tally.AddBatch(blocks_, writeTicks_, blocks_, readTicks_);
+        batchCounted_ = true;
         test_.tally.roundBytes = offset_;
     }
 
@@ -311,6 +316,7 @@ private:
     bool previousKnown_ = false;  // previous_ is what the drive holds beyond this round's writes
     bool roundDumped_ = false;    // this round's dump files and record are written
     bool batchRecorded_ = false;  // the record covers the batch being written
+    bool batchCounted_ = false;   // the batch is in the run's tally
     bool recordFailureSaid_ = false;
     bool smartLostSaid_ = false;
     std::int64_t submittedEnd_ = 0;  // end of this round's last write started (completed

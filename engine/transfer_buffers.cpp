@@ -73,7 +73,10 @@ void TransferBuffers::Submit(CSSDTest& test, std::int64_t offsetBytes, std::uint
 }
 
 Completion TransferBuffers::Complete(CSSDTest& test) {
-    IoRequest& done = WaitIo(test);
+    const IoRequest* oldest = nullptr;
+    for (const IoRequest* request : inFlight_)
+        if (oldest == nullptr || request->submitTicks < oldest->submitTicks) oldest = request;
+    IoRequest& done = WaitIo(test, oldest);
     // The drive was busy from the earliest start among the transfers in flight
     // (this one included) or from the last completion, whichever came later.
     std::int64_t busySince = done.submitTicks;

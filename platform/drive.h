@@ -76,6 +76,10 @@ public:
     /// slot, now collected).
     virtual bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) = 0;
 
+    /// The system error code of the failed transfer the last WaitCompletion
+    /// returned; 0 when it failed without one (it moved fewer bytes than asked).
+    virtual std::uint32_t LastTransferError() const { return 0; }
+
     /// Cancels the transfer started with `slot` if it is still in flight and
     /// waits up to timeoutMs for its completion, which is collected here and
     /// never returned by WaitCompletion. True when the system no longer touches

@@ -32,6 +32,7 @@ public:
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override {
         return inner_->CancelTransfer(slot, timeoutMs);
     }
+    std::uint32_t LastTransferError() const override { return inner_->LastTransferError(); }
     std::uint32_t PreferredQueueDepth() override { return inner_->PreferredQueueDepth(); }
 
 protected:

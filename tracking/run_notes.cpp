@@ -33,7 +33,11 @@ void NoteRoundEnd(const CSSDTest& test, bool complete) {
 }
 
 void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::TraceLevel level) {
-    TraceNote(level, "test end: " + Position(test) + ", " + outcome);
+    // A trace note is one line: a failure's reason line joins its first line.
+    std::string oneLine = outcome;
+    for (std::size_t at = oneLine.find('\n'); at != std::string::npos; at = oneLine.find('\n', at))
+        oneLine.replace(at, 1, "; ");
+    TraceNote(level, "test end: " + Position(test) + ", " + oneLine);
 }
 
 std::string RunSummaryLine(const CSSDTest& test) {

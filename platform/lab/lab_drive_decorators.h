@@ -2,6 +2,7 @@
 // device: the controller's view of each transfer, and the bench's faults.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -60,6 +61,10 @@ public:
                                 std::uint32_t length, bool isRead) override;
     bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override;
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override;
+    /// An injected failure reads as the kernel's EIO.
+    std::uint32_t LastTransferError() const override {
+        return injectedError_ ? EIO : DriveDecorator::LastTransferError();
+    }
 
 private:
     IoStartResult CompleteAtOnce(OverlappedSlot* slot, std::int64_t offsetBytes, void* buffer,
@@ -68,6 +73,7 @@ private:
     posix::FileDrive* ring_;
     DriveFaults faults_;
     std::deque<std::pair<OverlappedSlot*, bool>> finished_;  ///< slot, success; to be collected
+    bool injectedError_ = false;  ///< the last failed completion came from finished_
     int stallPipe_[2] = {-1, -1};
     /// Reads in flight that touch a MiB with bit errors: their offset, buffer, length.
     std::unordered_map<OverlappedSlot*, std::tuple<std::int64_t, void*, std::uint32_t>> spoiled_;

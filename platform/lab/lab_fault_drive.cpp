@@ -83,12 +83,14 @@ bool FaultDrive::WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) 
     bool ok = false;
     if (finished_.empty()) {
         ok = DriveDecorator::WaitCompletion(timeoutMs, slot);
+        injectedError_ = false;
     } else {
         const auto [done, doneOk] = finished_.front();
         finished_.pop_front();
         *slot = done;
         ok = doneOk;
         if (!ok) errno = EIO;
+        injectedError_ = !ok;
     }
     const auto spoiled = spoiled_.find(*slot);
     if (spoiled != spoiled_.end()) {

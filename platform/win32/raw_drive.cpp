@@ -118,8 +118,11 @@ public:
         // The OVERLAPPED sits at the start of its slot, so the addresses agree.
         // A failed transfer's slot is returned too: it has been collected.
         *slot = reinterpret_cast<OverlappedSlot*>(completion.overlapped);
+        lastTransferError_ = completion.error;
         return completion.succeeded;
     }
+
+    std::uint32_t LastTransferError() const override { return lastTransferError_; }
 
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override {
         if (slot == nullptr) return true;
@@ -159,12 +162,13 @@ private:
         OVERLAPPED* overlapped;
         bool succeeded;
         bool portFailed;  ///< no packet: the wait itself failed (not a time-out)
+        DWORD error;      ///< GetLastError of a failed transfer
     };
 
     // Takes the next packet off the port. False on time-out or failure, or
     // for a packet that is no transfer.
     bool Dequeue(DWORD timeoutMs, Completion* completion) {
-        *completion = Completion{nullptr, false, false};
+        *completion = Completion{nullptr, false, false, 0};
         if (port_ == nullptr) {
             completion->portFailed = true;
             return false;
@@ -178,7 +182,7 @@ private:
             completion->portFailed = !ok && GetLastError() != WAIT_TIMEOUT;
             return false;
         }
-        *completion = Completion{overlapped, ok != FALSE, false};
+        *completion = Completion{overlapped, ok != FALSE, false, ok ? 0 : GetLastError()};
         return true;
     }
 
@@ -188,6 +192,7 @@ private:
     std::unordered_set<OVERLAPPED*> uncollected_;
     // Completions a cancel took off the port for other transfers.
     std::deque<Completion> early_;
+    DWORD lastTransferError_ = 0;
 };
 
 class PhysicalDrives final : public DriveSource {

@@ -45,7 +45,7 @@ std::string TransferBlock(CSSDTest& test, int mib, bool isRead) {
     request.buffer = buffer.data();
     try {
         SubmitIo(test, request);
-        IoRequest& done = WaitIo(test);
+        IoRequest& done = WaitIo(test, nullptr);
         EXPECT_EQ(&done, &request);
         EXPECT_GE(done.completeTicks, done.submitTicks);
     } catch (const std::exception& failure) {
@@ -94,7 +94,8 @@ TEST(BlockIo, TransfersCompleteThroughThePortAndADriveErrorEndsTheTest) {
         {"\"size_mib\": 4", {{2, false, ""}, {2, true, ""}}},
         {"\"faults\": {\"complete_at_once\": true}", {{0, false, ""}, {0, true, ""}}},
         {"\"size_mib\": 4, \"faults\": {\"io_error_at_mib\": 1}",
-         {{0, false, ""}, {1, false, "GetQueuedCompletionStatus Failed1"}}},
+         {{0, false, ""},
+          {1, false, "GetQueuedCompletionStatus Failed1\nWrite at 1 MiB: Input/output error"}}},
     };
     for (const auto& [extra, transfers] : cases) {
         LabBenchScope bench(Bench(extra));
@@ -124,7 +125,8 @@ TEST(BlockIo, ATransferThatNeverCompletesTimesOutAndEveryTransferInFlightIsReape
         for (int i = 0; i < 3; ++i) buffers->Complete(test);
         ADD_FAILURE() << "a stalled transfer completed";
     } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(), "GetQueuedCompletionStatus Failed1");
+        EXPECT_STREQ(failure.what(),
+                     "GetQueuedCompletionStatus Failed1\nRead at 2 MiB: no answer within 0.5 s");
     }
     EXPECT_GE(waited.elapsed_seconds(), 0.45);
     const mmtimer reaping;

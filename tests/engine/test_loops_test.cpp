@@ -466,7 +466,7 @@ TEST_F(LabLoopTest, AFailedWriteAtDepthLeavesARecordUnderWhichTheDriveHoldsNoFal
     OpenTest();
     std::string failure;
     Run(NormalTest, &failure);
-    EXPECT_EQ(failure, "GetQueuedCompletionStatus Failed1");
+    EXPECT_EQ(failure, "GetQueuedCompletionStatus Failed1\nWrite at 5 MiB: Input/output error");
 
     std::ifstream recordFile(platform::NativePath(DumpRecordName(probe_)));
     std::map<std::string, std::int64_t> record;

@@ -43,6 +43,11 @@ bool Succeeded(const OverlappedSlot* slot, int result) {
     return result >= 0 && static_cast<std::uint32_t>(result) == record.requestedBytes;
 }
 
+/// The errno of a completion's result; 0 for a success or a short transfer.
+std::uint32_t ResultError(int result) {
+    return result < 0 ? static_cast<std::uint32_t>(-result) : 0u;
+}
+
 }  // namespace
 
 std::unique_ptr<FileDrive> FileDrive::Open(const std::string& path, std::uint32_t* errorCode) {
@@ -152,6 +157,7 @@ bool FileDrive::WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) {
         const auto [done, result] = reaped_.front();
         reaped_.pop_front();
         *slot = done;
+        lastTransferError_ = ResultError(result);
         return Succeeded(done, result);
     }
     if (ring_ == nullptr) return false;
@@ -164,6 +170,7 @@ bool FileDrive::WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) {
     auto* done = static_cast<OverlappedSlot*>(userData);
     inFlight_.erase(done);
     *slot = done;
+    lastTransferError_ = ResultError(result);
     return Succeeded(done, result);
 }
 

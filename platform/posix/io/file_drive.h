@@ -40,6 +40,7 @@ public:
     IoStartResult StartTransfer(OverlappedSlot* slot, std::int64_t offsetBytes, void* buffer,
                                 std::uint32_t length, bool isRead) override;
     bool WaitCompletion(std::uint32_t timeoutMs, OverlappedSlot** slot) override;
+    std::uint32_t LastTransferError() const override { return lastTransferError_; }
     bool CancelTransfer(OverlappedSlot* slot, std::uint32_t timeoutMs) override;
 
     /// StartTransfer on another descriptor through this drive's ring (a read
@@ -56,6 +57,7 @@ private:
     std::unordered_set<OverlappedSlot*> inFlight_;  ///< started, completion not yet collected
     /// Completions reaped while cancelling another transfer, for WaitCompletion.
     std::deque<std::pair<OverlappedSlot*, int>> reaped_;
+    std::uint32_t lastTransferError_ = 0;  ///< errno of the last failed completion
 };
 
 }  // namespace platform::posix
