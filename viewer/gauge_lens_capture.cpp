@@ -7,6 +7,7 @@
 #include "status/cssd_status.h"
 #include "text/crlf_file_stream.h"
 #include "text/operator_output.h"
+#include "text/printable_text.h"
 #include "viewer/gauge_lens.h"
 
 namespace {
@@ -66,7 +67,9 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
     const std::wstring filed = platform::JoinPath(folder, drive + stamp);
     WriteDataFile(filed + L"_data.txt", text);
 
-    const std::wstring written = drive + ToWide(test.currentStatus->SerialNumber);
+    // A serial is drive text: a path separator in it must not lead the move
+    // out of the program's folder.
+    const std::wstring written = drive + ToWide(FileNameText(test.currentStatus->SerialNumber));
     if (!FileViewerOutput(written + L"_bank.csv", filed + L"_bank.csv", L"MoveFile1 Failed!"))
         return false;
     return FileViewerOutput(written + L"_block.csv", filed + L"_block.csv", L"MoveFile2 Failed!");

@@ -86,6 +86,16 @@ TEST_F(GaugeLensCapture, MissingBlockFileFailsTheSecondMove) {
     EXPECT_TRUE(Exists(Filed("20100823T140509", "_bank.csv")));
 }
 
+TEST_F(GaugeLensCapture, ASerialWithPathSeparatorsNamesFilesInTheFolder) {
+    UseDrive(43);
+    test_.currentStatus->SerialNumber = "../" + serial_;
+    ASSERT_TRUE(platform::posix::WriteClipboardText("text"));
+    WriteBytes(Prefix() + ".._" + serial_ + "_bank.csv", "bank\n");
+    WriteBytes(Prefix() + ".._" + serial_ + "_block.csv", "block\n");
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_bank.csv")), "bank\n");
+}
+
 TEST_F(GaugeLensCapture, NoClipboardTextFilesNothingEmptyTextFilesOneNulByte) {
     UseDrive(44);
     WriteViewerFiles();
