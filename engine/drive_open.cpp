@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "engine/drive_refusal.h"
@@ -18,6 +19,11 @@ void OpenDrive(CSSDTest& test) {
     // The path the drive check resolved; a context opened without it asks the source.
     const std::wstring path =
         test.identity.path.empty() ? test.driveSource->Path(test.driveNumber) : test.identity.path;
+    // The number must still name the drive the check identified: disks can be
+    // renumbered (a hot-plug) between the check and the open.
+    if (!test.identity.path.empty() && test.driveSource->Path(test.driveNumber) != path)
+        throw DriveRefusal("Drive Not Found", "drive " + std::to_string(test.driveNumber) +
+                                                  " now names another device than the one checked");
     std::uint32_t errorCode = 0;
     test.drive = test.driveSource->Open(test.driveNumber, &errorCode);
     if (test.drive == nullptr) throw std::runtime_error("CreateFile failed");

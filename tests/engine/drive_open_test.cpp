@@ -129,6 +129,15 @@ TEST(DriveSource, AGuardedSourceNeverOpensADriveItsGuardRefuses) {
     EXPECT_EQ(source.opens, 1);
 }
 
+TEST(DriveSource, ANumberThatNowNamesAnotherDeviceThanTheCheckedOneIsNotOpened) {
+    MemorySource source;
+    CSSDTest test;
+    test.driveSource = &source;
+    test.identity.path = L"memory7";  // checked as drive 7, opened as drive 0
+    EXPECT_EQ(Failure(OpenDrive, test), "Drive Not Found");
+    EXPECT_EQ(source.opens, 0);
+}
+
 TEST(DriveSource, EveryTransferInFlightIsCancelledBeforeTheirMemoryIsUnregistered) {
     MemorySource source;
     CSSDTest test;
