@@ -57,13 +57,13 @@ IoRequest& WaitIo(CSSDTest& test, const IoRequest* oldest) {
 
 double DeviceSpeed(std::uint32_t blocks, std::uint64_t tickSum, double counterFrequency) {
     if (tickSum == 0) return 0;
-    const std::uint32_t bytes = blocks * kBlockBytes;
+    const std::uint64_t bytes = std::uint64_t{blocks} * kBlockBytes;
     return static_cast<double>(bytes) / 1000 / 1000 / static_cast<double>(tickSum) *
            counterFrequency;
 }
 
 std::string ProgressLine(std::int64_t offset, std::uint32_t blocks, double seconds) {
-    const std::uint32_t bytes = blocks * kBlockBytes;
+    const std::uint64_t bytes = std::uint64_t{blocks} * kBlockBytes;
     const double speed = static_cast<double>(bytes) / 1000 / 1000 / seconds;
     std::ostringstream line;
     line << "Addr: " << static_cast<double>(offset) / 1000 / 1000 / 1000 << "[GB] Spd: " << speed
