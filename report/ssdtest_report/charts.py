@@ -13,6 +13,7 @@ import math
 import re
 
 import matplotlib
+import numpy
 
 matplotlib.use("svg")
 import matplotlib.pyplot as plt  # noqa: E402  (the back end is chosen first)
@@ -42,6 +43,7 @@ plt.rcParams.update({
 _WIDTH, _HEIGHT = 6.4, 3.4
 _ids = itertools.count(1)
 _titles = {}  # gid -> hover titles of the figure being drawn
+_thinned = []  # (drawn, all) of each thinned series of the figure being drawn
 _AEC_LABEL = "average erase count (P/E cycles)"
 _DECIMALS = re.compile(r"(\.\d\d)\d+")
 _GROUPED = FuncFormatter(lambda value, _: f"{value:,.0f}")
@@ -53,25 +55,46 @@ def _finite(value) -> bool:
     return isinstance(value, (int, float)) and not math.isnan(value) and not math.isinf(value)
 
 
-def _thin(points, keep=None):
-    """At most MAX_POINTS of the points, evenly spread, the last one kept."""
+def _thin(points):
+    """At most MAX_POINTS of the points, evenly spread, the last one kept; a thinned
+    series is counted for the chart's note."""
     if len(points) <= MAX_POINTS:
         return points
     step = math.ceil(len(points) / MAX_POINTS)
-    return points[::step] + ([points[-1]] if (len(points) - 1) % step else [])
+    kept = points[::step] + ([points[-1]] if (len(points) - 1) % step else [])
+    _thinned.append((len(kept), len(points)))
+    return kept
+
+
+def _array(log, column):
+    """The column over all lines as floats (NaN where missing), made once per log."""
+    cache = log.__dict__.setdefault("_arrays", {})
+    if column not in cache:
+        cache[column] = numpy.array([math.nan if v is None else v for v in log.series(column)],
+                                    dtype=float)
+    return cache[column]
+
+
+def _kind_mask(log, kinds):
+    cache = log.__dict__.setdefault("_kinds", {})
+    key = frozenset(kinds)
+    if key not in cache:
+        cache[key] = numpy.array([line.kind in key for line in log.lines], dtype=bool)
+    return cache[key]
 
 
 def _points(log, column, kinds=None, positive=False):
-    """(erase count, value, round) triples of the lines of the given kinds."""
-    found = []
-    finite = math.isfinite
-    for line in log.lines:
-        if kinds is not None and line.kind not in kinds:
-            continue
-        x, y = line.values.get(L.AEC), line.values.get(column)
-        if x is not None and y is not None and finite(x) and finite(y) and (y > 0 or not positive):
-            found.append((x, y, line.round))
-    return _thin(found)
+    """(erase count, value, round) triples of the lines of the given kinds, thinned."""
+    if not log.lines or column not in log.columns:
+        return []
+    x, y = _array(log, L.AEC), _array(log, column)
+    with numpy.errstate(invalid="ignore"):
+        usable = numpy.isfinite(x) & numpy.isfinite(y) & ((y > 0) if positive else True)
+    if kinds is not None:
+        usable &= _kind_mask(log, kinds)
+    lines = log.lines
+    return [(lines[i].values[L.AEC], lines[i].values[column], lines[i].round)
+            for i in _thin(numpy.flatnonzero(usable).tolist())]
 
 
 def _value(value) -> str:
@@ -163,6 +186,11 @@ def _svg(figure, key) -> str:
     text = re.sub(r"\n\s+", "\n", text)
     text = hover.inject(text, _titles)
     _titles.clear()
+    if _thinned:
+        drawn, total = max(_thinned, key=lambda pair: pair[1])
+        text += (f"<figcaption class=\"thinned\">{drawn:,} of {total:,} points drawn (evenly spread); "
+                 "every line's values are in the tidy CSV (--csv)</figcaption>")
+        _thinned.clear()
     # Glyph and clip ids must not repeat between the charts of one page.
     # Links to the drive sections stay as they are.
     own = set(re.findall(r' id="([^"]+)"', text))

@@ -1,6 +1,7 @@
 """Command line of ssdtest-report."""
 
 import argparse
+import gc
 import sys
 
 from .inputs import InputError, collect
@@ -58,10 +59,15 @@ def _fail(code, message):
 
 def main(argv=None):
     options = _arguments(sys.argv[1:] if argv is None else argv)
+    # The lines read stay until the end: the collector need not scan them
+    # again and again while they are read and drawn.
+    gc.disable()
     try:
         logs, passed_over = collect(options.inputs)
     except InputError as error:
         return _fail(2, error)
+    gc.freeze()
+    gc.enable()
     try:
         from . import page
     except ImportError as error:

@@ -43,6 +43,7 @@ td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowra
 .last b { font-size: 1.1em; font-variant-numeric: tabular-nums; }
 .charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(520px, 1fr)); gap: .8em; }
 figure.chart { margin: 0; } figure.chart svg { width: 100%; height: auto; display: block; }
+figure.chart figcaption { color: #5a6472; font-size: .8em; }
 .stale { color: #b3261e; font-weight: 600; }
 .scroll { overflow-x: auto; }
 table.sortable { font-size: 13px; }
