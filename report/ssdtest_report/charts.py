@@ -22,6 +22,7 @@ from matplotlib.ticker import FuncFormatter, LogLocator, MaxNLocator  # noqa: E4
 
 from . import hover  # noqa: E402
 from . import logread as L  # noqa: E402
+from . import utctimes  # noqa: E402
 from .rounds import EMPTY_END, INITIAL, READ_ONLY, ROUND_END  # noqa: E402
 
 plt.rcParams.update({
@@ -309,12 +310,12 @@ def speeds(log, key):
 
 
 def durations(log):
-    """(round, seconds) from one round boundary to the next round end; a round whose
-    logged local times run backwards (a time-zone or DST change) has no duration.
-    Returns the durations and the number of rounds left out."""
+    """(round, seconds) from one round boundary to the next round end, by the lines'
+    UTC times; a round whose times still run backwards (a time-zone change the
+    placing in UTC cannot see) has no duration. Returns the durations and the number
+    of rounds left out."""
     found, crossed, start = [], 0, None
-    for line in log.lines:
-        time = line.values.get(L.TIME)
+    for line, time in zip(log.lines, utctimes.utc_times(log)):
         if line.kind == ROUND_END and start is not None and time is not None:
             seconds = (time - start).total_seconds()
             if seconds < 0:
@@ -343,8 +344,8 @@ def round_times(log, key):
     else:
         _no_data(axes, "no round finished yet")
     if crossed:
-        axes.text(0.01, 1.0, f"{crossed} round(s) left out: the log's local time ran backwards "
-                  "(time-zone or DST change)", transform=axes.transAxes, fontsize=7, color="0.35",
+        axes.text(0.01, 1.0, f"{crossed} round(s) left out: the log's time ran backwards "
+                  "(time-zone change)", transform=axes.transAxes, fontsize=7, color="0.35",
                   va="bottom")
     return _svg(figure, key)
 

@@ -6,7 +6,7 @@ import html
 import math
 import os
 
-from . import charts, fleet
+from . import charts, fleet, utctimes
 from . import logread as L
 from .rounds import NOTE as ROUND_NOTE
 from .rounds import READ_ONLY, count_rounds
@@ -155,6 +155,7 @@ def _facts(log) -> str:
     if log.lines:
         first, last = log.lines[0].values, log.lines[-1].values
         items += [("first line", _time(first.get(L.TIME))), ("last line", _time(last.get(L.TIME))),
+                  ("times", f"local, as logged; in UTC by {utctimes.source(log)}"),
                   ("erase count", f"{_first(log, L.AEC)} → {_last(log, L.AEC)}")]
         passes = sum(1 for line in log.lines if line.kind == READ_ONLY)
         passes_text = f" and {passes} read-only pass(es)" if passes else ""
@@ -225,6 +226,9 @@ def _notes(logs, passed_over) -> str:
              "unknown.",
              f"Stale: a running test whose status file was not updated for more than "
              f"{STALE_AFTER.days} day, or without a status file, a log unchanged that long.",
+             "Times per round are measured in UTC: the log's local times are placed by the tester's "
+             "UTC offset, from the run status file where it agrees with the log's last line, else by "
+             "this computer's time zone, so a daylight saving change gives no negative or lost round.",
              "Where the errors are: the error map beside the log (drive&lt;N&gt;_&lt;model&gt;.errors.csv) "
              "lists per round the 1 MiB blocks with bit errors; hover a cell for its figures.",
              "The second controller kind's layout has no failure block counters; its page has no "

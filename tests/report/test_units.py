@@ -1,13 +1,15 @@
 """Units of the report tool: reading logs, rounds, durations, the error map,
 the run status and the fleet table, hover titles and names with "$"."""
 
+import csv
 import datetime
 import json
 import os
+import time
 
 import pytest
 
-from ssdtest_report import charts, errormap, fleet, hover, inputs, runstatus
+from ssdtest_report import charts, errormap, fleet, hover, inputs, runstatus, tidy, utctimes
 from ssdtest_report.rounds import count_rounds
 
 COLUMNS = ("Date-Time,Average Erase Count,Total Count of Read Sectors,Total Count of Write Sectors,"
@@ -76,6 +78,30 @@ def test_durations_never_negative_across_a_clock_change(tmp_path):
         line("04:45:00", 2, 2 * ROUND, 2 * ROUND, 1e-9),  # the clock went back 5.5 h
         line("04:55:00", 3, 3 * ROUND, 3 * ROUND, 1e-9)])
     assert charts.durations(log) == ([(1, 600.0), (3, 600.0)], 1)
+
+
+def test_times_in_utc_across_daylight_saving_and_from_the_status_file(tmp_path, monkeypatch):
+    monkeypatch.setenv("TZ", "Europe/Berlin")
+    time.tzset()
+    try:
+        night = [line(t, n, n * ROUND, n * ROUND, 1e-9).replace("Dec-09", "Oct-25")
+                 for n, t in enumerate(["02:20:00", "02:50:00", "02:10:00", "02:40:00"])]
+        log = write_log(str(tmp_path), night)  # the clock went back an hour at 03:00 CEST
+        assert charts.durations(log) == ([(2, 1800.0), (3, 1200.0), (4, 1800.0)], 0)
+        table = str(tmp_path / "t.csv")
+        tidy.write([log], table)
+        with open(table) as file:
+            rows = list(csv.DictReader(file))
+        assert [r["time"][11:19] for r in rows] == ["00:20:00", "00:50:00", "01:10:00", "01:40:00"]
+        assert [r["round_seconds"] for r in rows] == ["", "1800.0", "1200.0", "1800.0"]
+        # A status file written in New York at the last line: its offset wins.
+        placed = write_log(str(tmp_path), night[:2], "drive2_M.csv",
+                           status={"updated": "2026-10-25T06:51:30Z"})
+        assert utctimes.utc_times(placed)[1].isoformat() == "2026-10-25T06:50:00+00:00"
+        assert "UTC-04:00" in utctimes.source(placed)
+    finally:
+        monkeypatch.delenv("TZ")
+        time.tzset()
 
 
 MAP = ("1,T,1,block,3,1,12,1\n1,T,1,block,7,1,2,0\n1,T,1,rest,9,40,80,0\n1,T,1,round end,16,42,94,1\n"
