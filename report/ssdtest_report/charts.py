@@ -175,6 +175,18 @@ def _legend(axes, **extra):
     return legend
 
 
+_styles = {}  # the charts' style texts -> their class names, for the page's style sheet
+
+
+def _style_class(style: str) -> str:
+    return _styles.setdefault(style, f"c{len(_styles)}")
+
+
+def style_sheet() -> str:
+    """The classes of the styles the charts drawn so far use (svg scoped)."""
+    return "".join(f"svg .{name}{{{style}}}" for style, name in _styles.items())
+
+
 def _svg(figure, key) -> str:
     """The figure as an <svg> element with ids of its own and hover titles."""
     buffer = io.StringIO()
@@ -185,6 +197,14 @@ def _svg(figure, key) -> str:
     # Coordinates to 1/100 of a point and no indentation: a third of the size.
     text = re.sub(r'="[^"]*"', lambda m: _DECIMALS.sub(r"\1", m.group()), text)
     text = re.sub(r"\n\s+", "\n", text)
+    # Without the metadata, upright rotations and the ids nothing refers to, and
+    # with each style a class of the page's style sheet: a page of many charts stays small.
+    text = re.sub(r"<metadata>.*?</metadata>\n?", "", text, flags=re.S)
+    text = re.sub(r' transform="rotate\(-0 [^"]*\)"', "", text)
+    text = re.sub(r' style="([^"]*)"', lambda m: f' class="{_style_class(m.group(1))}"', text)
+    referred = set(re.findall(r'(?:href="#|url\(#)([^")]+)', text))
+    text = re.sub(r' id="([^"]+)"',
+                  lambda m: m.group() if "series-" in m.group(1) or m.group(1) in referred else "", text)
     text = hover.inject(text, _titles)
     _titles.clear()
     if _thinned:
@@ -410,8 +430,15 @@ def error_heat_map(log, mapped, key):
     return _svg(figure, key)
 
 
+# Beyond this many drives one chart per drive, small, instead of one crowded chart.
+SMALL_MULTIPLES_FROM = 7
+_PANEL_COLUMNS = 4
+
+
 def _bench(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
     """One chart of all drives: a series per drive, each linked to its section."""
+    if len(logs) >= SMALL_MULTIPLES_FROM:
+        return _small_multiples(logs, labels, anchors, key, title, ylabel, series_of, log_scale)
     figure, axes = _new(title, _AEC_LABEL, ylabel, width=_WIDTH * 1.6)
     drawn, links = [], {}
     for log, label, anchor in zip(logs, labels, anchors):
@@ -424,16 +451,53 @@ def _bench(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
             links[str(label)] = f"#{anchor}"
             drawn += [p[1] for p in points]
     if drawn:
-        if log_scale:
-            _log_axis(axes, drawn)
-        else:
-            _count_axis(axes, drawn)
+        _scale(axes, drawn, log_scale)
         legend = _legend(axes, ncol=1 if len(links) <= 12 else 2)
         for text in legend.get_texts():
             text.set_url(links.get(text.get_text()))
     else:
         _no_data(axes, "nothing to draw yet")
     axes.xaxis.set_major_locator(MaxNLocator(integer=True))
+    return _svg(figure, key)
+
+
+def _scale(axes, values, log_scale):
+    if log_scale:
+        _log_axis(axes, values)
+    else:
+        _count_axis(axes, values)
+
+
+def _small_multiples(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
+    """One small panel per drive on shared axes, its title linked to the drive's section;
+    every drawn point keeps its hover title."""
+    rows = math.ceil(len(logs) / _PANEL_COLUMNS)
+    figure, grid = plt.subplots(rows, _PANEL_COLUMNS, figsize=(_WIDTH * 1.6, 1.75 * rows + 0.7),
+                                sharex=True, sharey=True, squeeze=False, layout="constrained")
+    figure.suptitle(title, x=0.01, ha="left", fontsize=10, fontweight="bold")
+    figure.supxlabel(_AEC_LABEL, fontsize=9)
+    figure.supylabel(ylabel, fontsize=9)
+    panels = list(grid.flat)
+    drawn = []
+    for axes, log, label, anchor in zip(panels, logs, labels, anchors):
+        heading = axes.set_title(str(label), loc="left", fontsize=7.5, fontweight="normal",
+                                 color="#1a56b0")  # a link to the drive's section
+        heading.set_parse_math(False)
+        heading.set_url(f"#{anchor}")
+        points = series_of(log)
+        if points:
+            _plot(axes, points, label, ylabel.split(" ")[0], "-o", series_of(log, _ENDS), lw=1.2,
+                  ms=3, color="C0")
+            for line in axes.lines[-2:]:
+                line.set_url(f"#{anchor}")
+            drawn += [p[1] for p in points]
+        else:
+            _no_data(axes, "nothing yet")
+    for axes in panels[len(logs):]:
+        axes.set_visible(False)
+    if drawn:
+        _scale(panels[0], drawn, log_scale)  # shared by every panel
+    panels[0].xaxis.set_major_locator(MaxNLocator(integer=True, nbins=4))
     return _svg(figure, key)
 
 

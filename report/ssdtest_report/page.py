@@ -155,7 +155,7 @@ def _facts(log) -> str:
     if log.lines:
         first, last = log.lines[0].values, log.lines[-1].values
         items += [("first line", _time(first.get(L.TIME))), ("last line", _time(last.get(L.TIME))),
-                  ("times", f"local, as logged; in UTC by {utctimes.source(log)}"),
+                  ("times", f"local, as logged (placed in UTC by {utctimes.source(log)})"),
                   ("erase count", f"{_first(log, L.AEC)} → {_last(log, L.AEC)}")]
         passes = sum(1 for line in log.lines if line.kind == READ_ONLY)
         passes_text = f" and {passes} read-only pass(es)" if passes else ""
@@ -253,7 +253,7 @@ def render(logs, passed_over, now=None) -> str:
     sources = ", ".join(sorted({os.path.dirname(os.path.abspath(log.path)) for log in logs}))
     return (f"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             f"<meta name=\"viewport\" content=\"width=device-width\"><title>{_e(title)}</title>"
-            f"<script>{_ERROR_COLLECTOR}</script><style>{_STYLE}</style></head><body>"
+            f"<script>{_ERROR_COLLECTOR}</script><style>{_STYLE}{charts.style_sheet()}</style></head><body>"
             f"<h1>{_e(title)}</h1><p class=\"muted\">Made {_e(_time(now))} UTC from {len(logs)} log(s) in "
             f"{_e(sources)}.</p><pre id=\"page-errors\" hidden></pre>"
             f"{bench}{drives}{_notes(logs, passed_over)}<div id=\"tip\" hidden></div>"

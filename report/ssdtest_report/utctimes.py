@@ -76,4 +76,4 @@ def source(log) -> str:
         return "this computer's time zone"
     sign = "-" if offset < datetime.timedelta(0) else "+"
     minutes = abs(offset) // datetime.timedelta(minutes=1)
-    return f"UTC{sign}{minutes // 60:02d}:{minutes % 60:02d}, from the run status file"
+    return f"the offset UTC{sign}{minutes // 60:02d}:{minutes % 60:02d} of the run status file"

@@ -167,3 +167,14 @@ def test_names_with_dollars_are_text(tmp_path):
                     "drive1_$5 to $9.csv")
     svgs = charts.bench_charts([log], ["drive 1 · $5 to $9"], ["drive-1"])
     assert "$5 to $9" in svgs[0] and 'href="#drive-1"' in svgs[0]
+
+
+def test_many_drives_get_one_linked_panel_each(tmp_path):
+    logs = [write_log(str(tmp_path), [INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9),
+                                      line("10:02:00", 2, 2 * ROUND, 2 * ROUND, 3e-9)], f"drive{n}_M.csv")
+            for n in range(1, 8)]
+    rber = charts.bench_charts(logs, [f"drive {n}" for n in range(1, 8)],
+                               [f"drive-{n}" for n in range(1, 8)])[0]
+    for n in range(1, 8):  # the panel's title and its series link to the section
+        assert rber.count(f'href="#drive-{n}"') >= 2
+    assert rber.count("<title>drive 7: RBER") == 2  # every round end keeps its value
