@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from ssdtest_report import charts, errormap, fleet, hover, inputs, runstatus, tidy, utctimes
+from ssdtest_report import charts, errormap, fleet, hover, inputs, page, runstatus, tidy, utctimes
 from ssdtest_report.rounds import count_rounds
 
 COLUMNS = ("Date-Time,Average Erase Count,Total Count of Read Sectors,Total Count of Write Sectors,"
@@ -178,3 +178,11 @@ def test_many_drives_get_one_linked_panel_each(tmp_path):
     for n in range(1, 8):  # the panel's title and its series link to the section
         assert rber.count(f'href="#drive-{n}"') >= 2
     assert rber.count("<title>drive 7: RBER") == 2  # every round end keeps its value
+
+
+def test_shared_folder_finds_the_error_map_beside_each_copy(tmp_path):
+    for name in ("drive1_M.csv", "drive1_M_SERIAL2.csv"):  # a copy moved aside keeps its map
+        write_log(str(tmp_path), [INITIAL], name, status={"drive": {"serial": name}}, error_map=MAP)
+    logs, passed_over = inputs.collect([str(tmp_path)])
+    assert passed_over == [] and [len(log.error_map.rounds) for log in logs] == [2, 2]
+    assert page.render(logs, [], NOW).count("Where the errors are (error map)") == 2
