@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from ssdtest_report import charts, errormap, fleet, hover, inputs, page, runstatus, tidy, utctimes
+from ssdtest_report import charts, errormap, fleet, hover, inputs, logread, page, runstatus, tidy, utctimes
 from ssdtest_report.rounds import count_rounds
 
 COLUMNS = ("Date-Time,Average Erase Count,Total Count of Read Sectors,Total Count of Write Sectors,"
@@ -186,3 +186,14 @@ def test_shared_folder_finds_the_error_map_beside_each_copy(tmp_path):
     logs, passed_over = inputs.collect([str(tmp_path)])
     assert passed_over == [] and [len(log.error_map.rounds) for log in logs] == [2, 2]
     assert page.render(logs, [], NOW).count("Where the errors are (error map)") == 2
+
+
+def test_fast_and_line_by_line_reading_agree(tmp_path, monkeypatch):
+    lines = [INITIAL] + [line(f"10:{n:02d}:00", n, n * ROUND, n * ROUND, n * 1e-9, rate=r, bits=n)
+                         for n, r in enumerate(["inf", "-nan", "1.5e-7", "2"], start=1)]
+    fast = write_log(str(tmp_path), lines)
+    monkeypatch.setattr(logread, "numpy", None)
+    slow = write_log(str(tmp_path), lines)
+    assert str(fast.table) == str(slow.table)  # as text: a NaN equals no NaN
+    assert [type(v) for v in fast.table["Uncorrectable Bit Error Count"]] == [int] * 5
+    assert [x.line for x in fast.lines] == [3, 4, 5, 6, 7] and not fast.problems
