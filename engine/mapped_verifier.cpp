@@ -44,9 +44,12 @@ void WriteErrorMapRound(CSSDTest& test, bool complete) {
         OutWide(L"Error Map Write Failed: " + path + L": " + ToWide(reason) + L"\n");
         test.errorMapFailureSaid = true;
     }
-    // Beside the shared copy of the log too. A shared folder that cannot be
-    // reached is said once, by the log's own copy that follows.
+    // Beside the shared copy of the log too, under the copy's own name when it
+    // was moved aside for another drive's log (whose map must stay). A shared
+    // folder that cannot be reached is said once, by the log's own copy.
+    const std::wstring sharedLog = test.sharedLogName.empty()
+                                       ? ResultLogName(*test.currentStatus, PublishFolder(test))
+                                       : test.sharedLogName;
     if (reason.empty())
-        static_cast<void>(platform::CopyFileReplacing(
-            path, ErrorMapPath(ResultLogName(*test.currentStatus, PublishFolder(test)))));
+        static_cast<void>(platform::CopyFileReplacing(path, ErrorMapPath(sharedLog)));
 }

@@ -13,6 +13,7 @@ import math
 import re
 
 import matplotlib
+import numpy
 
 matplotlib.use("svg")
 import matplotlib.pyplot as plt  # noqa: E402  (the back end is chosen first)
@@ -21,6 +22,7 @@ from matplotlib.ticker import FuncFormatter, LogLocator, MaxNLocator  # noqa: E4
 
 from . import hover  # noqa: E402
 from . import logread as L  # noqa: E402
+from . import utctimes  # noqa: E402
 from .rounds import EMPTY_END, INITIAL, READ_ONLY, ROUND_END  # noqa: E402
 
 plt.rcParams.update({
@@ -42,6 +44,7 @@ plt.rcParams.update({
 _WIDTH, _HEIGHT = 6.4, 3.4
 _ids = itertools.count(1)
 _titles = {}  # gid -> hover titles of the figure being drawn
+_thinned = []  # (drawn, all) of each thinned series of the figure being drawn
 _AEC_LABEL = "average erase count (P/E cycles)"
 _DECIMALS = re.compile(r"(\.\d\d)\d+")
 _GROUPED = FuncFormatter(lambda value, _: f"{value:,.0f}")
@@ -53,25 +56,46 @@ def _finite(value) -> bool:
     return isinstance(value, (int, float)) and not math.isnan(value) and not math.isinf(value)
 
 
-def _thin(points, keep=None):
-    """At most MAX_POINTS of the points, evenly spread, the last one kept."""
+def _thin(points):
+    """At most MAX_POINTS of the points, evenly spread, the last one kept; a thinned
+    series is counted for the chart's note."""
     if len(points) <= MAX_POINTS:
         return points
     step = math.ceil(len(points) / MAX_POINTS)
-    return points[::step] + ([points[-1]] if (len(points) - 1) % step else [])
+    kept = points[::step] + ([points[-1]] if (len(points) - 1) % step else [])
+    _thinned.append((len(kept), len(points)))
+    return kept
+
+
+def _array(log, column):
+    """The column over all lines as floats (NaN where missing), made once per log."""
+    cache = log.__dict__.setdefault("_arrays", {})
+    if column not in cache:
+        cache[column] = numpy.array([math.nan if v is None else v for v in log.series(column)],
+                                    dtype=float)
+    return cache[column]
+
+
+def _kind_mask(log, kinds):
+    cache = log.__dict__.setdefault("_kinds", {})
+    key = frozenset(kinds)
+    if key not in cache:
+        cache[key] = numpy.array([line.kind in key for line in log.lines], dtype=bool)
+    return cache[key]
 
 
 def _points(log, column, kinds=None, positive=False):
-    """(erase count, value, round) triples of the lines of the given kinds."""
-    found = []
-    finite = math.isfinite
-    for line in log.lines:
-        if kinds is not None and line.kind not in kinds:
-            continue
-        x, y = line.values.get(L.AEC), line.values.get(column)
-        if x is not None and y is not None and finite(x) and finite(y) and (y > 0 or not positive):
-            found.append((x, y, line.round))
-    return _thin(found)
+    """(erase count, value, round) triples of the lines of the given kinds, thinned."""
+    if not log.lines or column not in log.columns:
+        return []
+    x, y = _array(log, L.AEC), _array(log, column)
+    with numpy.errstate(invalid="ignore"):
+        usable = numpy.isfinite(x) & numpy.isfinite(y) & ((y > 0) if positive else True)
+    if kinds is not None:
+        usable &= _kind_mask(log, kinds)
+    lines = log.lines
+    return [(lines[i].values[L.AEC], lines[i].values[column], lines[i].round)
+            for i in _thin(numpy.flatnonzero(usable).tolist())]
 
 
 def _value(value) -> str:
@@ -151,6 +175,18 @@ def _legend(axes, **extra):
     return legend
 
 
+_styles = {}  # the charts' style texts -> their class names, for the page's style sheet
+
+
+def _style_class(style: str) -> str:
+    return _styles.setdefault(style, f"c{len(_styles)}")
+
+
+def style_sheet() -> str:
+    """The classes of the styles the charts drawn so far use (svg scoped)."""
+    return "".join(f"svg .{name}{{{style}}}" for style, name in _styles.items())
+
+
 def _svg(figure, key) -> str:
     """The figure as an <svg> element with ids of its own and hover titles."""
     buffer = io.StringIO()
@@ -161,8 +197,21 @@ def _svg(figure, key) -> str:
     # Coordinates to 1/100 of a point and no indentation: a third of the size.
     text = re.sub(r'="[^"]*"', lambda m: _DECIMALS.sub(r"\1", m.group()), text)
     text = re.sub(r"\n\s+", "\n", text)
+    # Without the metadata, upright rotations and the ids nothing refers to, and
+    # with each style a class of the page's style sheet: a page of many charts stays small.
+    text = re.sub(r"<metadata>.*?</metadata>\n?", "", text, flags=re.S)
+    text = re.sub(r' transform="rotate\(-0 [^"]*\)"', "", text)
+    text = re.sub(r' style="([^"]*)"', lambda m: f' class="{_style_class(m.group(1))}"', text)
+    referred = set(re.findall(r'(?:href="#|url\(#)([^")]+)', text))
+    text = re.sub(r' id="([^"]+)"',
+                  lambda m: m.group() if "series-" in m.group(1) or m.group(1) in referred else "", text)
     text = hover.inject(text, _titles)
     _titles.clear()
+    if _thinned:
+        drawn, total = max(_thinned, key=lambda pair: pair[1])
+        text += (f"<figcaption class=\"thinned\">{drawn:,} of {total:,} points drawn (evenly spread); "
+                 "every line's values are in the tidy CSV (--csv)</figcaption>")
+        _thinned.clear()
     # Glyph and clip ids must not repeat between the charts of one page.
     # Links to the drive sections stay as they are.
     own = set(re.findall(r' id="([^"]+)"', text))
@@ -281,12 +330,12 @@ def speeds(log, key):
 
 
 def durations(log):
-    """(round, seconds) from one round boundary to the next round end; a round whose
-    logged local times run backwards (a time-zone or DST change) has no duration.
-    Returns the durations and the number of rounds left out."""
+    """(round, seconds) from one round boundary to the next round end, by the lines'
+    UTC times; a round whose times still run backwards (a time-zone change the
+    placing in UTC cannot see) has no duration. Returns the durations and the number
+    of rounds left out."""
     found, crossed, start = [], 0, None
-    for line in log.lines:
-        time = line.values.get(L.TIME)
+    for line, time in zip(log.lines, utctimes.utc_times(log)):
         if line.kind == ROUND_END and start is not None and time is not None:
             seconds = (time - start).total_seconds()
             if seconds < 0:
@@ -315,8 +364,8 @@ def round_times(log, key):
     else:
         _no_data(axes, "no round finished yet")
     if crossed:
-        axes.text(0.01, 1.0, f"{crossed} round(s) left out: the log's local time ran backwards "
-                  "(time-zone or DST change)", transform=axes.transAxes, fontsize=7, color="0.35",
+        axes.text(0.01, 1.0, f"{crossed} round(s) left out: the log's time ran backwards "
+                  "(time-zone change)", transform=axes.transAxes, fontsize=7, color="0.35",
                   va="bottom")
     return _svg(figure, key)
 
@@ -381,8 +430,15 @@ def error_heat_map(log, mapped, key):
     return _svg(figure, key)
 
 
+# Beyond this many drives one chart per drive, small, instead of one crowded chart.
+SMALL_MULTIPLES_FROM = 7
+_PANEL_COLUMNS = 4
+
+
 def _bench(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
     """One chart of all drives: a series per drive, each linked to its section."""
+    if len(logs) >= SMALL_MULTIPLES_FROM:
+        return _small_multiples(logs, labels, anchors, key, title, ylabel, series_of, log_scale)
     figure, axes = _new(title, _AEC_LABEL, ylabel, width=_WIDTH * 1.6)
     drawn, links = [], {}
     for log, label, anchor in zip(logs, labels, anchors):
@@ -395,16 +451,53 @@ def _bench(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
             links[str(label)] = f"#{anchor}"
             drawn += [p[1] for p in points]
     if drawn:
-        if log_scale:
-            _log_axis(axes, drawn)
-        else:
-            _count_axis(axes, drawn)
+        _scale(axes, drawn, log_scale)
         legend = _legend(axes, ncol=1 if len(links) <= 12 else 2)
         for text in legend.get_texts():
             text.set_url(links.get(text.get_text()))
     else:
         _no_data(axes, "nothing to draw yet")
     axes.xaxis.set_major_locator(MaxNLocator(integer=True))
+    return _svg(figure, key)
+
+
+def _scale(axes, values, log_scale):
+    if log_scale:
+        _log_axis(axes, values)
+    else:
+        _count_axis(axes, values)
+
+
+def _small_multiples(logs, labels, anchors, key, title, ylabel, series_of, log_scale):
+    """One small panel per drive on shared axes, its title linked to the drive's section;
+    every drawn point keeps its hover title."""
+    rows = math.ceil(len(logs) / _PANEL_COLUMNS)
+    figure, grid = plt.subplots(rows, _PANEL_COLUMNS, figsize=(_WIDTH * 1.6, 1.75 * rows + 0.7),
+                                sharex=True, sharey=True, squeeze=False, layout="constrained")
+    figure.suptitle(title, x=0.01, ha="left", fontsize=10, fontweight="bold")
+    figure.supxlabel(_AEC_LABEL, fontsize=9)
+    figure.supylabel(ylabel, fontsize=9)
+    panels = list(grid.flat)
+    drawn = []
+    for axes, log, label, anchor in zip(panels, logs, labels, anchors):
+        heading = axes.set_title(str(label), loc="left", fontsize=7.5, fontweight="normal",
+                                 color="#1a56b0")  # a link to the drive's section
+        heading.set_parse_math(False)
+        heading.set_url(f"#{anchor}")
+        points = series_of(log)
+        if points:
+            _plot(axes, points, label, ylabel.split(" ")[0], "-o", series_of(log, _ENDS), lw=1.2,
+                  ms=3, color="C0")
+            for line in axes.lines[-2:]:
+                line.set_url(f"#{anchor}")
+            drawn += [p[1] for p in points]
+        else:
+            _no_data(axes, "nothing yet")
+    for axes in panels[len(logs):]:
+        axes.set_visible(False)
+    if drawn:
+        _scale(panels[0], drawn, log_scale)  # shared by every panel
+    panels[0].xaxis.set_major_locator(MaxNLocator(integer=True, nbins=4))
     return _svg(figure, key)
 
 

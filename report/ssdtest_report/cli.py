@@ -1,6 +1,7 @@
 """Command line of ssdtest-report."""
 
 import argparse
+import gc
 import sys
 
 from .inputs import InputError, collect
@@ -46,8 +47,13 @@ def _arguments(argv):
     parser.add_argument("-o", "--output", default="ssdtest-report.html", metavar="PAGE",
                         help="the HTML page to write (default: %(default)s)")
     parser.add_argument("--csv", metavar="OUT",
-                        help="also write every data line as a tidy CSV file for analysis tools "
-                             "(times in ISO 8601, the log's local time; line kind and round added)")
+                        help="also write every data line as a tidy CSV file for analysis tools, "
+                             "with line kind and round added; 'time' is in UTC (ISO 8601, "
+                             "+00:00): the log's local time placed by the tester's UTC offset "
+                             "from the run status file beside the log, else by this computer's "
+                             "time zone and its daylight saving rules; 'local_time' as logged "
+                             "(ISO 8601, no offset); 'round_seconds' on round ends, from the "
+                             "UTC times, empty where they run backwards")
     return parser.parse_args(argv)
 
 
@@ -58,10 +64,15 @@ def _fail(code, message):
 
 def main(argv=None):
     options = _arguments(sys.argv[1:] if argv is None else argv)
+    # The lines read stay until the end: the collector need not scan them
+    # again and again while they are read and drawn.
+    gc.disable()
     try:
         logs, passed_over = collect(options.inputs)
     except InputError as error:
         return _fail(2, error)
+    gc.freeze()
+    gc.enable()
     try:
         from . import page
     except ImportError as error:

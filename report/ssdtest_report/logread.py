@@ -15,6 +15,11 @@ import re
 from dataclasses import dataclass, field
 from typing import Dict, List, Optional
 
+try:
+    import numpy
+except ImportError:  # every line is read on its own
+    numpy = None
+
 # Titles of the two status layouts the tester knows.
 LAYOUTS = {
     "Pinewade Tallymark Log v1.1": "supported kind",
@@ -81,13 +86,32 @@ KEPT_COLUMNS = {TIME, AEC, RBER, UBER8, UBER12, ROUND_RBER, ROUND_UBER8, ROUND_U
                 ERASE_FAILS, READ_FAILS}
 
 
+class Row:
+    """A data line's kept values, read from its log's columns (column name -> value)."""
+    __slots__ = ("table", "index")
+
+    def __init__(self, table, index):
+        self.table = table
+        self.index = index
+
+    def get(self, name, default=None):
+        column = self.table.get(name)
+        return default if column is None else column[self.index]
+
+    def __getitem__(self, name):
+        return self.table[name][self.index]
+
+    def __contains__(self, name):
+        return name in self.table
+
+
 class DataLine:
     """One data line: its number, the values of the kept columns, its text."""
     __slots__ = ("line", "values", "text", "columns", "kind", "round")
 
     def __init__(self, line, values, text, columns, kind="", round=0):
         self.line = line  # line number in the file, from 1
-        self.values = values  # kept column name -> datetime, int or float
+        self.values = values  # a Row: kept column name -> datetime, int or float
         self.text = text  # the line as logged, without its line end
         self.columns = columns
         self.kind = kind
@@ -116,6 +140,7 @@ class DriveLog:
     digest: str = ""  # hash of the file's bytes, to spot the same log given twice
     status: Optional[dict] = None  # the run status file beside the log
     error_map: object = None  # the error map beside the log (errormap.ErrorMap)
+    table: Dict[str, list] = field(default_factory=dict)  # kept column -> value per data line
 
     @property
     def layout(self) -> str:
@@ -123,7 +148,8 @@ class DriveLog:
 
     def series(self, column: str) -> list:
         """The column's values over all data lines (None where it is missing)."""
-        return [line.values.get(column) for line in self.lines]
+        values = self.table.get(column)
+        return list(values) if values is not None else [None] * len(self.lines)
 
 
 def parse_time(text: str) -> Optional[datetime.datetime]:
@@ -204,6 +230,87 @@ def _time_of(text: str) -> Optional[datetime.datetime]:
     return midnight + datetime.timedelta(hours=hour, minutes=minute, seconds=second)
 
 
+_CHUNK = 4096  # lines read together by the fast reading
+
+
+def _slow_line(log, number, text, bare, plan):
+    """Reads one line field by field, or names it as a problem."""
+    columns = log.columns
+    try:
+        fields = _split(bare)
+    except csv.Error as error:
+        log.problems.append(Problem(number, f"not CSV ({error}): skipped", _shown(text)))
+        return
+    if len(fields) != len(columns):
+        log.problems.append(Problem(
+            number, f"{len(fields)} fields instead of {len(columns)}: skipped", _shown(text)))
+        return
+    try:
+        values = _parse_fields(columns, fields, plan=plan)
+    except ValueError as error:
+        log.problems.append(Problem(number, f"{error}: skipped", _shown(text)))
+        return
+    for name, column in log.table.items():
+        column.append(values.get(name))
+    log.lines.append(DataLine(number, Row(log.table, len(log.lines)), bare, columns))
+
+
+def _fast_chunk(bare, plan):
+    """The kept columns of lines that are all plain (the time first, then numbers,
+    no quotes, every field there), read by numpy at once; None when any line is
+    not, so that the lines are read one by one and each bad one named."""
+    if numpy is None or plan[0][1] != 0 or any(kind == 0 for _, kind, _ in plan[1:]):
+        return None
+    commas = len(plan) - 1
+    if any(not line or '"' in line or line.count(",") != commas or line.count(" ") > 1
+           or "\t" in line or "\r" in line for line in bare):
+        return None  # (numpy would pass over blanks and split at a stray CR)
+    try:
+        numbers = numpy.loadtxt(bare, delimiter=",", usecols=range(1, len(plan)), dtype=float,
+                                comments=None, ndmin=2)
+        times = [_time_of(line[:line.index(",")]) for line in bare]
+    except ValueError:
+        return None
+    if numbers.shape[0] != len(bare):
+        return None
+    found = {plan[0][0]: times}
+    for index, (name, kind, keep) in enumerate(plan[1:]):
+        column = numbers[:, index]
+        if kind == 2:  # whole numbers, exact in a double
+            with numpy.errstate(invalid="ignore"):
+                if not (numpy.all(numpy.abs(column) < 2.0 ** 53)
+                        and numpy.all(column == numpy.floor(column))):
+                    return None
+            if keep:
+                found[name] = column.astype(numpy.int64).tolist()
+        elif keep:
+            found[name] = column.tolist()
+    return found
+
+
+def _read_lines(log, lines, first_number, plan):
+    """Reads the data lines into log.lines, log.table and log.problems, in file order."""
+    log.table = {name: [] for name, _, keep in plan if keep}
+    table, columns = log.table, log.columns
+    for start in range(0, len(lines), _CHUNK):
+        chunk = lines[start:start + _CHUNK]
+        bare = [text[:-1] if text.endswith("\r") else text for text in chunk]
+        first = first_number + start
+        found = _fast_chunk(bare, plan)
+        if found is None:
+            for number, (text, line) in enumerate(zip(chunk, bare), start=first):
+                if not line:
+                    log.problems.append(Problem(number, "empty line: skipped", ""))
+                else:
+                    _slow_line(log, number, text, line, plan)
+            continue
+        base = len(log.lines) - first
+        for name, column in table.items():
+            column.extend(found[name])
+        log.lines.extend(DataLine(number, Row(table, base + number), line, columns)
+                         for number, line in enumerate(bare, start=first))
+
+
 def _split(text: str) -> List[str]:
     """The fields of one line: a plain split unless the line quotes."""
     return text.split(",") if '"' not in text else next(csv.reader([text]))
@@ -247,29 +354,8 @@ def read_log(path: str) -> DriveLog:
     else:
         log.model = os.path.splitext(os.path.basename(path))[0]
 
-    plan = _plan(columns, KEPT_COLUMNS)
-    # One line at a time, so that every line keeps its number and a bad line
-    # cannot swallow the next one.
-    for number, text in enumerate(lines[2:], start=3):
-        bare = text[:-1] if text.endswith("\r") else text
-        if not bare:
-            log.problems.append(Problem(number, "empty line: skipped", ""))
-            continue
-        try:
-            fields = _split(bare)
-        except csv.Error as error:
-            log.problems.append(Problem(number, f"not CSV ({error}): skipped", _shown(text)))
-            continue
-        if len(fields) != len(columns):
-            log.problems.append(Problem(
-                number, f"{len(fields)} fields instead of {len(columns)}: skipped", _shown(text)))
-            continue
-        try:
-            values = _parse_fields(columns, fields, plan=plan)
-        except ValueError as error:
-            log.problems.append(Problem(number, f"{error}: skipped", _shown(text)))
-            continue
-        log.lines.append(DataLine(number, values, bare, columns))
+    # Every line keeps its number, and a bad line cannot swallow the next one.
+    _read_lines(log, lines[2:], 3, _plan(columns, KEPT_COLUMNS))
     if torn:
         log.problems.append(Problem(len(lines) + 1, "torn last line (no line end): skipped",
                                     _shown(torn)))

@@ -6,7 +6,7 @@ import html
 import math
 import os
 
-from . import charts, fleet
+from . import charts, fleet, utctimes
 from . import logread as L
 from .rounds import NOTE as ROUND_NOTE
 from .rounds import READ_ONLY, count_rounds
@@ -43,6 +43,7 @@ td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowra
 .last b { font-size: 1.1em; font-variant-numeric: tabular-nums; }
 .charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(520px, 1fr)); gap: .8em; }
 figure.chart { margin: 0; } figure.chart svg { width: 100%; height: auto; display: block; }
+figure.chart figcaption { color: #5a6472; font-size: .8em; }
 .stale { color: #b3261e; font-weight: 600; }
 .scroll { overflow-x: auto; }
 table.sortable { font-size: 13px; }
@@ -154,6 +155,7 @@ def _facts(log) -> str:
     if log.lines:
         first, last = log.lines[0].values, log.lines[-1].values
         items += [("first line", _time(first.get(L.TIME))), ("last line", _time(last.get(L.TIME))),
+                  ("times", f"local, as logged (placed in UTC by {utctimes.source(log)})"),
                   ("erase count", f"{_first(log, L.AEC)} → {_last(log, L.AEC)}")]
         passes = sum(1 for line in log.lines if line.kind == READ_ONLY)
         passes_text = f" and {passes} read-only pass(es)" if passes else ""
@@ -224,6 +226,9 @@ def _notes(logs, passed_over) -> str:
              "unknown.",
              f"Stale: a running test whose status file was not updated for more than "
              f"{STALE_AFTER.days} day, or without a status file, a log unchanged that long.",
+             "Times per round are measured in UTC: the log's local times are placed by the tester's "
+             "UTC offset, from the run status file where it agrees with the log's last line, else by "
+             "this computer's time zone, so a daylight saving change gives no negative or lost round.",
              "Where the errors are: the error map beside the log (drive&lt;N&gt;_&lt;model&gt;.errors.csv) "
              "lists per round the 1 MiB blocks with bit errors; hover a cell for its figures.",
              "The second controller kind's layout has no failure block counters; its page has no "
@@ -248,7 +253,7 @@ def render(logs, passed_over, now=None) -> str:
     sources = ", ".join(sorted({os.path.dirname(os.path.abspath(log.path)) for log in logs}))
     return (f"<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             f"<meta name=\"viewport\" content=\"width=device-width\"><title>{_e(title)}</title>"
-            f"<script>{_ERROR_COLLECTOR}</script><style>{_STYLE}</style></head><body>"
+            f"<script>{_ERROR_COLLECTOR}</script><style>{_STYLE}{charts.style_sheet()}</style></head><body>"
             f"<h1>{_e(title)}</h1><p class=\"muted\">Made {_e(_time(now))} UTC from {len(logs)} log(s) in "
             f"{_e(sources)}.</p><pre id=\"page-errors\" hidden></pre>"
             f"{bench}{drives}{_notes(logs, passed_over)}<div id=\"tip\" hidden></div>"

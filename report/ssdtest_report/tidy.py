@@ -1,14 +1,19 @@
 """The companion CSV for analysis tools: one header line, one row per data
-line of every log, LF line ends, ISO 8601 times, and the columns that the
-logs leave implicit (drive, serial, line kind, round)."""
+line of every log, LF line ends, and the columns that the logs leave
+implicit (drive, serial, line kind, round, the time in UTC, the round's
+duration)."""
 
 import csv
 import math
 import re
 
 from . import logread as L
+from .charts import durations
+from .rounds import ROUND_END
+from .utctimes import utc_times
 
-_LEADING = ["file", "drive", "serial", "model", "line", "kind", "round", "time"]
+_LEADING = ["file", "drive", "serial", "model", "line", "kind", "round", "time", "local_time",
+            "round_seconds"]
 
 
 def column_name(log_column: str) -> str:
@@ -34,9 +39,12 @@ def write(logs, path: str) -> None:
         writer = csv.writer(file, lineterminator="\n")
         writer.writerow(_LEADING + [column_name(c) for c in columns])
         for log in logs:
-            for line in log.lines:
+            seconds = dict(durations(log)[0])
+            for line, utc in zip(log.lines, utc_times(log)):
                 values = line.all_values()
-                time = values.get(L.TIME)
+                local = values.get(L.TIME)
+                duration = seconds.get(line.round) if line.kind == ROUND_END else None
                 writer.writerow([log.path, _text(log.drive), log.serial, log.model, line.line, line.kind,
-                                 line.round, time.isoformat() if time else ""]
+                                 line.round, utc.isoformat() if utc else "",
+                                 local.isoformat() if local else "", _text(duration)]
                                 + [_text(values.get(c)) for c in columns])

@@ -1,13 +1,15 @@
 """Units of the report tool: reading logs, rounds, durations, the error map,
 the run status and the fleet table, hover titles and names with "$"."""
 
+import csv
 import datetime
 import json
 import os
+import time
 
 import pytest
 
-from ssdtest_report import charts, errormap, fleet, hover, inputs, runstatus
+from ssdtest_report import charts, errormap, fleet, hover, inputs, logread, page, runstatus, tidy, utctimes
 from ssdtest_report.rounds import count_rounds
 
 COLUMNS = ("Date-Time,Average Erase Count,Total Count of Read Sectors,Total Count of Write Sectors,"
@@ -78,6 +80,30 @@ def test_durations_never_negative_across_a_clock_change(tmp_path):
     assert charts.durations(log) == ([(1, 600.0), (3, 600.0)], 1)
 
 
+def test_times_in_utc_across_daylight_saving_and_from_the_status_file(tmp_path, monkeypatch):
+    monkeypatch.setenv("TZ", "Europe/Berlin")
+    time.tzset()
+    try:
+        night = [line(t, n, n * ROUND, n * ROUND, 1e-9).replace("Dec-09", "Oct-25")
+                 for n, t in enumerate(["02:20:00", "02:50:00", "02:10:00", "02:40:00"])]
+        log = write_log(str(tmp_path), night)  # the clock went back an hour at 03:00 CEST
+        assert charts.durations(log) == ([(2, 1800.0), (3, 1200.0), (4, 1800.0)], 0)
+        table = str(tmp_path / "t.csv")
+        tidy.write([log], table)
+        with open(table) as file:
+            rows = list(csv.DictReader(file))
+        assert [r["time"][11:19] for r in rows] == ["00:20:00", "00:50:00", "01:10:00", "01:40:00"]
+        assert [r["round_seconds"] for r in rows] == ["", "1800.0", "1200.0", "1800.0"]
+        # A status file written in New York at the last line: its offset wins.
+        placed = write_log(str(tmp_path), night[:2], "drive2_M.csv",
+                           status={"updated": "2026-10-25T06:51:30Z"})
+        assert utctimes.utc_times(placed)[1].isoformat() == "2026-10-25T06:50:00+00:00"
+        assert "UTC-04:00" in utctimes.source(placed)
+    finally:
+        monkeypatch.delenv("TZ")
+        time.tzset()
+
+
 MAP = ("1,T,1,block,3,1,12,1\n1,T,1,block,7,1,2,0\n1,T,1,rest,9,40,80,0\n1,T,1,round end,16,42,94,1\n"
        "2,T,2,block,3,1,5,0\n"  # left by a run that ended before its round line
        "2,U,2,abandoned,4,0,0,0\n3,U,2,bl")
@@ -141,3 +167,33 @@ def test_names_with_dollars_are_text(tmp_path):
                     "drive1_$5 to $9.csv")
     svgs = charts.bench_charts([log], ["drive 1 · $5 to $9"], ["drive-1"])
     assert "$5 to $9" in svgs[0] and 'href="#drive-1"' in svgs[0]
+
+
+def test_many_drives_get_one_linked_panel_each(tmp_path):
+    logs = [write_log(str(tmp_path), [INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9),
+                                      line("10:02:00", 2, 2 * ROUND, 2 * ROUND, 3e-9)], f"drive{n}_M.csv")
+            for n in range(1, 8)]
+    rber = charts.bench_charts(logs, [f"drive {n}" for n in range(1, 8)],
+                               [f"drive-{n}" for n in range(1, 8)])[0]
+    for n in range(1, 8):  # the panel's title and its series link to the section
+        assert rber.count(f'href="#drive-{n}"') >= 2
+    assert rber.count("<title>drive 7: RBER") == 2  # every round end keeps its value
+
+
+def test_shared_folder_finds_the_error_map_beside_each_copy(tmp_path):
+    for name in ("drive1_M.csv", "drive1_M_SERIAL2.csv"):  # a copy moved aside keeps its map
+        write_log(str(tmp_path), [INITIAL], name, status={"drive": {"serial": name}}, error_map=MAP)
+    logs, passed_over = inputs.collect([str(tmp_path)])
+    assert passed_over == [] and [len(log.error_map.rounds) for log in logs] == [2, 2]
+    assert page.render(logs, [], NOW).count("Where the errors are (error map)") == 2
+
+
+def test_fast_and_line_by_line_reading_agree(tmp_path, monkeypatch):
+    lines = [INITIAL] + [line(f"10:{n:02d}:00", n, n * ROUND, n * ROUND, n * 1e-9, rate=r, bits=n)
+                         for n, r in enumerate(["inf", "-nan", "1.5e-7", "2"], start=1)]
+    fast = write_log(str(tmp_path), lines)
+    monkeypatch.setattr(logread, "numpy", None)
+    slow = write_log(str(tmp_path), lines)
+    assert str(fast.table) == str(slow.table)  # as text: a NaN equals no NaN
+    assert [type(v) for v in fast.table["Uncorrectable Bit Error Count"]] == [int] * 5
+    assert [x.line for x in fast.lines] == [3, 4, 5, 6, 7] and not fast.problems
