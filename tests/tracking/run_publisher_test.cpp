@@ -8,6 +8,7 @@
 #include <fstream>
 #include <limits>
 
+#include "engine/mapped_verifier.h"
 #include "tests/support/named_log_fixture.h"
 #include "text/operator_output.h"
 #include "tracking/metrics_file.h"
@@ -86,10 +87,15 @@ TEST_F(SharedCopyTest, AnotherDrivesCopyIsKeptAndTheMoveIsSaidOnce) {
     {
         RunPublisher publisher(test);
         publisher.Start();
+        test.errorMap.Note(0, 3, 1);  // a round with errors in its first block
+        WriteErrorMapRound(test, true);
         test.runObserver(test, RunMoment::kRoundEnd);
         publisher.End(RunState::kFinished, "");
     }
     EXPECT_EQ(test.sharedLogName, (shared.path() / "drive1_KV 256_MINE.csv").wstring());
+    // The error map goes beside the moved copy; the other drive's map is not replaced.
+    EXPECT_TRUE(std::filesystem::exists(shared.path() / "drive1_KV 256_MINE.errors.csv"));
+    EXPECT_FALSE(std::filesystem::exists(shared.path() / "drive1_KV 256.errors.csv"));
     EXPECT_EQ(ReadJson(SharedStatus())["drive"]["serial"], "THEIRS");
     const nlohmann::json mine = ReadJson(shared.path() / "drive1_KV 256_MINE.status.json");
     EXPECT_EQ(mine["state"], "finished");
