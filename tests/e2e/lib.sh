@@ -19,8 +19,14 @@ make_scratch() {
   fi
   export HOME="$SCRATCH/home"
   export SSDTEST_TRACE="$SCRATCH/trace.log"
+  # Each script has its own viewer: tmux socket, lock and clipboard (beside
+  # the program folder, which some checks want empty), so scripts running
+  # side by side never wait on each other's viewer.
+  export SSDTEST_VIEWER_TMUX_SOCKET="ssdtest-e2e-$1-$$" SSDTEST_VIEWER_DIR="$SCRATCH.viewer"
+  rm -rf "$SSDTEST_VIEWER_DIR"
+  mkdir -p "$SSDTEST_VIEWER_DIR"
   unset SSDLAB_DIR
-  trap '[ $? -eq 0 ] && rm -rf "$SCRATCH"' EXIT
+  trap 'rc=$?; tmux -L "$SSDTEST_VIEWER_TMUX_SOCKET" kill-server 2>/dev/null; [ $rc -eq 0 ] && rm -rf "$SCRATCH" "$SSDTEST_VIEWER_DIR"' EXIT
 }
 
 # write_bench DRIVE...: writes ssdlab.json with the given JSON drive entries.

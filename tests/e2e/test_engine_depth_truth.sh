@@ -7,8 +7,6 @@ SEED=${SEED:-$(date +%s)}
 RANDOM=$SEED
 echo "seed $SEED"
 mkdir -p "$HOME/My Dropbox/Public"
-export SSDTEST_VIEWER_TMUX_SOCKET="ssdtest-depth-truth-$$" SSDTEST_VIEWER_DIR="$SCRATCH/viewer"
-mkdir -p "$SSDTEST_VIEWER_DIR"
 LOG="$SCRATCH/drive1_Engine Lab.csv"
 write_bench "$(kvt_drive 1 64 ', "queue_depth": 16')"
 trap '[ -n "${PROGRAM:-}" ] && kill -9 $PROGRAM 2>/dev/null

@@ -4,10 +4,10 @@
 # log's cumulative error counters stay 0.
 source "$(dirname "$0")/engine_lib.sh" "$@"
 mkdir -p "$HOME/My Dropbox/Public"
-# A viewer console of its own: a crash leaves the viewer running, and it is
-# ended as a power loss would end it.
-export SSDTEST_VIEWER_TMUX_SOCKET="ssdtest-dump-truth-$$" SSDTEST_VIEWER_DIR="$SCRATCH/viewer"
-mkdir -p "$SSDTEST_VIEWER_DIR"
+# The kill moments come from a seed that is printed (SEED=<n> repeats them).
+SEED=${SEED:-$(date +%s)}
+RANDOM=$SEED
+echo "seed $SEED"
 LOG="$SCRATCH/drive1_Engine Lab.csv"
 write_bench "$(kvt_drive 1 16)"
 

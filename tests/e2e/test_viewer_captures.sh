@@ -7,8 +7,6 @@ make_scratch viewer_captures
 check "stand-in viewer built" test -x "$SCRATCH/GaugeLens_2_21.exe"
 write_bench '
   { "number": 1, "kind": "kvt", "size_mib": 8, "model": "Lab KVT Captures", "serial": "CAP1", "firmware": "1.0", "write_amplification": 1.2 }'
-export SSDTEST_VIEWER_TMUX_SOCKET="ssdtest-e2e-$$"
-trap 'rc=$?; tmux -L "$SSDTEST_VIEWER_TMUX_SOCKET" kill-server 2>/dev/null; [ $rc -eq 0 ] && rm -rf "$SCRATCH"' EXIT
 
 run_lab '1\nN\n3\n'
 rounds=$(( $(grep -c "Round Finished." <<<"$OUT") + 1 ))
