@@ -567,18 +567,4 @@ const BenchDrive* FindDrive(const Bench& bench, std::uint32_t number) {
     return nullptr;
 }
 
-const char* KindName(DriveKind kind) {
-    switch (kind) {
-        case DriveKind::Kvt:
-            return "kvt";
-        case DriveKind::Rzb:
-            return "rzb";
-        case DriveKind::Nvme:
-            return "nvme";
-        case DriveKind::Plain:
-            break;
-    }
-    return "plain";
-}
-
 }  // namespace platform::lab

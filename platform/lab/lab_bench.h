@@ -120,7 +120,4 @@ void NoteLabError(const std::string& text);
 /// The last bench or state error of this process on one line, empty when none.
 std::string LastLabError();
 
-/// Name of a kind as the bench file spells it.
-const char* KindName(DriveKind kind);
-
 }  // namespace platform::lab

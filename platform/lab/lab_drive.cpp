@@ -229,10 +229,4 @@ void LabDrive::SaveUnlessUnderTestElsewhere() {
         SaveControllerState(config_.statePath, controller_.State());
 }
 
-ControllerState LabDrive::StateSnapshot() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    AccountPowerOnTime();
-    return controller_.State();
-}
-
 }  // namespace platform::lab

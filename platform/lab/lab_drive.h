@@ -53,9 +53,6 @@ public:
     /// tests the drive (its state is that process's to write).
     void Save();
 
-    /// A copy of the controller state, power-on time brought up to date.
-    ControllerState StateSnapshot();
-
 private:
     LabDrive(const BenchDrive& config, std::int64_t sizeBytes, PowerSession* session,
              std::uint64_t seed);

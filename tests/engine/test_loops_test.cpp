@@ -153,7 +153,6 @@ protected:
     }
     Block ImageBlock(std::int64_t index) const { return ReadFileBlock(ImagePath(), index); }
     Block Dump(int k) const { return ReadFileBlock(DumpPath(k), 0); }
-    bool DumpExists(int k) const { return std::filesystem::exists(DumpPath(k)); }
 
     void WriteImageBlock(std::int64_t index, const Block& block) {
         std::fstream io(ImagePath(), std::ios::binary | std::ios::in | std::ios::out);
