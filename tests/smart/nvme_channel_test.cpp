@@ -1,8 +1,9 @@
 // NVMe drives of the lab through the NVMe channel and the registry.
+#include "smart/nvme_channel.h"
+
 #include <gtest/gtest.h>
 
 #include "smart/drive_registry.h"
-#include "smart/nvme_channel.h"
 #include "smart/smart_channel.h"
 #include "status/cnvme_status.h"
 #include "tests/smart/lab_bench_scope.h"

@@ -1,5 +1,7 @@
 // The SMART channel against lab drives: reads, the enable-and-retry recovery,
 // rejected and missing drives, and the IDENTIFY texts.
+#include "smart/smart_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "smart/drive_registry.h"
-#include "smart/smart_channel.h"
 #include "tests/smart/lab_bench_scope.h"
 #include "tests/smart/trace_capture.h"
 

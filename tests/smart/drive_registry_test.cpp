@@ -1,5 +1,7 @@
 // The drive registry against lab drives: probing, binding, refreshing, and the
 // process's registry built once.
+#include "smart/drive_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "smart/drive_registry.h"
 #include "status/ckvt_status.h"
 #include "status/crzb_status.h"
 #include "tests/smart/lab_bench_scope.h"

@@ -1,14 +1,14 @@
 // Transfer memory: whichever page kind is asked for, the memory comes zeroed,
 // aligned to the huge page size and whole, falling back to the next kind when
 // the system has none of the first.
-#include "platform/posix/host/transfer_pages.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
+
+#include "platform/posix/host/transfer_pages.h"
 
 namespace {
 
