@@ -10,7 +10,8 @@
 #   vm_modules NAME...       the modules and their load order in the initramfs
 #   vm_copy_program SOURCE NAME
 #   vm_initramfs INIT        $VM/initrd.cpio, INIT as its /init
-#   vm_boot SECONDS MIB QEMU-ARGS...   console output in $VM/console.log
+#   vm_boot SECONDS MIB QEMU-ARGS...   console output in $VM/console.log,
+#                            $VM_PID while it runs
 
 VM_ERROR=""
 
@@ -79,8 +80,12 @@ vm_initramfs() {
 vm_boot() {
   local seconds=$1 memory=$2
   shift 2
+  # In the background and waited for, so that the caller's signal traps run
+  # at once and can end it by $VM_PID.
   timeout "$seconds" qemu-system-x86_64 -machine q35 -m "$memory" -smp 1 -no-reboot -display none \
     -kernel "$VM_KERNEL" -initrd "$VM/initrd.cpio" -append "console=ttyS0 quiet panic=-1" \
-    -serial "file:$VM/console.log" "$@" ||
-    { VM_ERROR="the virtual machine did not run to its end within $seconds s"; return 1; }
+    -serial "file:$VM/console.log" "$@" &
+  VM_PID=$!
+  wait "$VM_PID" || { VM_ERROR="the virtual machine did not run to its end within $seconds s"; VM_PID=""; return 1; }
+  VM_PID=""
 }
