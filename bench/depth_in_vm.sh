@@ -17,7 +17,8 @@
 #
 # Usage: bench/depth_in_vm.sh [build folder] (default: build; needs its ssdtest)
 # Environment: SIZE_MIB (default 512), RUNS (default 5), DEPTHS (default "1 4 16 32"),
-# ROUND_LIMIT (seconds after which a round is killed; default 60 + SIZE_MIB / 4).
+# ROUND_LIMIT (seconds after which a round is killed; default 60 + SIZE_MIB / 4),
+# VM_LIMIT (seconds after which the machine is stopped; default 900).
 # Needs: qemu-system-x86_64, busybox (static), fio, apt-get (the kernel package).
 set -euo pipefail
 
@@ -28,6 +29,7 @@ runs=${RUNS:-5}
 depths=${DEPTHS:-1 4 16 32}
 # A round that hangs is killed: far longer than one takes under emulation.
 round_limit=${ROUND_LIMIT:-$((60 + size_mib / 4))}
+vm_limit=${VM_LIMIT:-900}
 
 fail() {
     echo "depth_in_vm: $*" >&2
@@ -49,6 +51,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# One run at a time: the machine's folder is the same for every run.
+exec 9>"$build/vm-depth.lock"
+flock -n 9 || fail "another depth_in_vm.sh run is using $VM"
 rm -rf "$VM"
 mkdir -p "$VM"
 source "$repo/tests/vm/build_vm.sh"
@@ -69,8 +74,12 @@ start=$SECONDS
 : >"$VM/console.log"
 tail -n +1 -F "$VM/console.log" 2>/dev/null > >(grep --line-buffered '^== ') &
 tail_pid=$!
-vm_boot 3600 1024 -drive "file=$image,if=none,id=nv,format=raw" \
-    -device nvme,serial=DEPTHNVME001,drive=nv || fail "$VM_ERROR"
+# A transfer the emulated controller never answers can leave a process that
+# cannot exit; the machine is then stopped after VM_LIMIT and the finished
+# runs still make the table.
+finished=1
+vm_boot "$vm_limit" 1024 -drive "file=$image,if=none,id=nv,format=raw" \
+    -device nvme,serial=DEPTHNVME001,drive=nv || finished=0
 sleep 1
 kill "$tail_pid" 2>/dev/null || true
 tail_pid=""
@@ -78,7 +87,7 @@ echo "load after: $(uptime)"
 echo "virtual machine ran $((SECONDS - start)) s"
 
 out=$(tr -d '\r' <"$VM/console.log")
-grep -q '^== done' <<<"$out" || fail "the virtual machine did not finish its runs (see $VM/console.log)"
+grep -q '^== done' <<<"$out" || finished=0
 results=$(sed -n 's/^== result //p' <<<"$out")
 failed=$(grep -c '^== failed' <<<"$out" || true)
 
@@ -95,6 +104,7 @@ for d in $depths; do
         "$(stat "$d" '$2 + $3')" "$(stat "$d" '$4')" "$(stat "$d" '$4 / ($2 + $3)')"
 done
 sed -n '/^== kernel nvme messages/,/^== done/p' <<<"$out" | sed '1d;$d' | sed 's/^/kernel: /'
+[ "$finished" = 1 ] || fail "the virtual machine did not finish its runs within $vm_limit s: the table holds the runs before (see $VM/console.log)"
 if [ "$failed" -gt 0 ]; then
     grep '^== failed' <<<"$out" >&2
     fail "$failed of the runs failed, left out of the medians (their output: $VM/console.log)"
