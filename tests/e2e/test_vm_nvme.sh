@@ -12,57 +12,20 @@ command -v busybox >/dev/null && busybox --list >/dev/null 2>&1 || skip "busybox
 command -v nvme >/dev/null || skip "nvme-cli is not installed"
 make_scratch vm_nvme
 VM="$SCRATCH/vm"
-mkdir -p "$VM/root/modules" "$VM/root/bin"
-
-# The kernel: the package linux-image-amd64 depends on, unpacked here.
-PACKAGE=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/.*Depends: \(linux-image-[0-9].*\)/\1/p' | head -1)
-[ -n "$PACKAGE" ] || skip "no kernel package known to apt"
-(cd "$VM" && apt-get download "$PACKAGE" >/dev/null 2>&1) || skip "kernel package $PACKAGE cannot be downloaded"
-dpkg-deb -x "$VM"/linux-image-*.deb "$VM/kernel"
-KERNEL=$(ls "$VM"/kernel/boot/vmlinuz-*)
-MODULES=$(ls -d "$VM"/kernel/lib/modules/*)
-
-# The drivers and what they need, dependencies first.
-declare -A LOADED=()
-ORDER=()
-add_module() {
-  local name=${1//-/_} file dep
-  [ -n "${LOADED[$name]:-}" ] && return
-  LOADED[$name]=1
-  file=$(find "$MODULES/kernel" -name "$name.ko" -o -name "${name//_/-}.ko" | head -1)
-  [ -n "$file" ] || return  # built into the kernel
-  for dep in $(modinfo -F depends "$file" | tr ',' ' '); do add_module "$dep"; done
-  cp "$file" "$VM/root/modules/"
-  ORDER+=("$(basename "$file")")
-}
-for module in nvme ahci sd_mod; do add_module "$module"; done
-printf '%s\n' "${ORDER[@]}" >"$VM/root/modules/order"
-
-# Programs and their shared libraries.
-copy_program() {  # copy_program SOURCE NAME: stripped, with its libraries
-  strip -o "$VM/root/$2" "$1"
-  for lib in $(ldd "$1" | grep -o '/[^ ]*'); do
-    mkdir -p "$VM/root$(dirname "$lib")"
-    cp -L "$lib" "$VM/root$lib"
-  done
-}
-copy_program "$POSIX_EXE" ssdtest
-copy_program "$(command -v nvme)" nvme
-cp "$(command -v busybox)" "$VM/root/bin/busybox"
-ln -s busybox "$VM/root/bin/sh"
-cp "$(dirname "$0")/../vm/vm_init.sh" "$VM/root/init"
-chmod +x "$VM/root/init"
-mkdir -p "$VM/root/proc" "$VM/root/sys" "$VM/root/dev" "$VM/root/tmp"
-(cd "$VM/root" && find . | busybox cpio -o -H newc 2>/dev/null) >"$VM/initrd.cpio"
+source "$(dirname "$0")/../vm/build_vm.sh"
+vm_kernel "$BUILD_DIR/vm-kernel" || skip "$VM_ERROR"
+vm_modules nvme ahci sd_mod
+vm_copy_program "$POSIX_EXE" ssdtest || skip "$VM_ERROR"
+vm_copy_program "$(command -v nvme)" nvme || skip "$VM_ERROR"
+vm_initramfs "$(dirname "$0")/../vm/vm_init.sh" || skip "$VM_ERROR"
 
 truncate -s 64M "$VM/nvme.img"
 head -c 64M /dev/urandom >"$VM/sata.img"
 SATA_HASH=$(sha256sum <"$VM/sata.img")
-timeout 600 qemu-system-x86_64 -machine q35 -m 512 -smp 1 -no-reboot -display none \
-  -kernel "$KERNEL" -initrd "$VM/initrd.cpio" -append "console=ttyS0 quiet panic=-1" \
-  -serial "file:$VM/console.log" \
+vm_boot 600 512 \
   -drive "file=$VM/nvme.img,if=none,id=nv,format=raw" -device nvme,serial=PRBNVME0006,drive=nv \
-  -drive "file=$VM/sata.img,if=none,id=sa,format=raw" -device ide-hd,drive=sa,bus=ide.0
+  -drive "file=$VM/sata.img,if=none,id=sa,format=raw" -device ide-hd,drive=sa,bus=ide.0 ||
+  { echo "FAIL: $VM_ERROR"; FAILURES=$((FAILURES + 1)); }
 OUT=$(tr -d '\r' <"$VM/console.log")
 
 expect "the machine ran to its end" "== done"
