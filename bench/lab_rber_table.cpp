@@ -11,28 +11,12 @@
 
 namespace {
 
-using platform::lab::ApplyBlockErrors;
-using platform::lab::BlockRead;
 using platform::lab::FlashParams;
 using platform::lab::FlashRber;
-using platform::lab::PhysicalBlock;
 
-/// The rate the lab draws at one point: many blocks, each with its own factor.
+/// The rate the lab draws at one point of the model, over many blocks.
 double DrawnRate(double pe, double days, double reads) {
-    const FlashParams flash;
-    constexpr int kBlocks = 2000;
-    constexpr std::size_t kSectors = 128;
-    std::vector<unsigned char> data(kSectors * 512);
-    double bits = 0;
-    for (int b = 0; b < kBlocks; ++b) {
-        const PhysicalBlock block(11, static_cast<std::uint64_t>(b), 0);
-        const double rate = FlashRber(flash, pe, days, reads) * block.ErrorFactor(flash.blockSigma);
-        bits += static_cast<double>(
-            ApplyBlockErrors(data.data(), kSectors,
-                             BlockRead{block.ContentSeed(1), 0, rate, flash.sectorShape}, 4096)
-                .errorBits);
-    }
-    return bits / (kBlocks * kSectors * 4096.0);
+    return platform::lab::SampledRber(pe, days, reads, 2000, 128, 11);
 }
 
 /// Uncorrectable bit error rate of sectors at `rber` whose ECC corrects `eccBits`:

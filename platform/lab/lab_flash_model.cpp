@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/lab/lab_wear.h"
 
@@ -83,6 +84,23 @@ std::uint64_t PhysicalBlock::ContentSeed(std::uint32_t generation) const {
 
 bool PhysicalBlock::FailsOnErase() const {
     return RandomStream(MixSeed(seed_, kFailureKindTrait)).Uniform() <= kEraseFailureShare;
+}
+
+double SampledRber(double pe, double days, double reads, int blocks, std::size_t sectors,
+                   std::uint64_t driveSeed) {
+    const FlashParams flash;
+    std::vector<unsigned char> data(sectors * kSectorBytes);
+    double bits = 0;
+    for (int b = 0; b < blocks; ++b) {
+        const PhysicalBlock block(driveSeed, static_cast<std::uint64_t>(b), 0);
+        const double rate = FlashRber(flash, pe, days, reads) * block.ErrorFactor(flash.blockSigma);
+        bits += static_cast<double>(
+            ApplyBlockErrors(data.data(), sectors,
+                             BlockRead{block.ContentSeed(1), 0, rate, flash.sectorShape},
+                             kSectorBits)  // an ECC that corrects all: count, flip nothing
+                .errorBits);
+    }
+    return bits / (blocks * static_cast<double>(sectors) * kSectorBits);
 }
 
 }  // namespace platform::lab

@@ -4,6 +4,7 @@
 // the erase count at which it fails).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/lab/lab_bench.h"
@@ -22,6 +23,12 @@ double ModelPe(const WearParams& wear, double eraseCount);
 /// How much faster retention loss runs at `celsius` than at the reference
 /// temperature (Arrhenius, activation energy `activationEv`).
 double RetentionAcceleration(double activationEv, double celsius);
+
+/// The rate the lab's own draws give at one point of the model: error bits per
+/// bit read over `blocks` physical blocks (each with its own factor) of
+/// `sectors` sectors, for checking the draws against FlashRber.
+double SampledRber(double pe, double days, double reads, int blocks, std::size_t sectors,
+                   std::uint64_t driveSeed);
 
 /// The fixed traits of one physical block: the logical block `block` after
 /// `replacements` retirements is a different piece of flash.

@@ -132,23 +132,9 @@ TEST(LabWear, SectorCountsAreOverdispersedOnlyWithASectorShape) {
     }
 }
 
-/// The rate the lab draws, over many blocks of their own factor, at one point
-/// of the model.
+/// The rate the lab draws at one point of the model, over many blocks.
 double DrawnRate(double pe, double days, double reads) {
-    const FlashParams flash;
-    constexpr int kBlocks = 400;
-    constexpr std::size_t kSectors = 64;
-    std::vector<unsigned char> data(kSectors * 512);
-    double bits = 0;
-    for (int b = 0; b < kBlocks; ++b) {
-        const PhysicalBlock block(7, static_cast<std::uint64_t>(b), 0);
-        const double rate = FlashRber(flash, pe, days, reads) * block.ErrorFactor(flash.blockSigma);
-        bits += static_cast<double>(
-            ApplyBlockErrors(data.data(), kSectors,
-                             BlockRead{block.ContentSeed(1), 0, rate, flash.sectorShape}, 4096)
-                .errorBits);
-    }
-    return bits / (kBlocks * kSectors * 4096.0);
+    return platform::lab::SampledRber(pe, days, reads, 400, 64, 7);
 }
 
 TEST(LabWear, DrawnRatesMatchThePublishedModelWithinTenPercent) {
