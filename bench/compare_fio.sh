@@ -35,20 +35,10 @@ for build in "${builds[@]}"; do
     [ -x "$build/ssdtest-lab" ] || fail "no $build/ssdtest-lab (build it first)"
 done
 
-work=$(mktemp -d /dev/shm/ssdtest-bench.XXXXXX)
-loop=""
 socket="ssdtest-bench-$$"
-cleanup() {
-    tmux -L "$socket" kill-server 2>/dev/null || true
-    if [ -n "$loop" ]; then losetup -d "$loop" || echo "compare_fio: could not detach $loop" >&2; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-truncate -s "${size_mib}M" "$work/drive.img"
-loop=$(losetup -f --show "$work/drive.img")
-[[ $loop == /dev/loop* ]] || fail "no loop device: $loop"
+extra_cleanup() { tmux -L "$socket" kill-server 2>/dev/null || true; }
+source "$repo/bench/ram_loop.sh"
+ram_loop_attach bench "$size_mib"
 
 # fio_pass RW: one whole-device pass; prints "<MB/s> <seconds>".
 fio_pass() {

@@ -34,18 +34,8 @@ command -v fio >/dev/null || fail "fio is not installed"
 [ -x /usr/bin/time ] || fail "/usr/bin/time is not installed (package time)"
 [ -x "$build/ssdtest-lab" ] || fail "no $build/ssdtest-lab (build it first)"
 
-work=$(mktemp -d /dev/shm/ssdtest-depth.XXXXXX)
-loop=""
-cleanup() {
-    if [ -n "$loop" ]; then losetup -d "$loop" || echo "depth_vs_fio: could not detach $loop" >&2; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-truncate -s "${size_mib}M" "$work/drive.img"
-loop=$(losetup -f --show "$work/drive.img")
-[[ $loop == /dev/loop* ]] || fail "no loop device: $loop"
+source "$repo/bench/ram_loop.sh"
+ram_loop_attach depth "$size_mib"
 
 # fio_pass RW DEPTH: one whole-device pass; prints its seconds.
 fio_pass() {
