@@ -52,6 +52,11 @@ BoundedEnd RunBounded(const std::function<std::string()>& call, int timeoutMs,
     }
     if (child == 0) {
         ::close(fds[0]);
+        // A child left behind on a hung disk must not hold the caller's
+        // output open: a shell reading it would wait for the disk too.
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0)
+            for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
         // The length first: a child that dies half way leaves no answer.
         const std::string text = call();
         WriteAll(fds[1], std::to_string(text.size()) + ":" + text);
