@@ -22,7 +22,7 @@ StopCode CheckInterrupt(CSSDTest& test, bool readKeys) {
     const int key = platform::ReadKey();
     if (key == 'e') {
         Out() << "Finish on this round" << std::endl;
-        test.aecTarget = static_cast<std::uint32_t>(test.currentStatus->AverageEraseCount);
+        test.finishRoundAt = static_cast<std::uint32_t>(test.currentStatus->AverageEraseCount);
         return kGoOn;
     }
     return kAbandoned;

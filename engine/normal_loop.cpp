@@ -173,7 +173,7 @@ private:
     void PrintEta(std::uint32_t aecBefore, std::uint32_t aecNow, double nowSeconds) {
         const double roundSeconds = nowSeconds - lastAecChangeSeconds_;
         const std::uint32_t remainingSteps =
-            aecNow < test_.aecTarget ? test_.aecTarget - aecNow : 0;
+            aecNow < test_.StopAec() ? test_.StopAec() - aecNow : 0;
         const double remainingDays = roundSeconds * remainingSteps / 24 / 60 / 60;
         const std::string eta = EtaText(LocalTimeNow(), remainingDays);
         Out() << "Current AEC: " << aecBefore << std::endl;
@@ -195,7 +195,7 @@ private:
         CloseRound(test_, stop_, readSpeed_, writeSpeed_, sectorsAtRoundStart_,
                    errorBitsAtRoundStart_);
 
-        if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.aecTarget ||
+        if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.StopAec() ||
             stop_ == kAbandoned || smartLost || test_.abandonRequested) {
             // The dump files were written before the round's first block; a
             // round that wrote nothing left those of the round before.

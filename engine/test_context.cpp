@@ -6,10 +6,11 @@
 #include "engine/guarded_drives.h"
 #include "platform/clock.h"
 
-CSSDTest::CSSDTest()
-    : driveSource(&GuardedSystemDrives()),
-      patternGenerator(static_cast<std::uint32_t>(std::time(nullptr))),
-      counterFrequency(static_cast<double>(platform::PerformanceFrequency())) {}
+CSSDTest::CSSDTest() {
+    driveSource = &GuardedSystemDrives();
+    patternGenerator.seed(static_cast<std::uint32_t>(std::time(nullptr)));
+    counterFrequency = static_cast<double>(platform::PerformanceFrequency());
+}
 
 CSSDTest::~CSSDTest() {
     CloseDrive(*this);

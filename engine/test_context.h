@@ -1,68 +1,22 @@
 // The test context of one run on one physical drive.
 #pragma once
 
-#include <boost/random/mersenne_twister.hpp>
-#include <boost/random/uniform_int_distribution.hpp>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
 
-#include "disks/drive_identity.h"
-#include "engine/run_timings.h"
-#include "platform/drive.h"
-#include "status/drive_status.h"
-#include "text/crlf_file_stream.h"
-#include "tracking/error_map.h"
-
-/// Why a batch of blocks ended.
-enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
+#include "engine/context_roles.h"
 
 constexpr std::uint32_t kBlockBytes = 1048576;
 constexpr std::uint32_t kBatchBlocks = 1024;
 
-/// Where a run stands, as its status file, metrics and JSON summary tell it.
-enum class RunState { kRunning, kFinished, kAbandoned, kFailed, kRefused };
-
-/// Moments of a run at which its machine-readable outputs are brought up to date.
-enum class RunMoment { kStart, kBatch, kRoundEnd, kEnd };
-
-/// What a run publishes for machines and for a terminal besides the console
-/// lines. Empty or false: not published.
-struct RunOutputs {
-    std::string toolVersion;     ///< shown in the status file and the metrics
-    std::wstring metricsFolder;  ///< folder of the Prometheus textfile
-    /// Draws the progress line in place; an empty text clears it.
-    std::function<void(const std::string&)> drawProgress;
-    bool sayNotes = false;  ///< print the outputs' own notes (never in the dialogue)
-};
-
-/// What one run has done, for its summary and trace notes.
-struct RunTally {
-    std::uint32_t rounds = 0;  ///< rounds that reached the end of the drive
-    std::uint64_t blocksWritten = 0;
-    std::uint64_t blocksRead = 0;
-    std::uint64_t writeTicks = 0;  ///< device time of the writes, counter ticks
-    std::uint64_t readTicks = 0;
-    std::int32_t startAverageEraseCount = 0;
-    std::uint64_t startBitErrors = 0;  ///< the log's counts when the run began
-    std::uint64_t startFailedSectors = 0;
-    bool started = false;                  ///< the drive was checked and opened and the log is open
-    std::int64_t roundBytes = 0;           ///< how far the current round has got
-    std::int64_t startedUnixTime = 0;      ///< when the run started, seconds since 1970 (UTC)
-    std::uint64_t blocksAtRoundStart = 0;  ///< blocks written and read before this round
-
-    /// Adds one batch of transfers.
-    void AddBatch(std::uint32_t written, std::uint64_t writeDeviceTicks, std::uint32_t read,
-                  std::uint64_t readDeviceTicks) {
-        blocksWritten += written;
-        writeTicks += writeDeviceTicks;
-        blocksRead += read;
-        readTicks += readDeviceTicks;
-    }
-};
-
-class CSSDTest {
+/// The test context of one run: its parts by role (see engine/context_roles.h),
+/// joined so that the loops and the run driver hold one object.
+class CSSDTest : public RunSettings,
+                 public DriveSession,
+                 public StatusTrack,
+                 public ResultLogFile,
+                 public VerificationTotals,
+                 public PatternSource,
+                 public RunControl {
 public:
     /// Seeds the pattern generator from the calendar time and reads the
     /// counter frequency.
@@ -72,66 +26,7 @@ public:
     CSSDTest(const CSSDTest&) = delete;
     CSSDTest& operator=(const CSSDTest&) = delete;
 
-    /// Next pattern word: the twister's next output, 0xFFFFFFFF skipped.
-    std::uint32_t NextPatternWord() { return patternDistribution(patternGenerator); }
-
-    std::uint32_t driveNumber = 0;
-    /// The drive behind driveNumber, resolved once by the drive check; the
-    /// records carry it and a later run compares it.
-    DriveIdentity identity;
-    DriveStatus currentStatus;  ///< of the drive's family; a SATA record until checked
-    DriveStatus previousStatus;
-    /// Where drives are opened; the system's drives behind the disk guard
-    /// unless a test hands another source.
-    platform::DriveSource* driveSource;
-    std::unique_ptr<platform::Drive> drive;  ///< the open drive with its port, or nullptr
-    std::int64_t driveSize = 0;
-    CrlfFileStream resultLog;
-    std::wstring resultLogPath;
-    double calculatedRber = 0;
-    std::uint32_t aecTarget = 0;
-    std::uint64_t uncorrectableBitErrors = 0;
-    std::uint64_t sectorFailCount = 0;
-    boost::random::mt19937 patternGenerator;
-    boost::random::uniform_int_distribution<std::uint32_t> patternDistribution{0u, 0xFFFFFFFEu};
-    double counterFrequency = 0;
-    /// Set when the test cannot go on (the log cannot be written, SMART is
-    /// lost): the loops then stop as after an abandon key.
-    bool abandonRequested = false;
-    bool logTailCut = false;          ///< the log's last line lacks its line end
-    bool stopRequestSaid = false;     ///< the stop request's lines were printed
-    bool smartFailureSaid = false;    ///< the first failed SMART refresh was reported
-    bool lastRefreshAnswered = true;  ///< the last SMART refresh succeeded
-    ErrorMap errorMap;                ///< the blocks with errors of the round in progress
-    bool errorMapFailureSaid = false;
-
-    /// Folder of the result log, dump files and viewer captures, and folder
-    /// the log is published to; empty: the program's folder and the usual
-    /// shared folder (see engine/run_folders.h).
-    std::wstring filesFolder;
-    std::wstring sharedFolder;
-    /// The folder the companion viewer is started from; empty: the running
-    /// program's folder.
-    std::wstring programFolder;
-    RunTimings timings;
-    /// Transfers the test loops keep in flight (--queue-depth, 1 to 64); 0:
-    /// the drive's own choice, else one at a time.
-    std::uint32_t queueDepth = 0;
-    bool viewerEnabled = true;
-    RunTally tally;
-    bool readOnly = false;  ///< the read-only test, else the write test up to aecTarget
-    RunState state = RunState::kRunning;
-    std::string stateReason;  ///< why the run failed, was refused or abandoned
-    RunOutputs outputs;
-    /// Told of the run's moments (start, every batch, round ends, end) so that
-    /// the status file, the metrics and the progress line follow the run.
-    std::function<void(CSSDTest&, RunMoment)> runObserver;
-    /// The shared copy of the result log; empty: the log's own name in the
-    /// shared folder.
-    std::wstring sharedLogName;
-
-    /// Polled by the test loops before every block; returns kGoOn or
-    /// kAbandoned. The run driver installs the keyboard poll; tests may
-    /// install a script. The default never interrupts.
-    std::function<StopCode(CSSDTest&)> interruptPoll;
+    /// The erase count at which the write test ends: the target, or the
+    /// erase count at which the operator asked to finish the round.
+    std::uint32_t StopAec() const { return finishRoundAt ? *finishRoundAt : aecTarget; }
 };

@@ -65,7 +65,7 @@ RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime) {
     figures.host = platform::HostName();
     figures.toolVersion = test.outputs.toolVersion;
     figures.readOnly = test.readOnly;
-    figures.targetAec = test.aecTarget;
+    figures.targetAec = test.StopAec();
     figures.state = test.state;
     figures.reason = test.stateReason;
 
@@ -109,7 +109,7 @@ RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime) {
     figures.updatedUnixTime = nowUnixTime;
     if (!test.readOnly && test.state == RunState::kRunning)
         figures.estimatedEndUnixTime =
-            EstimatedEnd(figures.startAverageEraseCount, figures.averageEraseCount, test.aecTarget,
+            EstimatedEnd(figures.startAverageEraseCount, figures.averageEraseCount, test.StopAec(),
                          figures.startedUnixTime, nowUnixTime);
     figures.logFile = FileNameOf(test.resultLogPath);
     return figures;
