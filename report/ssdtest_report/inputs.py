@@ -6,7 +6,7 @@ from typing import List, Tuple
 
 from .logread import DriveLog, NotALog, read_log
 from .errormap import map_path, read_map
-from .rounds import classify
+from .rounds import classify, known_round
 from .runstatus import read_status
 from .serials import find_serial
 
@@ -17,11 +17,11 @@ class InputError(Exception):
 
 def _load(path: str) -> DriveLog:
     log = read_log(path)
-    classify(log)
     log.status = read_status(path)
     drive = log.status["drive"] if log.status else {}
     log.serial = str(drive.get("serial") or "") or find_serial(path, log.drive, log.model)
     log.error_map = read_map(map_path(path))
+    classify(log, *known_round(log.status, log.error_map))
     return log
 
 

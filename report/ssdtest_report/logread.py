@@ -140,6 +140,7 @@ class DriveLog:
     digest: str = ""  # hash of the file's bytes, to spot the same log given twice
     status: Optional[dict] = None  # the run status file beside the log
     error_map: object = None  # the error map beside the log (errormap.ErrorMap)
+    round_rule: str = ""  # how its round ends were told (rounds.classify)
     table: Dict[str, list] = field(default_factory=dict)  # kept column -> value per data line
 
     @property

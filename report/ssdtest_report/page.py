@@ -160,6 +160,7 @@ def _facts(log) -> str:
         passes = sum(1 for line in log.lines if line.kind == READ_ONLY)
         passes_text = f" and {passes} read-only pass(es)" if passes else ""
         items.append(("rounds", f"{count_rounds(log)}{passes_text}"))
+        items.append(("round ends told by", log.round_rule))
         start, end = _first(log, L.WRITE_SECTORS), _last(log, L.WRITE_SECTORS)
         if start is not None and end is not None:
             items.append(("data written", f"{_bytes((end - start) * 512)} in this log "

@@ -42,19 +42,41 @@ def write_log(folder, lines, name="drive1_M.csv", status=None, error_map=None):
 INITIAL = line("10:00:00", 0, 0, 0, read=0, write=0, rate="-nan")
 
 
-@pytest.mark.parametrize("lines, kinds, rounds", [
+MIB = 1 << 20
+# A 1025 MiB drive: a round is its blocks up to the one whose successor would
+# reach the end, 1024 of them, one whole batch.
+ONE_BATCH = [INITIAL] + [line(f"10:0{n}:00", n, n * BATCH, n * BATCH) for n in (1, 2, 3)]
+ONE_BATCH_DRIVE = {"status": {"drive": {"size_bytes": 1025 * MIB}}}
+MIXED_DRIVE = {"status": {"drive": {"size_bytes": ROUND // 2048 * MIB + MIB}}}
+
+
+@pytest.mark.parametrize("lines, kinds, rounds, beside", [
     ([INITIAL, line("10:01:00", 0, BATCH, BATCH), line("10:02:00", 1, ROUND, ROUND)],
-     ["initial", "in-round", "round end"], 1),
+     ["initial", "in-round", "round end"], 1, {}),
     # A round abandoned before its first block reads nothing: no round.
     ([INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9), line("10:02:00", 1, ROUND, ROUND)],
-     ["initial", "round end", "empty end"], 1),
+     ["initial", "round end", "empty end"], 1, {}),
     # A read-only pass writes nothing and is no round either.
     ([INITIAL, line("10:01:00", 1, ROUND, ROUND, 2e-9), line("10:03:00", 1, 2 * ROUND, ROUND, 1e-9,
                                                             write=0)],
-     ["initial", "round end", "read-only"], 1),
+     ["initial", "round end", "read-only"], 1, {}),
+    # Rounds of one whole batch without bit errors: the drive size (or the
+    # error map's round length) tells their ends; the batch grid alone cannot.
+    (ONE_BATCH, ["initial"] + ["round end"] * 3, 3, ONE_BATCH_DRIVE),
+    (ONE_BATCH, ["initial"] + ["round end"] * 3, 3, {"error_map": "1,T,1,round end,1024,0,0,0\n"}),
+    (ONE_BATCH, ["initial"] + ["in-round"] * 3, 0, {}),
+    # A 1026 MiB drive's round is a batch and a block: its first batch is in-round.
+    (ONE_BATCH[:2], ["initial", "in-round"], 0, {"status": {"drive": {"size_bytes": 1026 * MIB}}}),
+    # Rounds of several batches with the size known: in-round lines (one with
+    # a few foreign reads), whole rounds, and a round stopped early.
+    ([INITIAL, line("10:01:00", 0, BATCH + 500, BATCH), line("10:02:00", 0, 2 * BATCH, 2 * BATCH),
+      line("10:03:00", 1, ROUND, ROUND), line("10:04:00", 1, ROUND + BATCH, ROUND + BATCH),
+      line("10:05:00", 2, 2 * ROUND + 700, 2 * ROUND), line("10:06:00", 2, 2 * ROUND + 200 * 2048, 0)],
+     ["initial", "in-round", "in-round", "round end", "in-round", "round end", "round end"], 3,
+     MIXED_DRIVE),
 ])
-def test_rounds(tmp_path, lines, kinds, rounds):
-    log = write_log(str(tmp_path), lines)
+def test_rounds(tmp_path, lines, kinds, rounds, beside):
+    log = write_log(str(tmp_path), lines, **beside)
     assert [x.kind for x in log.lines] == kinds
     assert count_rounds(log) == rounds
 
