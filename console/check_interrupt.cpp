@@ -5,15 +5,15 @@
 #include "platform/console.h"
 #include "text/operator_output.h"
 
-StopCode CheckInterrupt(CSSDTest& test, bool readKeys) {
+StopCode CheckInterrupt(RunControl& control, const CSSDStatus& status, bool readKeys) {
     // A stop request (a signal, or Ctrl+C on piped input) abandons the test
     // as any key does, and keeps doing so for the rest of it.
     const std::string request = platform::StopRequest();
     if (!request.empty()) {
-        if (!test.stopRequestSaid) {
+        if (!control.stopRequestSaid) {
             Out() << "Interrupted" << std::endl;
             Out() << "Stop Requested: " << request << std::endl;
-            test.stopRequestSaid = true;
+            control.stopRequestSaid = true;
         }
         return kAbandoned;
     }
@@ -22,7 +22,7 @@ StopCode CheckInterrupt(CSSDTest& test, bool readKeys) {
     const int key = platform::ReadKey();
     if (key == 'e') {
         Out() << "Finish on this round" << std::endl;
-        test.finishRoundAt = static_cast<std::uint32_t>(test.currentStatus->AverageEraseCount);
+        control.finishRoundAt = static_cast<std::uint32_t>(status.AverageEraseCount);
         return kGoOn;
     }
     return kAbandoned;

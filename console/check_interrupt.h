@@ -10,4 +10,4 @@
 /// the write test to end with the current round (at the current average
 /// erase count, see CSSDTest::StopAec) and returns kGoOn; any other
 /// key returns kAbandoned.
-StopCode CheckInterrupt(CSSDTest& test, bool readKeys = true);
+StopCode CheckInterrupt(RunControl& control, const CSSDStatus& status, bool readKeys = true);

@@ -43,10 +43,10 @@ nlohmann::ordered_json DriveListJson(
     return {{"format", "ssdtest-drives"}, {"format_version", 1}, {"drives", list}};
 }
 
-nlohmann::ordered_json SummaryJson(CSSDTest& test, int exitCode) {
-    if (test.state == RunState::kRunning)
-        test.state = exitCode == 4 ? RunState::kRefused : RunState::kFailed;
-    nlohmann::ordered_json summary = StatusJson(BuildRunFigures(test, std::time(nullptr)));
+nlohmann::ordered_json SummaryJson(RunFigures figures, int exitCode) {
+    if (figures.state == RunState::kRunning)
+        figures.state = exitCode == 4 ? RunState::kRefused : RunState::kFailed;
+    nlohmann::ordered_json summary = StatusJson(figures);
     summary["format"] = "ssdtest-summary";
     summary["exit_code"] = exitCode;
     return summary;

@@ -9,6 +9,7 @@
 
 #include "console/drive_list.h"
 #include "engine/test_context.h"
+#include "tracking/run_figures.h"
 
 /// {"format": "ssdtest-drives", "format_version": 1, "drives": [...]}: per
 /// drive its number, path, size_bytes, identified, model, serial, firmware,
@@ -22,10 +23,10 @@ nlohmann::ordered_json DriveListJson(
 /// The SMART kind of drive `driveNumber` as DriveListJson shows it.
 nlohmann::ordered_json DriveKind(std::uint32_t driveNumber);
 
-/// The status file's object of the run with format "ssdtest-summary" and the
-/// run's `exit_code`. A run that never began is "refused" (exit code 4) or
+/// The status file's object of the run's figures with format "ssdtest-summary"
+/// and the run's `exit_code`. A run that never began is "refused" (exit code 4) or
 /// "failed".
-nlohmann::ordered_json SummaryJson(CSSDTest& test, int exitCode);
+nlohmann::ordered_json SummaryJson(RunFigures figures, int exitCode);
 
 /// One JSON document as text: indented, a line feed at the end, bytes that
 /// are not UTF-8 replaced.

@@ -66,17 +66,17 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
     RunPublisher publisher(test);  // the status file, metrics and progress line
     // The poll's own answer tells an abandoned test from one that ran to its end.
     auto abandoned = std::make_shared<bool>(false);
-    test.interruptPoll = [abandoned, readKeys](CSSDTest& polled) {
-        const StopCode code = CheckInterrupt(polled, readKeys);
+    test.interruptPoll = [abandoned, readKeys, &test] {
+        const StopCode code = CheckInterrupt(test, *test.currentStatus, readKeys);
         if (code == kAbandoned) *abandoned = true;
         return code;
     };
     const CatchingStopRequests catching;
     try {
-        GuardDrive(test);
+        GuardDrive(test, test);
         CheckDrive(test);
         CheckRecordBelongsToDrive(test);
-        OpenDrive(test);
+        OpenDrive(test, test);
         OpenResultLog(test);
         StartTally(test);
         publisher.Start();

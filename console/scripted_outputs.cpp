@@ -6,21 +6,21 @@
 #include "console/json_output.h"
 #include "platform/host_info.h"
 
-ScriptedOutputs::ScriptedOutputs(bool json, CSSDTest& test)
-    : test_(test), standardOutput_(std::cout.rdbuf()), json_(json) {
-    test_.outputs.sayNotes = true;
+ScriptedOutputs::ScriptedOutputs(bool json, RunOutputs& outputs)
+    : outputs_(outputs), standardOutput_(std::cout.rdbuf()), json_(json) {
+    outputs_.sayNotes = true;
     if (json_) {
         std::cout.flush();
         std::cout.rdbuf(std::cerr.rdbuf());
     } else if (platform::OutputIsTerminal()) {
         progress_ = std::make_unique<ProgressConsole>(std::cout);
         ProgressConsole* const progress = progress_.get();
-        test_.outputs.drawProgress = [progress](const std::string& line) { progress->Draw(line); };
+        outputs_.drawProgress = [progress](const std::string& line) { progress->Draw(line); };
     }
 }
 
 ScriptedOutputs::~ScriptedOutputs() {
-    test_.outputs.drawProgress = nullptr;
+    outputs_.drawProgress = nullptr;
     progress_.reset();
     std::cout.flush();
     std::cout.rdbuf(standardOutput_);

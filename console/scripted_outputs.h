@@ -8,13 +8,13 @@
 #include <streambuf>
 
 #include "console/progress_console.h"
-#include "engine/test_context.h"
+#include "engine/context_roles.h"
 
 class ScriptedOutputs {
 public:
-    /// Sets up the outputs for `test` until the object goes; the progress
-    /// line only when standard output is a terminal and `json` is false.
-    ScriptedOutputs(bool json, CSSDTest& test);
+    /// Sets up a run's outputs until the object goes; the progress line only
+    /// when standard output is a terminal and `json` is false.
+    ScriptedOutputs(bool json, RunOutputs& outputs);
     ~ScriptedOutputs();
     ScriptedOutputs(const ScriptedOutputs&) = delete;
     ScriptedOutputs& operator=(const ScriptedOutputs&) = delete;
@@ -23,7 +23,7 @@ public:
     void PrintJson(const nlohmann::ordered_json& document);
 
 private:
-    CSSDTest& test_;
+    RunOutputs& outputs_;
     std::streambuf* standardOutput_;
     bool json_;
     std::unique_ptr<ProgressConsole> progress_;

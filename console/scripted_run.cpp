@@ -1,5 +1,6 @@
 #include "console/scripted_run.h"
 
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +19,7 @@
 #include "status/cnvme_status.h"
 #include "text/operator_output.h"
 #include "text/printable_text.h"
+#include "tracking/run_figures.h"
 #include "tracking/run_notes.h"
 
 namespace {
@@ -48,7 +50,7 @@ int ListDrivesToConsole(bool json) {
 
 void PrintSummary(const CSSDTest& test) {
     if (!test.tally.started) return;
-    const std::string summary = RunSummaryLine(test);
+    const std::string summary = RunSummaryLine(BuildRunFigures(test, std::time(nullptr)));
     Out() << summary << std::endl;
     TraceNote(platform::TraceLevel::Info, summary);
 }
@@ -92,7 +94,7 @@ int RunOneTest(const CommandLine& line) {
         test->outputs.metricsFolder = ExistingFolder("--metrics-dir", line.metricsFolder);
     test->viewerEnabled = line.viewer;
     test->queueDepth = line.queueDepth;
-    ScriptedOutputs outputs(line.json, *test);
+    ScriptedOutputs outputs(line.json, test->outputs);
 
     // Keys typed on a terminal still end the round or abandon the test; a
     // pipe, a file or the null device on standard input belongs to the
@@ -112,7 +114,7 @@ int RunOneTest(const CommandLine& line) {
     });
     if (readKeys) platform::LeaveKeyMode();
     PrintSummary(*test);
-    if (line.json) outputs.PrintJson(SummaryJson(*test, code));
+    if (line.json) outputs.PrintJson(SummaryJson(BuildRunFigures(*test, std::time(nullptr)), code));
     return code;
 }
 

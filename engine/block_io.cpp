@@ -11,9 +11,9 @@
 static_assert(std::is_standard_layout<IoRequest>::value,
               "a completion's slot address must be its request's address");
 
-void SubmitIo(CSSDTest& test, IoRequest& request) {
+void SubmitIo(platform::Drive& drive, IoRequest& request) {
     request.submitTicks = platform::PerformanceCounter();
-    const platform::IoStartResult started = test.drive->StartTransfer(
+    const platform::IoStartResult started = drive.StartTransfer(
         &request.overlapped, request.offset, request.buffer, request.length, request.isRead);
     // A transfer that finished at once is a success: its completion is still
     // queued and WaitIo collects it like any other.
@@ -39,15 +39,14 @@ std::string TransferFailureReason(bool isRead, std::int64_t offsetBytes, bool ti
     return reason.str();
 }
 
-IoRequest& WaitIo(CSSDTest& test, const IoRequest* oldest) {
+IoRequest& WaitIo(platform::Drive& drive, std::uint32_t waitMs, const IoRequest* oldest) {
     platform::OverlappedSlot* slot = nullptr;
-    const std::uint32_t waitMs = test.timings.completionWaitMs;
-    if (!test.drive->WaitCompletion(waitMs, &slot) || slot == nullptr) {
+    if (!drive.WaitCompletion(waitMs, &slot) || slot == nullptr) {
         const IoRequest* failed = slot != nullptr ? reinterpret_cast<IoRequest*>(slot) : oldest;
         std::string message = "GetQueuedCompletionStatus Failed1";
         if (failed != nullptr)
             message += "\n" + TransferFailureReason(failed->isRead, failed->offset, slot == nullptr,
-                                                    test.drive->LastTransferError(), waitMs);
+                                                    drive.LastTransferError(), waitMs);
         throw std::runtime_error(message);
     }
     IoRequest& request = *reinterpret_cast<IoRequest*>(slot);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/block_size.h"
 #include "engine/mmtimer.h"
-#include "engine/test_context.h"
 #include "platform/drive.h"
 
 struct IoRequest {
@@ -20,14 +20,14 @@ struct IoRequest {
 
 /// Starts the transfer; returns when it is in flight (or finished at once, its
 /// completion still to be collected). Throws "IO Error: <system text>\n".
-void SubmitIo(CSSDTest& test, IoRequest& request);
+void SubmitIo(platform::Drive& drive, IoRequest& request);
 
-/// Waits up to test.timings.completionWaitMs for the next completion and returns its request with
+/// Waits up to waitMs for the drive's next completion and returns its request with
 /// completeTicks set. A failed transfer or a wait that runs out throws
 /// "GetQueuedCompletionStatus Failed1" and, on the next line, the reason
 /// (TransferFailureReason); `oldest` is the transfer in flight longest, the
 /// one named when no transfer answers.
-IoRequest& WaitIo(CSSDTest& test, const IoRequest* oldest);
+IoRequest& WaitIo(platform::Drive& drive, std::uint32_t waitMs, const IoRequest* oldest);
 
 /// "Write at 64 MiB: Input/output error", or "Read at 128 MiB: no answer within
 /// 10 s" when `timedOut`; `errorCode` 0 names a transfer that moved fewer bytes

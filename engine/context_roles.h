@@ -18,8 +18,6 @@
 #include "text/crlf_file_stream.h"
 #include "tracking/error_map.h"
 
-class CSSDTest;
-
 /// Why a batch of blocks ended.
 enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
 
@@ -150,8 +148,8 @@ struct RunControl {
     /// Polled by the test loops before every block; returns kGoOn or
     /// kAbandoned. The run driver installs the keyboard poll; tests may
     /// install a script. The default never interrupts.
-    std::function<StopCode(CSSDTest&)> interruptPoll;
+    std::function<StopCode()> interruptPoll;
     /// Told of the run's moments (start, every batch, round ends, end) so that
     /// the status file, the metrics and the progress line follow the run.
-    std::function<void(CSSDTest&, RunMoment)> runObserver;
+    std::function<void(RunMoment)> runObserver;
 };

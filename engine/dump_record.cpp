@@ -72,9 +72,10 @@ std::string SerialText(const std::string& serial) {
 
 }  // namespace
 
-std::wstring DumpRecordName(const CSSDTest& test) {
-    return platform::JoinPath(FilesFolder(test),
-                              L"drive" + std::to_wstring(test.driveNumber) + L"_DumpRecord.txt");
+std::wstring DumpRecordName(const RunSettings& settings) {
+    return platform::JoinPath(
+        FilesFolder(settings),
+        L"drive" + std::to_wstring(settings.driveNumber) + L"_DumpRecord.txt");
 }
 
 std::string PatternId(const std::uint8_t* pattern) {
@@ -107,9 +108,9 @@ std::string DumpRecordText(const DriveIdentity& drive, const DumpRecord& record)
     return content + kChecksumKey + Fnv1aHex(content.data(), content.size()) + "\n";
 }
 
-std::string SaveDumpRecord(const CSSDTest& test, const DumpRecord& record) {
-    const std::string content = DumpRecordText(test.identity, record);
-    return ReplaceFileContents(DumpRecordName(test), content.data(), content.size());
+std::string SaveDumpRecord(const RunSettings& settings, const DumpRecord& record) {
+    const std::string content = DumpRecordText(settings.identity, record);
+    return ReplaceFileContents(DumpRecordName(settings), content.data(), content.size());
 }
 
 bool ParseDumpRecord(const std::string& text, DumpRecord* record, std::string* rejection) {
@@ -156,10 +157,10 @@ bool ReadPatternFile(const std::wstring& path, std::uint8_t* pattern) {
     return in.gcount() == static_cast<std::streamsize>(kBlockBytes);
 }
 
-bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint8_t* previous,
-                    DumpRecord* record, std::wstring* rejection) {
+bool LoadDumpRecord(const RunSettings& settings, const std::uint8_t* current,
+                    std::uint8_t* previous, DumpRecord* record, std::wstring* rejection) {
     if (rejection != nullptr) rejection->clear();
-    const std::wstring name = DumpRecordName(test);
+    const std::wstring name = DumpRecordName(settings);
     std::ifstream in(platform::FilePath(name), std::ios::binary);
     if (!in.is_open()) return false;  // no record: nothing to reject
     std::ostringstream content;
@@ -170,11 +171,11 @@ bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint
     std::wstring what = L"Dump Record Rejected: ";
     if (ParseDumpRecord(content.str(), &read, &reason)) {
         what = L"Dump File Rejected: ";
-        rejected = DumpFileName(2, test);
+        rejected = DumpFileName(2, settings);
         if (!ReadPatternFile(rejected, previous))
             reason = "missing or shorter than one block";
         else if (read.currentId != PatternId(current))
-            rejected = DumpFileName(1, test), reason = "it is not the pattern the record names";
+            rejected = DumpFileName(1, settings), reason = "it is not the pattern the record names";
         else if (read.previousId != PatternId(previous))
             reason = "it is not the pattern the record names";
     }
@@ -186,10 +187,10 @@ bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint
     return false;
 }
 
-void CheckRecordBelongsToDrive(const CSSDTest& test) {
-    const DriveIdentity& drive = test.identity;
+void CheckRecordBelongsToDrive(const RunSettings& settings) {
+    const DriveIdentity& drive = settings.identity;
     if (drive.serial.empty()) return;
-    std::ifstream in(platform::FilePath(DumpRecordName(test)), std::ios::binary);
+    std::ifstream in(platform::FilePath(DumpRecordName(settings)), std::ios::binary);
     if (!in.is_open()) return;
     std::ostringstream content;
     content << in.rdbuf();
@@ -205,7 +206,7 @@ void CheckRecordBelongsToDrive(const CSSDTest& test) {
     throw DriveRefusal("Drive Not Found",
                        "Drive " + std::to_string(drive.number) + " has " +
                            SerialText(drive.serial) + " but its files (" +
-                           ToNarrow(DumpRecordName(test)) + ") belong to the drive with " +
+                           ToNarrow(DumpRecordName(settings)) + ") belong to the drive with " +
                            SerialText(recorded.serial) +
                            ": move those files away to test this drive, or choose the other drive");
 }

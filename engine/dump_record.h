@@ -26,7 +26,7 @@ struct DumpRecord {
 enum class RecordedPattern { Current, Either, Previous, Unknown };
 
 /// Path of the drive's dump record, next to its dump files.
-std::wstring DumpRecordName(const CSSDTest& test);
+std::wstring DumpRecordName(const RunSettings& settings);
 
 /// A short text identifying a 1 MiB pattern (a hash of its words, in hex).
 std::string PatternId(const std::uint8_t* pattern);
@@ -34,7 +34,7 @@ std::string PatternId(const std::uint8_t* pattern);
 /// Replaces the record file through a temporary name and a rename, with the
 /// context's drive identity and a checksum of the record's own content.
 /// Returns an empty text on success, else the system's reason.
-std::string SaveDumpRecord(const CSSDTest& test, const DumpRecord& record);
+std::string SaveDumpRecord(const RunSettings& settings, const DumpRecord& record);
 
 /// The record's file text: identity, progress and checksum.
 std::string DumpRecordText(const DriveIdentity& drive, const DumpRecord& record);
@@ -51,15 +51,15 @@ bool ReadPatternFile(const std::wstring& path, std::uint8_t* pattern);
 /// were read and the record describes `current` (dump file 1's pattern) and
 /// dump file 2. When a record exists but is rejected, *rejection (if given)
 /// gets one line naming the rejected file and why; else it is left empty.
-bool LoadDumpRecord(const CSSDTest& test, const std::uint8_t* current, std::uint8_t* previous,
-                    DumpRecord* record, std::wstring* rejection = nullptr);
+bool LoadDumpRecord(const RunSettings& settings, const std::uint8_t* current,
+                    std::uint8_t* previous, DumpRecord* record, std::wstring* rejection = nullptr);
 
 /// Refuses a test whose drive is not the one the drive number's record was
 /// written on (another serial, model or size): throws DriveRefusal("Drive Not
 /// Found") with a line naming both serials and what to do. A missing,
 /// unreadable or older record without identity, or a drive that did not give
 /// its serial, passes.
-void CheckRecordBelongsToDrive(const CSSDTest& test);
+void CheckRecordBelongsToDrive(const RunSettings& settings);
 
 /// What the block at `offsetBytes` should hold according to a record.
 RecordedPattern ExpectedAt(const DumpRecord& record, std::int64_t offsetBytes);

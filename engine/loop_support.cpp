@@ -11,13 +11,13 @@
 #include "tracking/run_notes.h"
 #include "viewer/gauge_lens.h"
 
-StopCode PollInterrupt(CSSDTest& test) {
-    if (test.abandonRequested) return kAbandoned;
-    return test.interruptPoll ? test.interruptPoll(test) : kGoOn;
+StopCode PollInterrupt(RunControl& control) {
+    if (control.abandonRequested) return kAbandoned;
+    return control.interruptPoll ? control.interruptPoll() : kGoOn;
 }
 
-void NotifyRun(CSSDTest& test, RunMoment moment) {
-    if (test.runObserver) test.runObserver(test, moment);
+void NotifyRun(const RunControl& control, RunMoment moment) {
+    if (control.runObserver) control.runObserver(moment);
 }
 
 bool EndOfDriveReached(std::int64_t offset, std::int64_t driveSize) {
@@ -32,11 +32,11 @@ bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks
     return blocks == kBatchBlocks;
 }
 
-double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtStart,
-                 std::uint64_t errorBitsAtStart) {
-    const std::uint64_t readSectors = test.currentStatus->TotalReadSectors;
+double RoundRber(StopCode stop, const CSSDStatus& status, const VerificationTotals& totals,
+                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
+    const std::uint64_t readSectors = status.TotalReadSectors;
     if (stop != kEndOfDrive || readSectors == sectorsAtStart) return 0;
-    const double errorBits = static_cast<double>(RateErrorBits(test) - errorBitsAtStart);
+    const double errorBits = static_cast<double>(RateErrorBits(status, totals) - errorBitsAtStart);
     const double sectors = static_cast<double>(readSectors - sectorsAtStart);
     const double rate = errorBits / (sectors * 4096);
     Out() << "RBER: " << rate << std::endl;
@@ -46,12 +46,13 @@ double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtSta
 void PublishAndCapture(CSSDTest& test) {
     PublishResultLog(test);
     if (test.resultLog.fail()) throw std::runtime_error("Log Reopen Failed!");
-    RunGaugeLens(test);
+    RunGaugeLens(test, test);
 }
 
 void CloseRound(CSSDTest& test, StopCode stop, double readSpeed, double writeSpeed,
                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart) {
-    const double rber = RoundRber(stop, test, sectorsAtStart, errorBitsAtStart);
+    const double rber =
+        RoundRber(stop, *test.currentStatus, test, sectorsAtStart, errorBitsAtStart);
     AppendResult(test, readSpeed, writeSpeed, rber);
     WriteErrorMapRound(test, stop == kEndOfDrive);
     PublishAndCapture(test);

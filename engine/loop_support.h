@@ -9,10 +9,10 @@
 
 /// The poll before each block: kAbandoned once abandonRequested is set, else
 /// the installed poll's answer (kGoOn unless a key or a stop request says stop).
-StopCode PollInterrupt(CSSDTest& test);
+StopCode PollInterrupt(RunControl& control);
 
 /// Tells the run's observer, if any, that the run reached `moment`.
-void NotifyRun(CSSDTest& test, RunMoment moment);
+void NotifyRun(const RunControl& control, RunMoment moment);
 
 /// True when the block just finished ends the round: the next block would
 /// reach or pass the end of the drive.
@@ -26,8 +26,8 @@ bool BatchEnds(std::int64_t offset, std::int64_t driveSize, std::uint32_t blocks
 /// The round's raw bit error rate from the drive's counters: 0 unless the round
 /// ran to the end of the drive and sectors were read, else printed as
 /// "RBER: <rate>".
-double RoundRber(StopCode stop, const CSSDTest& test, std::uint64_t sectorsAtStart,
-                 std::uint64_t errorBitsAtStart);
+double RoundRber(StopCode stop, const CSSDStatus& status, const VerificationTotals& totals,
+                 std::uint64_t sectorsAtStart, std::uint64_t errorBitsAtStart);
 
 /// Publishes the result log, throws "Log Reopen Failed!" when the log could
 /// not be reopened, then captures the viewer.

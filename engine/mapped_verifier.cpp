@@ -9,18 +9,18 @@
 #include "tracking/error_map.h"
 #include "tracking/result_log.h"
 
-MappedVerifier::MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly)
-    : test_(test), inner_(inner) {
-    test_.errorMap.SetReadOnly(readOnly);
+MappedVerifier::MappedVerifier(VerificationTotals& totals, BlockVerifier& inner, bool readOnly)
+    : totals_(totals), inner_(inner) {
+    totals_.errorMap.SetReadOnly(readOnly);
 }
 
 template <typename Check>
 BlockErrors MappedVerifier::Mapped(std::int64_t offsetBytes, Check check) {
-    const std::uint64_t bits = test_.uncorrectableBitErrors;
-    const std::uint64_t sectors = test_.sectorFailCount;
+    const std::uint64_t bits = totals_.uncorrectableBitErrors;
+    const std::uint64_t sectors = totals_.sectorFailCount;
     const BlockErrors found = check();
-    test_.errorMap.Note(offsetBytes, test_.uncorrectableBitErrors - bits,
-                        test_.sectorFailCount - sectors);
+    totals_.errorMap.Note(offsetBytes, totals_.uncorrectableBitErrors - bits,
+                          totals_.sectorFailCount - sectors);
     return found;
 }
 

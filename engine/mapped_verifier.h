@@ -7,10 +7,10 @@
 #include "engine/test_context.h"
 
 /// Wraps the loop's verifier: each block's share of the tool's bit error and
-/// failed sector counts goes to test.errorMap with the block's offset.
+/// failed sector counts goes to the error map with the block's offset.
 class MappedVerifier : public BlockVerifier {
 public:
-    MappedVerifier(CSSDTest& test, BlockVerifier& inner, bool readOnly = false);
+    MappedVerifier(VerificationTotals& totals, BlockVerifier& inner, bool readOnly = false);
     BlockErrors Verify(const std::uint8_t* data, std::int64_t offsetBytes) override;
     BlockErrors VerifyAndClear(std::uint8_t* data, std::int64_t offsetBytes) override;
 
@@ -18,7 +18,7 @@ private:
     template <typename Check>
     BlockErrors Mapped(std::int64_t offsetBytes, Check check);
 
-    CSSDTest& test_;
+    VerificationTotals& totals_;
     BlockVerifier& inner_;
 };
 

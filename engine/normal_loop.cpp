@@ -46,11 +46,11 @@ class NormalTestRun {
 public:
     explicit NormalTestRun(CSSDTest& test)
         : test_(test),
-          depth_(LoopQueueDepth(test)),
+          depth_(LoopQueueDepth(test, test)),
           buffers_(kFirstRead + static_cast<int>(depth_) + 1, depth_),
           verifier_(test),
           mapped_(test, verifier_),
-          reads_(test, buffers_, kFirstRead, mapped_) {}
+          reads_(test, test.timings, buffers_, kFirstRead, mapped_) {}
 
     void Run() {
         try {
@@ -79,7 +79,7 @@ private:
         LoadPreviousPattern();
 
         sectorsAtRoundStart_ = test_.currentStatus->TotalReadSectors;
-        errorBitsAtRoundStart_ = RateErrorBits(test_);
+        errorBitsAtRoundStart_ = RateErrorBits(*test_.currentStatus, test_);
 
         testTimer_.restart();
         batchTimer_.restart();
@@ -125,7 +125,7 @@ private:
                 stop_ = kAbandoned;
                 break;
             }
-            buffers_.Submit(test_, offset_, current_->data(), false);
+            buffers_.Submit(test_, test_.timings, offset_, current_->data(), false);
             offset_ += kBlockBytes;
             submittedEnd_ = offset_;
             ++submitted;
@@ -136,7 +136,7 @@ private:
     }
 
     void CompleteWrite() {
-        writeTicks_ += buffers_.Complete(test_).busyTicks;
+        writeTicks_ += buffers_.Complete(test_, test_.timings).busyTicks;
         writtenInTest_ += kBlockBytes;
         ++blocks_;
     }
@@ -191,7 +191,7 @@ private:
         if (smartLost) test_.abandonRequested = true;  // the test ends itself: a failure
         const CSSDStatus& status = *test_.currentStatus;
         const std::uint64_t sectorsNow = status.TotalReadSectors;
-        const std::uint64_t errorBitsNow = RateErrorBits(test_);
+        const std::uint64_t errorBitsNow = RateErrorBits(*test_.currentStatus, test_);
         CloseRound(test_, stop_, readSpeed_, writeSpeed_, sectorsAtRoundStart_,
                    errorBitsAtRoundStart_);
 

@@ -34,18 +34,18 @@ void AddSectorErrors(const std::uint8_t* data, const std::uint8_t* pattern, std:
     }
 }
 
-BlockErrors ReportErrors(CSSDTest& test, const BlockErrors& errors) {
+BlockErrors ReportErrors(VerificationTotals& totals, const BlockErrors& errors) {
     if (errors.second == 0) return errors;
     Out() << "Verify : " << errors.first << " " << errors.second << std::endl;
-    test.uncorrectableBitErrors += errors.first;
-    test.sectorFailCount += errors.second;
+    totals.uncorrectableBitErrors += errors.first;
+    totals.sectorFailCount += errors.second;
     return errors;
 }
 
 }  // namespace
 
-void FillPattern(CSSDTest& test, std::uint32_t* buffer) {
-    for (std::uint32_t i = 0; i < kBlockWords; ++i) buffer[i] = test.NextPatternWord();
+void FillPattern(PatternSource& source, std::uint32_t* buffer) {
+    for (std::uint32_t i = 0; i < kBlockWords; ++i) buffer[i] = source.NextPatternWord();
 }
 
 BlockErrors CountBitErrors(const std::uint8_t* data, const std::uint8_t* pattern) {
@@ -54,33 +54,36 @@ BlockErrors CountBitErrors(const std::uint8_t* data, const std::uint8_t* pattern
     return errors;
 }
 
-BlockErrors VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern) {
+BlockErrors VerifyBlock(VerificationTotals& totals, const std::uint8_t* data,
+                        const std::uint8_t* pattern) {
     // The usual case, an intact block, costs one comparison pass.
     if (std::memcmp(data, pattern, kBlockBytes) == 0) return {0, 0};
-    return ReportErrors(test, CountBitErrors(data, pattern));
+    return ReportErrors(totals, CountBitErrors(data, pattern));
 }
 
-BlockErrors VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern) {
+BlockErrors VerifyAndClearBlock(VerificationTotals& totals, std::uint8_t* data,
+                                const std::uint8_t* pattern) {
     BlockErrors errors{0, 0};
     for (std::uint32_t offset = 0; offset < kBlockBytes; offset += kSweepBytes) {
         if (std::memcmp(data + offset, pattern + offset, kSweepBytes) != 0)
             AddSectorErrors(data + offset, pattern + offset, kSweepBytes, &errors);
         std::memset(data + offset, 0, kSweepBytes);
     }
-    return ReportErrors(test, errors);
+    return ReportErrors(totals, errors);
 }
 
-std::wstring DumpFileName(int k, const CSSDTest& test) {
-    return platform::JoinPath(FilesFolder(test), L"drive" + std::to_wstring(test.driveNumber) +
-                                                     L"_DumpFile" + std::to_wstring(k) + L".dat");
+std::wstring DumpFileName(int k, const RunSettings& settings) {
+    return platform::JoinPath(FilesFolder(settings),
+                              L"drive" + std::to_wstring(settings.driveNumber) + L"_DumpFile" +
+                                  std::to_wstring(k) + L".dat");
 }
 
-bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
+bool WriteDumpFiles(const RunSettings& settings, const std::uint8_t* currentPattern,
                     const std::uint8_t* previousPattern) {
     const std::uint8_t* patterns[2] = {currentPattern, previousPattern};
     bool written = true;
     for (int k = 1; k <= 2; ++k) {
-        const std::wstring path = DumpFileName(k, test);
+        const std::wstring path = DumpFileName(k, settings);
         const std::string reason = ReplaceFileContents(path, patterns[k - 1], kBlockBytes);
         if (!reason.empty()) {
             OutWide(L"Dump File Write Failed: " + path + L": " + ToWide(reason) + L"\n");
@@ -90,8 +93,8 @@ bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
     return written;
 }
 
-void ReadDumpFile(CSSDTest& test, std::uint8_t* buffer) {
-    std::FILE* file = platform::OpenFile(DumpFileName(1, test), "rb");
+void ReadDumpFile(const RunSettings& settings, std::uint8_t* buffer) {
+    std::FILE* file = platform::OpenFile(DumpFileName(1, settings), "rb");
     if (file == nullptr) {
         const int error = errno;
         throw std::runtime_error("Dump File Open Failed:" + std::to_string(error));

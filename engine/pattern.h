@@ -9,7 +9,7 @@
 #include "engine/test_context.h"
 
 /// Fills the block's 262144 words with the context's next pattern draws.
-void FillPattern(CSSDTest& test, std::uint32_t* buffer);
+void FillPattern(PatternSource& source, std::uint32_t* buffer);
 
 /// (bit errors, error sectors) of one block against its pattern.
 using BlockErrors = std::pair<std::uint32_t, std::uint32_t>;
@@ -19,22 +19,24 @@ BlockErrors CountBitErrors(const std::uint8_t* data, const std::uint8_t* pattern
 
 /// Compares a block with its pattern; on a difference prints "Verify : <bits>
 /// <sectors>" and adds both to the context's totals. Returns what it found.
-BlockErrors VerifyBlock(CSSDTest& test, const std::uint8_t* data, const std::uint8_t* pattern);
+BlockErrors VerifyBlock(VerificationTotals& totals, const std::uint8_t* data,
+                        const std::uint8_t* pattern);
 
 /// VerifyBlock, then zero-fills the data block, in one sweep over it (so a
 /// later transfer that leaves the buffer untouched cannot pass as intact).
-BlockErrors VerifyAndClearBlock(CSSDTest& test, std::uint8_t* data, const std::uint8_t* pattern);
+BlockErrors VerifyAndClearBlock(VerificationTotals& totals, std::uint8_t* data,
+                                const std::uint8_t* pattern);
 
 /// Path of dump file k (1 or 2) of the context's drive.
-std::wstring DumpFileName(int k, const CSSDTest& test);
+std::wstring DumpFileName(int k, const RunSettings& settings);
 
 /// Writes dump file 1 from the current pattern and dump file 2 from the
 /// previous one, each to a temporary name renamed into place. A file that
 /// cannot be written gets one console line saying which and why; true when
 /// both were written.
-bool WriteDumpFiles(CSSDTest& test, const std::uint8_t* currentPattern,
+bool WriteDumpFiles(const RunSettings& settings, const std::uint8_t* currentPattern,
                     const std::uint8_t* previousPattern);
 
 /// Loads dump file 1. Throws "Dump File Open Failed:<errno>" or
 /// "Dump File Read Failed:<bytes read>".
-void ReadDumpFile(CSSDTest& test, std::uint8_t* buffer);
+void ReadDumpFile(const RunSettings& settings, std::uint8_t* buffer);

@@ -75,10 +75,11 @@ class ReadOnlyTestRun {
 public:
     explicit ReadOnlyTestRun(CSSDTest& test)
         : test_(test),
-          buffers_(kFirstRead + static_cast<int>(LoopQueueDepth(test)) + 1, LoopQueueDepth(test)),
+          buffers_(kFirstRead + static_cast<int>(LoopQueueDepth(test, test)) + 1,
+                   LoopQueueDepth(test, test)),
           checker_(test, buffers_[kReference].data(), buffers_[kPrevious].data()),
           mapped_(test, checker_, true),
-          reads_(test, buffers_, kFirstRead, mapped_) {}
+          reads_(test, test.timings, buffers_, kFirstRead, mapped_) {}
 
     void Run() {
         SetUp();
@@ -96,7 +97,7 @@ private:
         ReadDumpFile(test_, buffers_[kReference].data());
         checker_.LoadRecord();
         sectorsAtStart_ = test_.currentStatus->TotalReadSectors;
-        errorBitsAtStart_ = RateErrorBits(test_);
+        errorBitsAtStart_ = RateErrorBits(*test_.currentStatus, test_);
         offset_ = 0;
         Out() << "Start Read Only Test." << std::endl;
     }

@@ -8,16 +8,16 @@ BlockErrors BlockVerifier::VerifyAndClear(std::uint8_t* data, std::int64_t offse
     return errors;
 }
 
-ReadPipeline::ReadPipeline(CSSDTest& test, TransferBuffers& buffers, int firstBuffer,
-                           BlockVerifier& verifier)
-    : test_(test), buffers_(buffers), verifier_(verifier) {
+ReadPipeline::ReadPipeline(DriveSession& session, const RunTimings& timings,
+                           TransferBuffers& buffers, int firstBuffer, BlockVerifier& verifier)
+    : session_(session), timings_(timings), buffers_(buffers), verifier_(verifier) {
     // Taken from the back: the first read goes to firstBuffer.
     for (int i = static_cast<int>(buffers.Depth()); i >= 0; --i)
         idle_.push_back(buffers[firstBuffer + i].data());
 }
 
 std::uint64_t ReadPipeline::Read(std::int64_t offsetBytes) {
-    buffers_.Submit(test_, offsetBytes, idle_.back(), true);
+    buffers_.Submit(session_, timings_, offsetBytes, idle_.back(), true);
     idle_.pop_back();
     if (buffers_.InFlight() < buffers_.Depth()) return 0;
     VerifyHeld();
@@ -43,7 +43,7 @@ void ReadPipeline::VerifyHeld() {
 }
 
 std::uint64_t ReadPipeline::CompleteOne() {
-    const Completion done = buffers_.Complete(test_);
+    const Completion done = buffers_.Complete(session_, timings_);
     held_ = done.buffer;
     heldOffset_ = done.offsetBytes;
     return done.busyTicks;

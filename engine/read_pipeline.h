@@ -29,8 +29,9 @@ public:
 /// complete; with one read in flight that is the order of the Read calls.
 class ReadPipeline {
 public:
-    ReadPipeline(CSSDTest& test, TransferBuffers& buffers, int firstBuffer,
-                 BlockVerifier& verifier);
+    /// The session and the timings are those of the drive read from.
+    ReadPipeline(DriveSession& session, const RunTimings& timings, TransferBuffers& buffers,
+                 int firstBuffer, BlockVerifier& verifier);
 
     /// Queues the read of the block at offsetBytes. Once the queue is full,
     /// verifies and clears the last completed block while the reads run, then
@@ -46,7 +47,8 @@ private:
     void VerifyHeld();
     std::uint64_t CompleteOne();
 
-    CSSDTest& test_;
+    DriveSession& session_;
+    const RunTimings& timings_;
     TransferBuffers& buffers_;
     BlockVerifier& verifier_;
     std::vector<std::uint8_t*> idle_;  // buffers neither read into nor awaiting verification

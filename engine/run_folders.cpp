@@ -2,15 +2,15 @@
 
 #include "platform/process.h"
 
-std::wstring ProgramFolder(const CSSDTest& test) {
-    return test.programFolder.empty() ? platform::ViewerFolder() : test.programFolder;
+std::wstring ProgramFolder(const RunSettings& settings) {
+    return settings.programFolder.empty() ? platform::ViewerFolder() : settings.programFolder;
 }
 
-std::wstring FilesFolder(const CSSDTest& test) {
-    if (!test.filesFolder.empty()) return test.filesFolder;
-    return test.programFolder.empty() ? platform::DataFolder() : test.programFolder;
+std::wstring FilesFolder(const RunSettings& settings) {
+    if (!settings.filesFolder.empty()) return settings.filesFolder;
+    return settings.programFolder.empty() ? platform::DataFolder() : settings.programFolder;
 }
 
-std::wstring PublishFolder(const CSSDTest& test) {
-    return test.sharedFolder.empty() ? platform::SharedFolder() : test.sharedFolder;
+std::wstring PublishFolder(const RunSettings& settings) {
+    return settings.sharedFolder.empty() ? platform::SharedFolder() : settings.sharedFolder;
 }

@@ -3,16 +3,16 @@
 
 #include <string>
 
-#include "engine/test_context.h"
+#include "engine/context_roles.h"
 
 /// The run's program folder, where the viewer is started from:
-/// test.programFolder, else the platform's viewer folder.
-std::wstring ProgramFolder(const CSSDTest& test);
+/// settings.programFolder, else the platform's viewer folder.
+std::wstring ProgramFolder(const RunSettings& settings);
 
-/// The run's files folder: test.filesFolder, else test.programFolder, else
+/// The run's files folder: settings.filesFolder, else settings.programFolder, else
 /// the platform's data folder (the program's folder unless installed).
-std::wstring FilesFolder(const CSSDTest& test);
+std::wstring FilesFolder(const RunSettings& settings);
 
-/// The folder the result log is published to: test.sharedFolder, else the
+/// The folder the result log is published to: settings.sharedFolder, else the
 /// platform's shared folder.
-std::wstring PublishFolder(const CSSDTest& test);
+std::wstring PublishFolder(const RunSettings& settings);

@@ -3,10 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/block_size.h"
 #include "engine/context_roles.h"
-
-constexpr std::uint32_t kBlockBytes = 1048576;
-constexpr std::uint32_t kBatchBlocks = 1024;
 
 /// The test context of one run: its parts by role (see engine/context_roles.h),
 /// joined so that the loops and the run driver hold one object.

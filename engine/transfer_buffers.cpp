@@ -5,9 +5,9 @@
 #include "platform/clock.h"
 #include "platform/drive.h"
 
-std::uint32_t LoopQueueDepth(const CSSDTest& test) {
-    std::uint32_t depth = test.queueDepth;
-    if (depth == 0 && test.drive != nullptr) depth = test.drive->PreferredQueueDepth();
+std::uint32_t LoopQueueDepth(const RunSettings& settings, const DriveSession& session) {
+    std::uint32_t depth = settings.queueDepth;
+    if (depth == 0 && session.drive != nullptr) depth = session.drive->PreferredQueueDepth();
     return std::clamp<std::uint32_t>(depth, 1, kMaxQueueDepth);
 }
 
@@ -30,18 +30,18 @@ TransferBuffers::~TransferBuffers() {
         for (auto& request : requests_) static_cast<void>(request.release());
         return;
     }
-    platform::Drive* const drive = test_ != nullptr ? test_->drive.get() : nullptr;
+    platform::Drive* const drive = session_ != nullptr ? session_->drive.get() : nullptr;
     if (registeredDrive_ != nullptr && registeredDrive_ == drive) drive->UnregisterTransferMemory();
 }
 
 bool TransferBuffers::CancelInFlight() {
     // A closed drive took its transfers with it; otherwise it is the one they ran on.
-    platform::Drive* const drive = test_ != nullptr ? test_->drive.get() : nullptr;
+    platform::Drive* const drive = session_ != nullptr ? session_->drive.get() : nullptr;
     if (inFlight_.empty() || drive == nullptr) return true;
     // One wait for all of them: a hung drive costs the reap time once, not per transfer.
     const std::int64_t frequency = platform::PerformanceFrequency();
     const std::int64_t deadline =
-        platform::PerformanceCounter() + std::int64_t{test_->timings.reapWaitMs} * frequency / 1000;
+        platform::PerformanceCounter() + std::int64_t{timings_->reapWaitMs} * frequency / 1000;
     for (IoRequest* request : inFlight_) {
         const std::int64_t left =
             std::max<std::int64_t>(deadline - platform::PerformanceCounter(), 0);
@@ -52,14 +52,15 @@ bool TransferBuffers::CancelInFlight() {
     return true;
 }
 
-void TransferBuffers::Submit(CSSDTest& test, std::int64_t offsetBytes, std::uint8_t* buffer,
-                             bool isRead) {
-    test_ = &test;
-    if (registeredDrive_ == nullptr && test.drive != nullptr) {
+void TransferBuffers::Submit(DriveSession& session, const RunTimings& timings,
+                             std::int64_t offsetBytes, std::uint8_t* buffer, bool isRead) {
+    session_ = &session;
+    timings_ = &timings;
+    if (registeredDrive_ == nullptr && session.drive != nullptr) {
         // Without a registration the transfers still work, only pinning
         // their pages each time.
-        test.drive->RegisterTransferMemory(memory_.data(), memory_.bytes());
-        registeredDrive_ = test.drive.get();
+        session.drive->RegisterTransferMemory(memory_.data(), memory_.bytes());
+        registeredDrive_ = session.drive.get();
     }
     IoRequest& request = *idle_.back();  // the caller keeps InFlight() below Depth()
     request = IoRequest{};
@@ -67,16 +68,16 @@ void TransferBuffers::Submit(CSSDTest& test, std::int64_t offsetBytes, std::uint
     request.length = kBlockBytes;
     request.isRead = isRead;
     request.buffer = buffer;
-    SubmitIo(test, request);
+    SubmitIo(*session.drive, request);
     idle_.pop_back();
     inFlight_.push_back(&request);
 }
 
-Completion TransferBuffers::Complete(CSSDTest& test) {
+Completion TransferBuffers::Complete(DriveSession& session, const RunTimings& timings) {
     const IoRequest* oldest = nullptr;
     for (const IoRequest* request : inFlight_)
         if (oldest == nullptr || request->submitTicks < oldest->submitTicks) oldest = request;
-    IoRequest& done = WaitIo(test, oldest);
+    IoRequest& done = WaitIo(*session.drive, timings.completionWaitMs, oldest);
     // The drive was busy from the earliest start among the transfers in flight
     // (this one included) or from the last completion, whichever came later.
     std::int64_t busySince = done.submitTicks;

@@ -9,14 +9,14 @@
 
 #include "engine/aligned_buffer.h"
 #include "engine/block_io.h"
-#include "engine/test_context.h"
+#include "engine/context_roles.h"
 
 /// Deepest queue the loops keep: transfers in flight at once.
 constexpr std::uint32_t kMaxQueueDepth = 64;
 
 /// The transfers a loop keeps in flight: the operator's --queue-depth, else
 /// the drive's own choice, else one; always 1 to kMaxQueueDepth.
-std::uint32_t LoopQueueDepth(const CSSDTest& test);
+std::uint32_t LoopQueueDepth(const RunSettings& settings, const DriveSession& session);
 
 /// A completed transfer, as TransferBuffers::Complete returns it.
 struct Completion {
@@ -49,12 +49,15 @@ public:
     std::uint32_t InFlight() const { return static_cast<std::uint32_t>(inFlight_.size()); }
 
     /// Starts a 1 MiB read into or write from `buffer` (one of these buffers)
-    /// at offsetBytes; needs InFlight() < Depth(). Throws as SubmitIo does.
-    void Submit(CSSDTest& test, std::int64_t offsetBytes, std::uint8_t* buffer, bool isRead);
+    /// at offsetBytes on the session's drive; needs InFlight() < Depth().
+    /// Throws as SubmitIo does. The session and the timings must outlive
+    /// these buffers: their end reaps the transfers still in flight.
+    void Submit(DriveSession& session, const RunTimings& timings, std::int64_t offsetBytes,
+                std::uint8_t* buffer, bool isRead);
 
     /// Waits for the next completion (WaitIo); throws as WaitIo does, and the
     /// transfer then counts as in flight until the buffers go.
-    Completion Complete(CSSDTest& test);
+    Completion Complete(DriveSession& session, const RunTimings& timings);
 
     /// Start of the lowest write in flight (a failed one included), or -1.
     std::int64_t LowestWriteInFlight() const;
@@ -69,6 +72,7 @@ private:
     std::vector<IoRequest*> idle_;      // free for the next transfer
     std::vector<IoRequest*> inFlight_;  // submitted, completion not yet returned
     platform::Drive* registeredDrive_ = nullptr;
-    CSSDTest* test_ = nullptr;
+    DriveSession* session_ = nullptr;  // the drive of the last transfer, if still open
+    const RunTimings* timings_ = nullptr;
     std::int64_t lastCompleteTicks_ = 0;  // where the busy time counted so far ends
 };

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test.currentStatus->DriveNumber = 250;
     test.resultLogPath = std::wstring(path.begin(), path.end());
     try {
-        RestoreErrorCounters(test);
+        RestoreErrorCounters(test, *test.currentStatus, test);
     } catch (const std::exception&) {
         // "getline unknown error" or the conversion failure: the run stops there.
     }

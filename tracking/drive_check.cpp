@@ -77,9 +77,9 @@ bool TrackedCountersDiffer(const CSSDStatus& previous, const CSSDStatus& current
            before->UncorrectableReadErrors != now->UncorrectableReadErrors;
 }
 
-std::uint64_t RateErrorBits(const CSSDTest& test) {
-    return test.currentStatus->ReportsFlashErrorBits() ? test.currentStatus->TotalErrorBitsFromFlash
-                                                       : test.uncorrectableBitErrors;
+std::uint64_t RateErrorBits(const CSSDStatus& status, const VerificationTotals& totals) {
+    return status.ReportsFlashErrorBits() ? status.TotalErrorBitsFromFlash
+                                          : totals.uncorrectableBitErrors;
 }
 
 double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
@@ -99,7 +99,7 @@ bool UpdateDriveStatus(CSSDTest& test) {
         test.smartFailureSaid = true;
     }
     const bool changed = TrackedCountersDiffer(*test.previousStatus, *test.currentStatus);
-    test.calculatedRber =
-        RawBitErrorRate(RateErrorBits(test), test.currentStatus->TotalReadSectors);
+    test.calculatedRber = RawBitErrorRate(RateErrorBits(*test.currentStatus, test),
+                                          test.currentStatus->TotalReadSectors);
     return changed;
 }

@@ -32,7 +32,7 @@ bool TrackedCountersDiffer(const CSSDStatus& previous, const CSSDStatus& current
 
 /// The error bits the bit error rates count: the drive's flash error bits
 /// where it reports them, else the bit errors this tool found (host-visible).
-std::uint64_t RateErrorBits(const CSSDTest& test);
+std::uint64_t RateErrorBits(const CSSDStatus& status, const VerificationTotals& totals);
 
 /// Flash error bits per bit read: errorBits / (readSectors x 4096), the
 /// counters converted as unsigned values; NaN or +inf when readSectors is 0.

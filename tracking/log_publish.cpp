@@ -23,5 +23,5 @@ void PublishResultLog(CSSDTest& test) {
         if (!reason.empty()) OutWide(reason + L"\n");  // the system's reason on a line of its own
     }
 
-    OpenLogStream(test);
+    OpenLogStream(test, *test.currentStatus);
 }

@@ -82,7 +82,7 @@ std::string WriteLogText(CSSDTest& test, const std::string& text) {
     test.resultLog.close();
     test.resultLog.clear();
     if (!sizeError) std::filesystem::resize_file(path, sizeBefore, sizeError);
-    OpenLogStream(test);
+    OpenLogStream(test, *test.currentStatus);
     return SystemReason(error);
 }
 
@@ -140,13 +140,13 @@ std::string ResultHeader(const CSSDStatus& status) {
     return header;
 }
 
-void OpenLogStream(CSSDTest& test) {
-    if (!UsableLogFileName(LogFileName(*test.currentStatus))) {
-        test.resultLog.setstate(std::ios_base::failbit);
+void OpenLogStream(ResultLogFile& log, const CSSDStatus& status) {
+    if (!UsableLogFileName(LogFileName(status))) {
+        log.resultLog.setstate(std::ios_base::failbit);
         return;
     }
-    test.resultLog.open(platform::FilePath(test.resultLogPath), true);
-    test.resultLog.imbue(std::locale::classic());
+    log.resultLog.open(platform::FilePath(log.resultLogPath), true);
+    log.resultLog.imbue(std::locale::classic());
 }
 
 void OpenResultLog(CSSDTest& test) {
@@ -155,10 +155,11 @@ void OpenResultLog(CSSDTest& test) {
     if (!UsableLogFileName(LogFileName(*test.currentStatus)))
         throw std::runtime_error("could not open LogFile");
 
-    RestoreErrorCounters(test);
+    RestoreErrorCounters(test, *test.currentStatus, test);
+    UpdateDriveStatus(test);
 
     const bool existed = platform::PathExists(test.resultLogPath);
-    OpenLogStream(test);
+    OpenLogStream(test, *test.currentStatus);
     if (!test.resultLog.good()) throw std::runtime_error("could not open LogFile");
     if (existed) return;  // continue the old log without a header
 
@@ -175,35 +176,35 @@ void OpenResultLog(CSSDTest& test) {
         std::filesystem::remove(platform::FilePath(test.resultLogPath), ignored);
         throw std::runtime_error("Log Write Failed: " + reason);
     }
-    RunGaugeLens(test);
+    RunGaugeLens(test, test);
 }
 
-void RestoreErrorCounters(CSSDTest& test) {
-    if (!platform::PathExists(test.resultLogPath)) {
-        test.uncorrectableBitErrors = 0;
-        test.sectorFailCount = 0;
+void RestoreErrorCounters(ResultLogFile& log, const CSSDStatus& status,
+                          VerificationTotals& totals) {
+    if (!platform::PathExists(log.resultLogPath)) {
+        totals.uncorrectableBitErrors = 0;
+        totals.sectorFailCount = 0;
     } else {
-        std::ifstream in(platform::FilePath(test.resultLogPath), std::ios_base::binary);
+        std::ifstream in(platform::FilePath(log.resultLogPath), std::ios_base::binary);
         std::string last;
         bool tailCut = false;
         if (!in.is_open() || !ReadLastCompleteLine(in, &last, &tailCut))
             throw std::runtime_error("getline unknown error");
-        test.logTailCut = tailCut;
+        log.logTailCut = tailCut;
 
         // Each field runs to the next comma; the last one to the next comma or
         // the end of the line. A field that finds the line exhausted is missing.
         std::istringstream fields(last);
-        const std::string statusRow = test.currentStatus->GetCSVRow();
+        const std::string statusRow = status.GetCSVRow();
         const auto statusColumns =
             static_cast<std::size_t>(std::count(statusRow.begin(), statusRow.end(), ',')) + 1;
         std::vector<std::string> field(statusColumns + kRateColumns + 2);
         for (auto& f : field) {
             if (!std::getline(fields, f, ',')) throw std::runtime_error("getline unknown error");
         }
-        test.uncorrectableBitErrors = ParseCounter(field[field.size() - 2]);
-        test.sectorFailCount = ParseCounter(field[field.size() - 1]);
+        totals.uncorrectableBitErrors = ParseCounter(field[field.size() - 2]);
+        totals.sectorFailCount = ParseCounter(field[field.size() - 1]);
     }
-    UpdateDriveStatus(test);
 }
 
 void AppendResult(CSSDTest& test, double readSpeed, double writeSpeed, double lastRoundRber) {

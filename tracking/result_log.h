@@ -15,10 +15,10 @@ std::wstring ResultLogName(const CSSDStatus& status, const std::wstring& folder)
 /// restore failures and "Log Write Failed: <reason>" (the new log is removed).
 void OpenResultLog(CSSDTest& test);
 
-/// Restores uncorrectableBitErrors and sectorFailCount from the log's last
-/// complete line; a last line without its line end (cut short) is skipped and
-/// noted in logTailCut.
-void RestoreErrorCounters(CSSDTest& test);
+/// Restores uncorrectableBitErrors and sectorFailCount from the last complete
+/// line of the log at resultLogPath, whose status columns are `status`'s; a last line without its
+/// line end (cut short) is skipped and noted in logTailCut.
+void RestoreErrorCounters(ResultLogFile& log, const CSSDStatus& status, VerificationTotals& totals);
 
 /// Appends one data line (status row and the ten result columns) and flushes,
 /// closing a cut last line first. When that fails, the log is cut back, "Log
@@ -37,4 +37,4 @@ std::string ResultHeader(const CSSDStatus& status);
 
 /// Opens (or reopens) the log stream for appending at resultLogPath, shared,
 /// writing lines with CR LF ends.
-void OpenLogStream(CSSDTest& test);
+void OpenLogStream(ResultLogFile& log, const CSSDStatus& status);

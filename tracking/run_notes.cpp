@@ -40,8 +40,7 @@ void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::Tra
     TraceNote(level, "test end: " + Position(test) + ", " + oneLine);
 }
 
-std::string RunSummaryLine(const CSSDTest& test) {
-    const RunFigures figures = BuildRunFigures(test, std::time(nullptr));
+std::string RunSummaryLine(const RunFigures& figures) {
     const double terabytes = static_cast<double>(figures.bytesWritten) / 1e12;
     char text[512];
     std::snprintf(text, sizeof text,

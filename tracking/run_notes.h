@@ -5,6 +5,7 @@
 
 #include "engine/test_context.h"
 #include "platform/process.h"
+#include "tracking/run_figures.h"
 
 /// Notes the start of a test: drive, serial, test, round, erase count.
 void NoteTestStart(const CSSDTest& test, bool readOnly);
@@ -21,4 +22,4 @@ void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::Tra
 /// bit errors 0, failed sectors 0, read 812.3 MB/s, write 640.1 MB/s": what
 /// this run did; bit errors and failed sectors are the tool's own counts, and
 /// the speeds are mean device speeds.
-std::string RunSummaryLine(const CSSDTest& test);
+std::string RunSummaryLine(const RunFigures& figures);

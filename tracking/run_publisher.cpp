@@ -29,7 +29,7 @@ std::wstring SerialLogName(const CSSDStatus& status, const std::wstring& folder)
 }
 
 RunPublisher::RunPublisher(CSSDTest& test) : test_(test) {
-    test_.runObserver = [this](CSSDTest&, RunMoment moment) { OnMoment(moment); };
+    test_.runObserver = [this](RunMoment moment) { OnMoment(moment); };
 }
 
 RunPublisher::~RunPublisher() { test_.runObserver = nullptr; }

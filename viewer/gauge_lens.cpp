@@ -69,25 +69,25 @@ void EndStartedViewer(platform::ViewerProcess* process, const RunTimings& timing
 
 }  // namespace
 
-std::wstring GaugeLensPath(const CSSDTest& test) {
-    return platform::JoinPath(ProgramFolder(test), kGaugeLensFileName);
+std::wstring GaugeLensPath(const RunSettings& settings) {
+    return platform::JoinPath(ProgramFolder(settings), kGaugeLensFileName);
 }
 
-void RunGaugeLens(CSSDTest& test) {
-    if (!test.viewerEnabled) return;
+void RunGaugeLens(const RunSettings& settings, const StatusTrack& status) {
+    if (!settings.viewerEnabled) return;
     for (int attempt = 0; attempt < kGaugeLensAttempts; ++attempt) {
-        if (RunGaugeLensOnce(test)) return;
+        if (RunGaugeLensOnce(settings, status)) return;
     }
     Out() << "RunGaugeLens Failed." << std::endl;
 }
 
-bool RunGaugeLensOnce(CSSDTest& test) {
-    const std::wstring viewerPath = GaugeLensPath(test);
+bool RunGaugeLensOnce(const RunSettings& settings, const StatusTrack& status) {
+    const std::wstring viewerPath = GaugeLensPath(settings);
     platform::NamedMutex* mutex = platform::CreateNamedMutex(kGaugeLensMutexName);
     if (mutex == nullptr) throw std::runtime_error("CreateMutex Failed");
     OutWide(L"Waiting Viewer : " + viewerPath + L"\n");
 
-    const RunTimings& timing = test.timings;
+    const RunTimings& timing = settings.timings;
     if (platform::WaitNamedMutex(mutex, timing.viewerMutexWaitMs) !=
         platform::MutexWait::Acquired) {
         platform::ReleaseAndCloseMutex(mutex);
@@ -99,7 +99,7 @@ bool RunGaugeLensOnce(CSSDTest& test) {
     platform::ViewerProcess* process = platform::StartInNewConsole(viewerPath);
     platform::ConsoleWindow* window = FindViewerWindow(viewerPath, process, timing);
     if (window != nullptr) {
-        if (!SendGaugeLensKeys(window, test)) {
+        if (!SendGaugeLensKeys(window, settings)) {
             Out() << "GaugeLens Not In Front, Keys Not Sent" << std::endl;
             EndStartedViewer(process, timing);
             platform::CloseViewerProcess(process);
@@ -113,5 +113,5 @@ bool RunGaugeLensOnce(CSSDTest& test) {
     }
     platform::CloseViewerProcess(process);
     platform::ReleaseAndCloseMutex(mutex);
-    return CaptureGaugeLensOutput(test);
+    return CaptureGaugeLensOutput(settings, status);
 }

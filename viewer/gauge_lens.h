@@ -6,26 +6,27 @@
 #include <string>
 #include <vector>
 
-#include "engine/test_context.h"
+#include "engine/context_roles.h"
 #include "platform/viewer_host.h"
 
 /// File name of the companion viewer in the program's folder.
 extern const std::wstring kGaugeLensFileName;
 
-/// The waits and delays of the attempts are those of test.timings.
+/// The waits and delays of the attempts are those of settings.timings.
 
 /// Up to three capture attempts; prints "RunGaugeLens Failed." when all fail.
-void RunGaugeLens(CSSDTest& test);
+void RunGaugeLens(const RunSettings& settings, const StatusTrack& status);
 /// One attempt; true only when both CSV files were filed.
-bool RunGaugeLensOnce(CSSDTest& test);
+bool RunGaugeLensOnce(const RunSettings& settings, const StatusTrack& status);
 /// Sends the four key batches to the viewer's window. False, after the batch
 /// that could not be sent, when the window was not in front or not every key
 /// went out: the keys may have reached another window.
-bool SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test);
+bool SendGaugeLensKeys(platform::ConsoleWindow* window, const RunSettings& settings);
 /// Clipboard text to the data file, then the two moves; true when both moved.
-bool CaptureGaugeLensOutput(CSSDTest& test);
+bool CaptureGaugeLensOutput(const RunSettings& settings, const StatusTrack& status);
 /// The same with a given capture time (for tests).
-bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& now);
+bool CaptureGaugeLensOutputAt(const RunSettings& settings, const StatusTrack& status,
+                              const boost::posix_time::ptime& now);
 
 /// The four key batches for a drive number: every decimal digit of the number,
 /// Enter, "2", Enter, "3", Enter; Alt+Space; E, S; Enter, "4", Enter, "0", Enter.
@@ -35,4 +36,4 @@ std::vector<std::vector<platform::KeyEvent>> GaugeLensKeyBatches(std::uint32_t d
 std::wstring GaugeLensTimeStamp(const boost::posix_time::ptime& time);
 
 /// Path of the viewer: the run's program folder and the viewer's file name.
-std::wstring GaugeLensPath(const CSSDTest& test);
+std::wstring GaugeLensPath(const RunSettings& settings);

@@ -44,11 +44,12 @@ std::wstring GaugeLensTimeStamp(const boost::posix_time::ptime& time) {
     return text;
 }
 
-bool CaptureGaugeLensOutput(CSSDTest& test) {
-    return CaptureGaugeLensOutputAt(test, LocalTimeNow());
+bool CaptureGaugeLensOutput(const RunSettings& settings, const StatusTrack& status) {
+    return CaptureGaugeLensOutputAt(settings, status, LocalTimeNow());
 }
 
-bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& now) {
+bool CaptureGaugeLensOutputAt(const RunSettings& settings, const StatusTrack& status,
+                              const boost::posix_time::ptime& now) {
     const std::wstring stamp = GaugeLensTimeStamp(now);
 
     std::string text;
@@ -62,14 +63,14 @@ bool CaptureGaugeLensOutputAt(CSSDTest& test, const boost::posix_time::ptime& no
             break;
     }
 
-    const std::wstring folder = FilesFolder(test);
-    const std::wstring drive = L"drive" + std::to_wstring(test.driveNumber) + L"_";
+    const std::wstring folder = FilesFolder(settings);
+    const std::wstring drive = L"drive" + std::to_wstring(settings.driveNumber) + L"_";
     const std::wstring filed = platform::JoinPath(folder, drive + stamp);
     WriteDataFile(filed + L"_data.txt", text);
 
     // A serial is drive text: a path separator in it must not lead the move
     // out of the program's folder.
-    const std::wstring written = drive + ToWide(FileNameText(test.currentStatus->SerialNumber));
+    const std::wstring written = drive + ToWide(FileNameText(status.currentStatus->SerialNumber));
     if (!FileViewerOutput(written + L"_bank.csv", filed + L"_bank.csv", L"MoveFile1 Failed!"))
         return false;
     return FileViewerOutput(written + L"_block.csv", filed + L"_block.csv", L"MoveFile2 Failed!");

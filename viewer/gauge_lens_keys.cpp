@@ -56,11 +56,11 @@ std::vector<KeyBatch> GaugeLensKeyBatches(std::uint32_t driveNumber) {
     return batches;
 }
 
-bool SendGaugeLensKeys(platform::ConsoleWindow* window, CSSDTest& test) {
-    const RunTimings& timing = test.timings;
+bool SendGaugeLensKeys(platform::ConsoleWindow* window, const RunSettings& settings) {
+    const RunTimings& timing = settings.timings;
     const std::uint32_t delaysMs[4] = {0, timing.keyMenuDelayMs, timing.keySelectDelayMs,
                                        timing.keyMenuDelayMs};
-    const std::vector<KeyBatch> batches = GaugeLensKeyBatches(test.driveNumber);
+    const std::vector<KeyBatch> batches = GaugeLensKeyBatches(settings.driveNumber);
     for (std::size_t i = 0; i < batches.size(); ++i) {
         if (delaysMs[i] > 0) platform::SleepMs(delaysMs[i]);
         // Keys typed anywhere but the viewer would select and file another

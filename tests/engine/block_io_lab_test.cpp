@@ -27,7 +27,7 @@ std::string Open(CSSDTest& test, std::uint32_t driveNumber = 1, std::string* pri
     const OutputCapture output;
     std::string failure;
     try {
-        OpenDrive(test);
+        OpenDrive(test, test);
     } catch (const std::exception& error) {
         failure = error.what();
     }
@@ -44,8 +44,8 @@ std::string TransferBlock(CSSDTest& test, int mib, bool isRead) {
     request.isRead = isRead;
     request.buffer = buffer.data();
     try {
-        SubmitIo(test, request);
-        IoRequest& done = WaitIo(test, nullptr);
+        SubmitIo(*test.drive, request);
+        IoRequest& done = WaitIo(*test.drive, test.timings.completionWaitMs, nullptr);
         EXPECT_EQ(&done, &request);
         EXPECT_GE(done.completeTicks, done.submitTicks);
     } catch (const std::exception& failure) {
@@ -118,11 +118,12 @@ TEST(BlockIo, ATransferThatNeverCompletesTimesOutAndEveryTransferInFlightIsReape
     // own time-out (after which they would be leaked).
     auto buffers = std::make_unique<TransferBuffers>(4, 4);
     for (int block = 0; block < 4; ++block)
-        buffers->Submit(test, block * std::int64_t{kBlockBytes}, (*buffers)[block].data(), true);
-    buffers->Complete(test);
+        buffers->Submit(test, test.timings, block * std::int64_t{kBlockBytes},
+                        (*buffers)[block].data(), true);
+    buffers->Complete(test, test.timings);
     const mmtimer waited;
     try {
-        for (int i = 0; i < 3; ++i) buffers->Complete(test);
+        for (int i = 0; i < 3; ++i) buffers->Complete(test, test.timings);
         ADD_FAILURE() << "a stalled transfer completed";
     } catch (const std::runtime_error& failure) {
         EXPECT_STREQ(failure.what(),

@@ -71,11 +71,12 @@ public:
     int opens = 0;
 };
 
-std::string Failure(void (*step)(CSSDTest&), CSSDTest& test) {
+template <typename Session>
+std::string Failure(void (*step)(const RunSettings&, Session&), CSSDTest& test) {
     const OutputCapture quiet;
     std::string failure;
     try {
-        step(test);
+        step(test, test);
     } catch (const std::exception& error) {
         failure = error.what();
     }
@@ -105,7 +106,7 @@ TEST(DriveSource, TheSourcesGuardRefusesWithTheOperatorsMessageAndItsReason) {
     EXPECT_EQ(Failure(GuardDrive, test), "");
     source.guard = {true, true, "memory0: partition table"};
     try {
-        GuardDrive(test);
+        GuardDrive(test, test);
         ADD_FAILURE() << "not refused";
     } catch (const DriveRefusal& refusal) {
         EXPECT_EQ(RefusalText(refusal), "Drive contains partitions\nmemory0: partition table");
@@ -146,8 +147,9 @@ TEST(DriveSource, EveryTransferInFlightIsCancelledBeforeTheirMemoryIsUnregistere
     {
         TransferBuffers buffers(3, 3);
         for (int i = 0; i < 3; ++i)
-            buffers.Submit(test, i * std::int64_t{kBlockBytes}, buffers[i].data(), true);
-        EXPECT_THROW(buffers.Complete(test), std::runtime_error);
+            buffers.Submit(test, test.timings, i * std::int64_t{kBlockBytes}, buffers[i].data(),
+                           true);
+        EXPECT_THROW(buffers.Complete(test, test.timings), std::runtime_error);
     }
     CloseDrive(test);
     EXPECT_EQ(source.calls,

@@ -48,21 +48,22 @@ TEST(ReadPipeline, VerifiesEachBlockOnceWithItsOffsetAndABatchOnlyItsOwnBlocksAt
     test.driveNumber = 1;
     {
         const OutputCapture quiet;
-        OpenDrive(test);
+        OpenDrive(test, test);
     }
     {
         TransferBuffers writer(1);
         for (std::uint8_t block = 0; block < 8; ++block) {
             std::fill(writer[0].data(), writer[0].data() + kBlockBytes, block + 1);
-            writer.Submit(test, std::int64_t{block} * kBlockBytes, writer[0].data(), false);
-            writer.Complete(test);
+            writer.Submit(test, test.timings, std::int64_t{block} * kBlockBytes, writer[0].data(),
+                          false);
+            writer.Complete(test, test.timings);
         }
     }
 
     for (std::uint32_t depth : {1u, 3u}) {
         TransferBuffers buffers(static_cast<int>(depth) + 2, depth);
         RecordingVerifier verifier;
-        ReadPipeline reads(test, buffers, 1, verifier);
+        ReadPipeline reads(test, test.timings, buffers, 1, verifier);
         for (std::int64_t block : {0, 1, 2, 3, 4}) reads.Read(block * kBlockBytes);
         const std::size_t verifiedEarly = verifier.checks.size();
         reads.Finish();

@@ -91,14 +91,14 @@ protected:
         test.viewerEnabled = false;
         {
             const OutputCapture quiet;
-            OpenDrive(test);
+            OpenDrive(test, test);
         }
         const std::string logPath = LogPath();
         test.resultLogPath = std::wstring(logPath.begin(), logPath.end());
-        OpenLogStream(test);
+        OpenLogStream(test, *test.currentStatus);
         EXPECT_TRUE(test.resultLog.good());
         test.patternGenerator.seed(kSeed);
-        test.interruptPoll = [this](CSSDTest& t) { return Poll(t); };
+        test.interruptPoll = [this, &test] { return Poll(test); };
         return test;
     }
 

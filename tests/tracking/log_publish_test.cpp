@@ -18,7 +18,7 @@ class PublishResultLogTest : public NamedLogFixture {
 protected:
     PublishResultLogTest() : NamedLogFixture(4, "KVT 32") {}
     void SetUp() override {
-        OpenLogStream(test);
+        OpenLogStream(test, *test.currentStatus);
         ASSERT_TRUE(test.resultLog.good());
     }
     std::filesystem::path SharedFolder() const { return home.path() / "My Dropbox" / "Public"; }

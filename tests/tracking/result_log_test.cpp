@@ -57,7 +57,7 @@ protected:
     // Runs the restore and returns its failure message, or "" on success.
     std::string Restore() {
         try {
-            RestoreErrorCounters(test);
+            RestoreErrorCounters(test, *test.currentStatus, test);
         } catch (const std::exception& failure) {
             return failure.what();
         }
@@ -149,7 +149,7 @@ protected:
 
 TEST_F(AppendResultTest, AppendsStatusRowAndTenResultsInPlainFormEndingInCrLf) {
     WriteBytes(LogFile(), "old line\r\n");
-    OpenLogStream(test);
+    OpenLogStream(test, *test.currentStatus);
     ASSERT_TRUE(test.resultLog.good());
     test.calculatedRber = 0.0001;
     test.uncorrectableBitErrors = 7;
@@ -177,7 +177,7 @@ TEST_F(AppendResultTest, ModelWithAPathSeparatorOpensNoFile) {
         test.currentStatus->Model = model;
         test.resultLogPath = ResultLogName(*test.currentStatus, scratch.wide());
         test.resultLog.clear();
-        OpenLogStream(test);
+        OpenLogStream(test, *test.currentStatus);
         EXPECT_TRUE(test.resultLog.fail()) << model;
         EXPECT_FALSE(test.resultLog.is_open()) << model;
         EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "drive1_A")) << model;

@@ -89,7 +89,7 @@ TEST_F(SharedCopyTest, AnotherDrivesCopyIsKeptAndTheMoveIsSaidOnce) {
         publisher.Start();
         test.errorMap.Note(0, 3, 1);  // a round with errors in its first block
         WriteErrorMapRound(test, true);
-        test.runObserver(test, RunMoment::kRoundEnd);
+        test.runObserver(RunMoment::kRoundEnd);
         publisher.End(RunState::kFinished, "");
     }
     EXPECT_EQ(test.sharedLogName, (shared.path() / "drive1_KV 256_MINE.csv").wstring());

@@ -42,7 +42,7 @@ TEST_F(GaugeLensCapture, FilesTextAndBothViewerFilesUnderTheTimeStamp) {
     WriteViewerFiles();
 
     const OutputCapture output;
-    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, test_, at_));
     EXPECT_EQ(output.Text(), "");
 
     // Every line feed is stored as CR LF, and the text's NUL comes along.
@@ -58,13 +58,13 @@ TEST_F(GaugeLensCapture, SecondCaptureInTheSameSecondOverwritesTextAndKeepsFiled
     UseDrive(41);
     ASSERT_TRUE(platform::posix::WriteClipboardText("first"));
     WriteViewerFiles();
-    ASSERT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    ASSERT_TRUE(CaptureGaugeLensOutputAt(test_, test_, at_));
 
     ASSERT_TRUE(platform::posix::WriteClipboardText("second"));
     WriteBytes(Prefix() + serial_ + "_bank.csv", "new bank\n");
     WriteBytes(Prefix() + serial_ + "_block.csv", "new block\n");
     const OutputCapture output;
-    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, test_, at_));
     const std::string before = Prefix() + serial_ + "_bank.csv";
     EXPECT_EQ(output.Text(),
               before + " -> " + Filed("20100823T140509", "_bank.csv") + "\nMoveFile1 Failed!\n");
@@ -80,7 +80,7 @@ TEST_F(GaugeLensCapture, MissingBlockFileFailsTheSecondMove) {
     WriteBytes(Prefix() + serial_ + "_bank.csv", "bank\n");
 
     const OutputCapture output;
-    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, test_, at_));
     EXPECT_EQ(output.Text(), Prefix() + serial_ + "_block.csv -> " +
                                  Filed("20100823T140509", "_block.csv") + "\nMoveFile2 Failed!\n");
     EXPECT_TRUE(Exists(Filed("20100823T140509", "_bank.csv")));
@@ -92,7 +92,7 @@ TEST_F(GaugeLensCapture, ASerialWithPathSeparatorsNamesFilesInTheFolder) {
     ASSERT_TRUE(platform::posix::WriteClipboardText("text"));
     WriteBytes(Prefix() + ".._" + serial_ + "_bank.csv", "bank\n");
     WriteBytes(Prefix() + ".._" + serial_ + "_block.csv", "block\n");
-    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, test_, at_));
     EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_bank.csv")), "bank\n");
 }
 
@@ -100,13 +100,13 @@ TEST_F(GaugeLensCapture, NoClipboardTextFilesNothingEmptyTextFilesOneNulByte) {
     UseDrive(44);
     WriteViewerFiles();
     OutputCapture output;
-    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_FALSE(CaptureGaugeLensOutputAt(test_, test_, at_));
     EXPECT_EQ(output.Take(), "ClipBoard Open Failed!\n");
     EXPECT_TRUE(FiledCaptures().empty());
     EXPECT_TRUE(Exists(Prefix() + serial_ + "_bank.csv"));
 
     ASSERT_TRUE(platform::posix::WriteClipboardText(""));
-    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, at_));
+    EXPECT_TRUE(CaptureGaugeLensOutputAt(test_, test_, at_));
     EXPECT_EQ(ReadBytes(Filed("20100823T140509", "_data.txt")), std::string(1, '\0'));
 }
 

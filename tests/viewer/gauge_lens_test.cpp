@@ -26,7 +26,7 @@ using GaugeLensRun = ViewerFixture;
 TEST_F(GaugeLensRun, ViewerOperatedByKeysIsCapturedAtTheFirstAttempt) {
     UseDrive(12);  // two digits: both must reach the viewer
     OutputCapture output;
-    RunGaugeLens(test_);
+    RunGaugeLens(test_, test_);
     const std::string out = output.Take();
 
     EXPECT_EQ(out, "Waiting Viewer : " + ViewerPath() + "\n");
@@ -52,7 +52,7 @@ TEST_F(GaugeLensRun, ViewerWithoutBankFileFailsThreeAttemptsAndTheRunGoesOn) {
     UseDrive(45);
     setenv("GAUGELENS_STANDIN_NO_BANK", "1", 1);
     OutputCapture output;
-    RunGaugeLens(test_);
+    RunGaugeLens(test_, test_);
     const std::string out = output.Take();
 
     EXPECT_EQ(Occurrences(out, "Waiting Viewer : "), 3);
@@ -112,7 +112,7 @@ TEST_F(GaugeLensRun, ViewerThatNeverEndsIsTerminatedAndTheCaptureGoesOn) {
     setenv("GAUGELENS_STANDIN_HANG", "1", 1);
     test_.timings.viewerEndWaitMs = 300;
     OutputCapture output;
-    const bool filed = RunGaugeLensOnce(test_);
+    const bool filed = RunGaugeLensOnce(test_, test_);
     const std::string out = output.Take();
 
     EXPECT_TRUE(filed);
@@ -128,7 +128,7 @@ TEST_F(GaugeLensRun, ViewerThatNeverStartsLeavesNoWindowAndNoCapture) {
     test_.timings.viewerStartDelayMs =
         1000;  // time enough for its console to close, even when busy
     const OutputCapture output;
-    EXPECT_FALSE(RunGaugeLensOnce(test_));
+    EXPECT_FALSE(RunGaugeLensOnce(test_, test_));
     EXPECT_EQ(output.Text(), "Waiting Viewer : " + ViewerPath() +
                                  "\nTarget Window Not Found\nClipBoard Open Failed!\n");
 }
@@ -139,7 +139,7 @@ TEST_F(GaugeLensRun, BusyMutexWithoutViewerReportsItNotFound) {
     ASSERT_EQ(platform::WaitNamedMutex(other, 0), platform::MutexWait::Acquired);
     test_.timings.viewerMutexWaitMs = 200;
     const OutputCapture output;
-    EXPECT_FALSE(RunGaugeLensOnce(test_));
+    EXPECT_FALSE(RunGaugeLensOnce(test_, test_));
     EXPECT_EQ(output.Text(), "Waiting Viewer : " + ViewerPath() +
                                  "\nWait TimeOut! Retrying.\nGaugeLens Not Found\n");
     platform::ReleaseAndCloseMutex(other);
@@ -175,7 +175,7 @@ TEST_F(GaugeLensRun, MutexHeldElsewhereBeyondTheMutexWaitClosesItsViewerAndRetri
 
     const auto start = std::chrono::steady_clock::now();
     OutputCapture output;
-    RunGaugeLens(test_);
+    RunGaugeLens(test_, test_);
     const std::string out = output.Take();
     const auto waited = std::chrono::steady_clock::now() - start;
 

@@ -82,7 +82,7 @@ CHECK_CASE(SessionEndStopsTheTestAsCtrlCAndItsRecordsAreTrue) {
     test.resultLogPath = scratch.File(L"result.csv");
 
     int polls = 0;
-    test.interruptPoll = [&](CSSDTest& polled) {
+    test.interruptPoll = [&] {
         if (++polls == 2) {  // one block written
             const HWND window = FindWindowW(platform::win32::kShutdownWindowClass, nullptr);
             EXPECT_TRUE(window != nullptr);
@@ -90,15 +90,15 @@ CHECK_CASE(SessionEndStopsTheTestAsCtrlCAndItsRecordsAreTrue) {
             PostMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
             for (int i = 0; i < 500 && platform::StopRequest().empty(); ++i) Sleep(10);
         }
-        return CheckInterrupt(polled);
+        return CheckInterrupt(test, *test.currentStatus);
     };
 
     OutputCapture output;
     platform::CatchStopRequests(true);
     platform::BeginUnattendedTest(test.driveNumber);
     try {
-        OpenDrive(test);
-        OpenLogStream(test);
+        OpenDrive(test, test);
+        OpenLogStream(test, *test.currentStatus);
         NormalTest(test);
     } catch (const std::exception& error) {
         wincheck::Fail(__FILE__, __LINE__, error.what());
