@@ -14,6 +14,7 @@
 #include "platform/unattended.h"
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
+#include "tracking/round_recorder.h"
 #include "tracking/run_notes.h"
 #include "tracking/run_publisher.h"
 
@@ -64,6 +65,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
     test.readOnly = readOnly;
     if (test.outputs.toolVersion.empty()) test.outputs.toolVersion = BuildVersion();
     RunPublisher publisher(test);  // the status file, metrics and progress line
+    RoundRecorder recorder(test);  // SMART, the result log and the viewer, round by round
     // The poll's own answer tells an abandoned test from one that ran to its end.
     auto abandoned = std::make_shared<bool>(false);
     test.interruptPoll = [abandoned, readKeys, &test] {

@@ -12,11 +12,11 @@
 #include <string>
 
 #include "disks/drive_identity.h"
+#include "engine/error_map.h"
 #include "engine/run_timings.h"
 #include "platform/drive.h"
 #include "status/drive_status.h"
 #include "text/crlf_file_stream.h"
-#include "tracking/error_map.h"
 
 /// Why a batch of blocks ended.
 enum StopCode : int { kGoOn = 0, kEndOfDrive = 1, kAbandoned = 2 };
@@ -29,6 +29,8 @@ enum class RunMoment { kStart, kBatch, kRoundEnd, kEnd };
 
 /// What a run publishes for machines and for a terminal besides the console
 /// lines. Empty or false: not published.
+class RoundEvents;
+
 struct RunOutputs {
     std::string toolVersion;     ///< shown in the status file and the metrics
     std::wstring metricsFolder;  ///< folder of the Prometheus textfile
@@ -152,4 +154,7 @@ struct RunControl {
     /// Told of the run's moments (start, every batch, round ends, end) so that
     /// the status file, the metrics and the progress line follow the run.
     std::function<void(RunMoment)> runObserver;
+    /// Told of every batch and round by the test loops: the run driver installs
+    /// the recorder of SMART, the result log and the viewer (RoundRecorder).
+    RoundEvents* roundEvents = nullptr;
 };

@@ -21,8 +21,3 @@ private:
     VerificationTotals& totals_;
     BlockVerifier& inner_;
 };
-
-/// Appends the round's error map to the file beside the result log and copies
-/// it beside the shared copy of the log; a file that cannot be written is said
-/// once and the test goes on.
-void WriteErrorMapRound(CSSDTest& test, bool complete);

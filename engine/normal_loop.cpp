@@ -16,8 +16,6 @@
 #include "smart/process_utils.h"
 #include "status/cssd_status.h"
 #include "text/operator_output.h"
-#include "tracking/drive_check.h"
-#include "tracking/result_log.h"
 
 namespace {
 
@@ -50,7 +48,8 @@ public:
           buffers_(kFirstRead + static_cast<int>(depth_) + 1, depth_),
           verifier_(test),
           mapped_(test, verifier_),
-          reads_(test, test.timings, buffers_, kFirstRead, mapped_) {}
+          reads_(test, test.timings, buffers_, kFirstRead, mapped_),
+          events_(RoundEventsOf(test)) {}
 
     void Run() {
         try {
@@ -78,8 +77,7 @@ private:
         FillPattern(test_, current_->words());
         LoadPreviousPattern();
 
-        sectorsAtRoundStart_ = test_.currentStatus->TotalReadSectors;
-        errorBitsAtRoundStart_ = RateErrorBits(*test_.currentStatus, test_);
+        events_.RoundStarted();
 
         testTimer_.restart();
         batchTimer_.restart();
@@ -155,10 +153,9 @@ private:
 
     void InRoundStep() {
         const auto aecBefore = static_cast<std::uint32_t>(test_.currentStatus->AverageEraseCount);
-        const bool changed = UpdateDriveStatus(test_);
+        const bool changed = events_.BatchDone(readSpeed_, writeSpeed_, true);
         if (SmartLost()) test_.abandonRequested = true;  // the next poll ends the round
         if (changed) {
-            AppendResult(test_, readSpeed_, writeSpeed_, 0);
             const auto aecNow = static_cast<std::uint32_t>(test_.currentStatus->AverageEraseCount);
             if (aecNow != aecBefore) {
                 const double now = testTimer_.elapsed_seconds();
@@ -186,14 +183,11 @@ private:
         // Whatever comes next (the viewer capture, a crash), the record says
         // exactly how far this round wrote.
         if (roundDumped_) SaveProgress(submittedEnd_, submittedEnd_);
-        UpdateDriveStatus(test_);
+        events_.BatchDone(readSpeed_, writeSpeed_, false);
         const bool smartLost = SmartLost();
         if (smartLost) test_.abandonRequested = true;  // the test ends itself: a failure
         const CSSDStatus& status = *test_.currentStatus;
-        const std::uint64_t sectorsNow = status.TotalReadSectors;
-        const std::uint64_t errorBitsNow = RateErrorBits(*test_.currentStatus, test_);
-        CloseRound(test_, stop_, readSpeed_, writeSpeed_, sectorsAtRoundStart_,
-                   errorBitsAtRoundStart_);
+        events_.RoundClosed(stop_, readSpeed_, writeSpeed_);
 
         if (static_cast<std::uint32_t>(status.AverageEraseCount) >= test_.StopAec() ||
             stop_ == kAbandoned || smartLost || test_.abandonRequested) {
@@ -202,8 +196,6 @@ private:
             return true;
         }
 
-        sectorsAtRoundStart_ = sectorsNow;
-        errorBitsAtRoundStart_ = errorBitsNow;
         std::swap(current_, previous_);
         FillPattern(test_, current_->words());
         previousKnown_ = true;  // the round that just ended wrote every block
@@ -296,6 +288,7 @@ private:
     PatternVerifier verifier_;
     MappedVerifier mapped_;
     ReadPipeline reads_;
+    RoundEvents& events_;  // SMART, the result log and the viewer, above the loop
 
     std::int64_t offset_ = 0;
     std::int64_t batchStart_ = 0;
@@ -306,8 +299,6 @@ private:
     double writeSpeed_ = 0;
     double readSpeed_ = 0;
 
-    std::uint64_t sectorsAtRoundStart_ = 0;
-    std::uint64_t errorBitsAtRoundStart_ = 0;
     mmtimer testTimer_;
     mmtimer batchTimer_;
     double lastAecChangeSeconds_ = 0;

@@ -11,7 +11,6 @@
 #include "engine/pattern.h"
 #include "engine/read_pipeline.h"
 #include "text/operator_output.h"
-#include "tracking/drive_check.h"
 
 namespace {
 
@@ -79,13 +78,14 @@ public:
                    LoopQueueDepth(test, test)),
           checker_(test, buffers_[kReference].data(), buffers_[kPrevious].data()),
           mapped_(test, checker_, true),
-          reads_(test, test.timings, buffers_, kFirstRead, mapped_) {}
+          reads_(test, test.timings, buffers_, kFirstRead, mapped_),
+          events_(RoundEventsOf(test)) {}
 
     void Run() {
         SetUp();
         for (;;) {
             RunBatch();
-            UpdateDriveStatus(test_);
+            events_.BatchDone(readSpeed_, 0, false);
             if (stop_ != kGoOn) return EndOfRound();
             PrintProgress(offset_, blocks_, batchTimer_);
             NotifyRun(test_, RunMoment::kBatch);
@@ -96,8 +96,7 @@ private:
     void SetUp() {
         ReadDumpFile(test_, buffers_[kReference].data());
         checker_.LoadRecord();
-        sectorsAtStart_ = test_.currentStatus->TotalReadSectors;
-        errorBitsAtStart_ = RateErrorBits(*test_.currentStatus, test_);
+        events_.RoundStarted();
         offset_ = 0;
         Out() << "Start Read Only Test." << std::endl;
     }
@@ -124,7 +123,7 @@ private:
 
     void EndOfRound() {
         checker_.Report();
-        CloseRound(test_, stop_, readSpeed_, 0, sectorsAtStart_, errorBitsAtStart_);
+        events_.RoundClosed(stop_, readSpeed_, 0);
     }
 
     CSSDTest& test_;
@@ -132,13 +131,12 @@ private:
     BlockChecker checker_;
     MappedVerifier mapped_;
     ReadPipeline reads_;
+    RoundEvents& events_;  // SMART, the result log and the viewer, above the loop
 
     std::int64_t offset_ = 0;
     std::uint32_t blocks_ = 0;
     StopCode stop_ = kGoOn;
     double readSpeed_ = 0;
-    std::uint64_t sectorsAtStart_ = 0;
-    std::uint64_t errorBitsAtStart_ = 0;
     mmtimer batchTimer_;
 };
 

@@ -24,6 +24,7 @@
 #include "tests/support/scratch.h"
 #include "text/operator_output.h"
 #include "tracking/result_log.h"
+#include "tracking/round_recorder.h"
 
 namespace {
 
@@ -118,6 +119,7 @@ protected:
     std::string Run(void (*loop)(CSSDTest&), std::string* failure = nullptr) {
         const OutputCapture output;
         try {
+            const RoundRecorder recorder(*test_);
             loop(*test_);
         } catch (const std::exception& error) {
             if (failure != nullptr) *failure = error.what();
@@ -319,6 +321,7 @@ TEST_F(LabLoopTest, ReadOnlyTestVerifiesTheDriveAgainstTheLastPattern) {
     test.uncorrectableBitErrors = 10;
     {
         const OutputCapture capture;
+        const RoundRecorder recorder(test);
         ReadOnlyTest(test);
         output = capture.Text();
     }
@@ -360,6 +363,7 @@ TEST_F(LabLoopTest, ReadOnlyTestFollowsTheDumpRecord) {
     std::string output;
     {
         const OutputCapture capture;
+        const RoundRecorder recorder(test);
         ReadOnlyTest(test);
         output = capture.Text();
     }
@@ -450,6 +454,7 @@ TEST_F(LabLoopTest, AtDepthTheLoopsLeaveTheDriveAndCountTheErrorsAsOneAtATimeDoe
     CSSDTest& test = OpenTest();
     {
         const OutputCapture capture;
+        const RoundRecorder recorder(test);
         ReadOnlyTest(test);
         output = capture.Text();
     }

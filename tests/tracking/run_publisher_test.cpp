@@ -8,11 +8,11 @@
 #include <fstream>
 #include <limits>
 
-#include "engine/mapped_verifier.h"
 #include "tests/support/named_log_fixture.h"
 #include "text/operator_output.h"
 #include "tracking/metrics_file.h"
 #include "tracking/progress_text.h"
+#include "tracking/round_recorder.h"
 #include "tracking/status_file.h"
 
 namespace {

@@ -23,6 +23,7 @@
 #include "tests/platform/win32/scratch_folder.h"
 #include "text/operator_output.h"
 #include "tracking/result_log.h"
+#include "tracking/round_recorder.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ CHECK_CASE(SessionEndStopsTheTestAsCtrlCAndItsRecordsAreTrue) {
     try {
         OpenDrive(test, test);
         OpenLogStream(test, *test.currentStatus);
+        const RoundRecorder recorder(test);
         NormalTest(test);
     } catch (const std::exception& error) {
         wincheck::Fail(__FILE__, __LINE__, error.what());

@@ -1,4 +1,4 @@
-#include "tracking/error_map.h"
+#include "engine/error_map.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The error map: which blocks had errors in each round, bounded per round,
 // appended beside the result log with rounds numbered on from the file.
-#include "tracking/error_map.h"
+#include "engine/error_map.h"
 
 #include <gtest/gtest.h>
 
