@@ -13,10 +13,16 @@ mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
 . /bench.env
-for module in $(cat /modules/order); do insmod "/modules/$module" 2>/dev/null; done
+# Module options from the kernel command line (name.option=value), as modprobe
+# would pass them: insmod alone ignores them.
+for module in $(cat /modules/order); do
+  name=$(echo "${module%.ko}" | tr - _)
+  options=$(tr ' ' '\n' </proc/cmdline | sed -n "s/^$name\.//p")
+  insmod "/modules/$module" $options 2>/dev/null
+done
 for i in $(seq 50); do [ -b /dev/nvme0n1 ] && break; sleep 0.2; done
 cd /tmp
-echo "== kernel $(uname -r)"
+echo "== kernel $(uname -r), NVMe timeout $(cat /sys/module/nvme_core/parameters/io_timeout) s"
 /ssdtest --list
 NVME=$(/ssdtest --list | sed -n 's/^Drive #\([0-9]*\): \/dev\/nvme0n1,.*/\1/p')
 [ -n "$NVME" ] || { echo "== failed: no NVMe drive listed"; poweroff -f; }
