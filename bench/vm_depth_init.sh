@@ -5,7 +5,8 @@
 # and ssdtest taking turns at going first. Prints one line per pair:
 #   == result DEPTH FIO_WRITE_S FIO_READ_S SSDTEST_ROUND_S
 # and "== failed ..." with the tool's output when a round did not finish, then
-# the kernel's messages about the NVMe drive.
+# the kernel's messages about the NVMe drive; "== stalled: ..." when the
+# controller stopped answering, after which it stops at once.
 /bin/busybox --install -s /bin
 export PATH=/bin HOME=/tmp
 mount -t proc proc /proc
@@ -13,10 +14,17 @@ mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
 . /bench.env
-for module in $(cat /modules/order); do insmod "/modules/$module" 2>/dev/null; done
+# Module options from the kernel command line (name.option=value), as modprobe
+# would pass them: insmod alone ignores them.
+for module in $(cat /modules/order); do
+  name=$(echo "${module%.ko}" | tr - _)
+  options=$(tr ' ' '\n' </proc/cmdline | sed -n "s/^$name\.//p")
+  insmod "/modules/$module" $options 2>/dev/null
+done
 for i in $(seq 50); do [ -b /dev/nvme0n1 ] && break; sleep 0.2; done
 cd /tmp
-echo "== kernel $(uname -r)"
+echo "== kernel $(uname -r), NVMe timeout $(cat /sys/module/nvme_core/parameters/io_timeout) s"
+echo "== processor $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -1), with: $(grep -m1 '^flags' /proc/cpuinfo | tr ' ' '\n' | grep -x 'sse4_2\|popcnt\|avx2\|avx512f' | tr '\n' ' ')"
 /ssdtest --list
 NVME=$(/ssdtest --list | sed -n 's/^Drive #\([0-9]*\): \/dev\/nvme0n1,.*/\1/p')
 [ -n "$NVME" ] || { echo "== failed: no NVMe drive listed"; poweroff -f; }
@@ -27,12 +35,37 @@ ENGINE=io_uring
   --rw=read --output-format=terse >/dev/null 2>&1 || ENGINE=libaio
 echo "== fio engine $ENGINE"
 
+# nvme_messages: the kernel's lines about the drive (timeouts, resets).
+nvme_messages() {
+  dmesg | grep -i 'nvme' | grep -v 'pci function\|default/read/poll\|bogus Namespace'
+}
+
+# stalled WHAT: the emulated controller stopped completing transfers, and
+# neither the driver's aborts nor its controller resets bring it back: every
+# later run would hang too, so the machine reports and stops at once. Written
+# to the console (standard error) since callers capture standard output.
+stalled() {
+  { echo "== stalled: $1; the NVMe controller stopped answering"
+    echo "== kernel nvme messages"; nvme_messages; echo "== done"; } >&2
+  poweroff -f
+}
+
 # fio_pass RW DEPTH: one whole-namespace pass; prints fio's own seconds
 # (terse v3: the read runtime in ms is field 9, the write runtime field 50).
+# A pass still going after ROUND_LIMIT seconds means a stalled controller (a
+# process waiting on it cannot be killed, so it is not waited for).
 fio_pass() {
   /fio --name="depth-$1" --filename=/dev/nvme0n1 --ioengine=$ENGINE --direct=1 --bs=1M \
-    --iodepth="$2" --rw="$1" --output-format=terse --terse-version=3 |
-    awk -F';' -v rw="$1" '{ printf "%.3f\n", (rw == "read" ? $9 : $50) / 1e3 }'
+    --iodepth="$2" --rw="$1" --output-format=terse --terse-version=3 >/tmp/fio.out 2>&1 &
+  fio=$!
+  waited=0
+  while kill -0 "$fio" 2>/dev/null; do
+    [ "$waited" -ge "$ROUND_LIMIT" ] && stalled "fio $1 at depth $2 still running after $ROUND_LIMIT s"
+    sleep 1
+    waited=$((waited + 1))
+  done
+  wait "$fio" || return
+  awk -F';' -v rw="$1" '{ printf "%.3f\n", (rw == "read" ? $9 : $50) / 1e3 }' /tmp/fio.out
 }
 
 # ssdtest_round DEPTH: one round in a fresh folder, killed after ROUND_LIMIT
@@ -73,6 +106,7 @@ while [ "$run" -le "$RUNS" ]; do
     if [ -z "$st" ] || [ -z "$fw" ] || [ -z "$fr" ]; then
       echo "== failed run $run depth $depth: fio '$fw' '$fr', ssdtest round '$st'"
       cat /tmp/round.out
+      nvme_messages | grep -q 'timeout' && stalled "run $run at depth $depth failed after NVMe timeouts"
     else
       echo "== result $depth $fw $fr $st"
     fi
@@ -81,6 +115,6 @@ while [ "$run" -le "$RUNS" ]; do
 done
 # Transfers the driver had to time out or poll show here.
 echo "== kernel nvme messages"
-dmesg | grep -i 'nvme' | grep -v 'pci function\|default/read/poll\|bogus Namespace'
+nvme_messages
 echo "== done"
 poweroff -f

@@ -11,7 +11,8 @@
 #   vm_copy_program SOURCE NAME
 #   vm_initramfs INIT        $VM/initrd.cpio, INIT as its /init
 #   vm_boot SECONDS MIB QEMU-ARGS...   console output in $VM/console.log,
-#                            $VM_PID while it runs
+#                            $VM_PID while it runs; kernel arguments beyond
+#                            the console's from $VM_KERNEL_ARGS (default quiet)
 
 VM_ERROR=""
 
@@ -83,7 +84,7 @@ vm_boot() {
   # In the background and waited for, so that the caller's signal traps run
   # at once and can end it by $VM_PID.
   timeout "$seconds" qemu-system-x86_64 -machine q35 -m "$memory" -smp 1 -no-reboot -display none \
-    -kernel "$VM_KERNEL" -initrd "$VM/initrd.cpio" -append "console=ttyS0 quiet panic=-1" \
+    -kernel "$VM_KERNEL" -initrd "$VM/initrd.cpio" -append "console=ttyS0 panic=-1 ${VM_KERNEL_ARGS:-quiet}" \
     -serial "file:$VM/console.log" "$@" &
   VM_PID=$!
   wait "$VM_PID" || { VM_ERROR="the virtual machine did not run to its end within $seconds s"; VM_PID=""; return 1; }
