@@ -1,5 +1,6 @@
 #include "console/run_driver.h"
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "tracking/drive_check.h"
 #include "tracking/result_log.h"
 #include "tracking/round_recorder.h"
+#include "tracking/run_figures.h"
 #include "tracking/run_notes.h"
 #include "tracking/run_publisher.h"
 
@@ -82,7 +84,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         OpenResultLog(test);
         StartTally(test);
         publisher.Start();
-        NoteTestStart(test, readOnly);
+        NoteTestStart(BuildRunFigures(test, std::time(nullptr)));
         const UnattendedTest unattended(driveNumber);
         if (readOnly)
             ReadOnlyTest(test);
@@ -90,11 +92,13 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
             NormalTest(test);
     } catch (const DriveRefusal& refusal) {
         publisher.End(RunState::kRefused, RefusalText(refusal));
-        NoteTestEnd(test, std::string("refused: ") + refusal.what(), platform::TraceLevel::Warning);
+        NoteTestEnd(BuildRunFigures(test, std::time(nullptr)),
+                    std::string("refused: ") + refusal.what(), platform::TraceLevel::Warning);
         throw;
     } catch (const std::exception& failure) {
         publisher.End(RunState::kFailed, failure.what());
-        NoteTestEnd(test, std::string("failed: ") + failure.what(), platform::TraceLevel::Error);
+        NoteTestEnd(BuildRunFigures(test, std::time(nullptr)),
+                    std::string("failed: ") + failure.what(), platform::TraceLevel::Error);
         throw;
     }
     RunEnd end = RunEnd::kFinished;
@@ -104,7 +108,7 @@ RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly
         end = RunEnd::kAbandoned;
     publisher.End(kEndStates[static_cast<int>(end)], EndReason(test, end));
     static const char* const kEndNotes[] = {"finished", "abandoned", "stopped after a failure"};
-    NoteTestEnd(test, kEndNotes[static_cast<int>(end)],
+    NoteTestEnd(BuildRunFigures(test, std::time(nullptr)), kEndNotes[static_cast<int>(end)],
                 end == RunEnd::kFailed ? platform::TraceLevel::Error : platform::TraceLevel::Info);
     return end;
 }

@@ -88,18 +88,19 @@ double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
     return static_cast<double>(errorBits) / (static_cast<double>(readSectors) * 4096.0);
 }
 
-bool UpdateDriveStatus(CSSDTest& test) {
-    test.previousStatus = test.currentStatus;
-    test.lastRefreshAnswered = test.currentStatus->Refresh();
-    if (!test.lastRefreshAnswered && !test.smartFailureSaid) {
-        const bool nvme = dynamic_cast<const CNVMeStatus*>(&*test.currentStatus) != nullptr;
-        Out() << "SMART Read Failed: drive " << test.driveNumber << " ("
-              << test.currentStatus->Model << ") did not answer "
-              << (nvme ? "the NVMe health log" : "SMART READ DATA") << std::endl;
-        test.smartFailureSaid = true;
+bool UpdateDriveStatus(StatusTrack& track, const VerificationTotals& totals,
+                       std::uint32_t driveNumber) {
+    track.previousStatus = track.currentStatus;
+    track.lastRefreshAnswered = track.currentStatus->Refresh();
+    if (!track.lastRefreshAnswered && !track.smartFailureSaid) {
+        const bool nvme = dynamic_cast<const CNVMeStatus*>(&*track.currentStatus) != nullptr;
+        Out() << "SMART Read Failed: drive " << driveNumber << " (" << track.currentStatus->Model
+              << ") did not answer " << (nvme ? "the NVMe health log" : "SMART READ DATA")
+              << std::endl;
+        track.smartFailureSaid = true;
     }
-    const bool changed = TrackedCountersDiffer(*test.previousStatus, *test.currentStatus);
-    test.calculatedRber = RawBitErrorRate(RateErrorBits(*test.currentStatus, test),
-                                          test.currentStatus->TotalReadSectors);
+    const bool changed = TrackedCountersDiffer(*track.previousStatus, *track.currentStatus);
+    track.calculatedRber = RawBitErrorRate(RateErrorBits(*track.currentStatus, totals),
+                                           track.currentStatus->TotalReadSectors);
     return changed;
 }

@@ -13,12 +13,12 @@
 void CheckDrive(CSSDTest& test);
 
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
-/// calculatedRber and returns whether a tracked counter changed. A refresh that
-/// fails keeps the old counters; the first one prints "SMART Read Failed: drive
-/// <N> (<model>) did not answer SMART READ DATA" ("the NVMe health log" for
-/// an NVMe drive).
-/// A success sets lastRefreshAnswered, a failure clears it.
-bool UpdateDriveStatus(CSSDTest& test);
+/// calculatedRber (from RateErrorBits with `totals`) and returns whether a tracked counter changed.
+/// A refresh that fails keeps the old counters; the first one prints "SMART Read Failed: drive <N>
+/// (<model>) did not answer SMART READ DATA" ("the NVMe health log" for an NVMe drive). A success
+/// sets lastRefreshAnswered, a failure clears it.
+bool UpdateDriveStatus(StatusTrack& track, const VerificationTotals& totals,
+                       std::uint32_t driveNumber);
 
 /// True when any wear or failure counter followed during a test (the three
 /// erase counts, raw read error rate, program/erase/read failure block counts,

@@ -6,22 +6,22 @@
 #include "text/operator_output.h"
 #include "tracking/result_log.h"
 
-void PublishResultLog(CSSDTest& test) {
+void PublishResultLog(const RunSettings& settings, ResultLogFile& log, const CSSDStatus& status) {
     // Whatever state closing leaves, only the reopening below decides what
     // the caller sees.
-    test.resultLog.close();
-    test.resultLog.clear();
+    log.resultLog.close();
+    log.resultLog.clear();
 
-    const std::wstring copyName = test.sharedLogName.empty()
-                                      ? ResultLogName(*test.currentStatus, PublishFolder(test))
-                                      : test.sharedLogName;
+    const std::wstring copyName = settings.sharedLogName.empty()
+                                      ? ResultLogName(status, PublishFolder(settings))
+                                      : settings.sharedLogName;
     std::uint32_t error = 0;
-    const auto copy = [&] { return platform::CopyFileReplacing(test.resultLogPath, copyName); };
+    const auto copy = [&] { return platform::CopyFileReplacing(log.resultLogPath, copyName); };
     if (!RetryWhileLocked(copy, &error)) {
         const std::wstring reason = platform::SystemErrorText(error);
         OutWide(L"Copy Failed: " + copyName + L"\n");
         if (!reason.empty()) OutWide(reason + L"\n");  // the system's reason on a line of its own
     }
 
-    OpenLogStream(test, *test.currentStatus);
+    OpenLogStream(log, status);
 }

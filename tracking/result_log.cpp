@@ -156,7 +156,7 @@ void OpenResultLog(CSSDTest& test) {
         throw std::runtime_error("could not open LogFile");
 
     RestoreErrorCounters(test, *test.currentStatus, test);
-    UpdateDriveStatus(test);
+    UpdateDriveStatus(test, test, test.driveNumber);
 
     const bool existed = platform::PathExists(test.resultLogPath);
     OpenLogStream(test, *test.currentStatus);

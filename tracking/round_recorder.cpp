@@ -1,6 +1,7 @@
 #include "tracking/round_recorder.h"
 
 #include <boost/date_time/posix_time/posix_time.hpp>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "tracking/drive_check.h"
 #include "tracking/log_publish.h"
 #include "tracking/result_log.h"
+#include "tracking/run_figures.h"
 #include "tracking/run_notes.h"
 #include "viewer/gauge_lens.h"
 
@@ -21,7 +23,7 @@ namespace {
 // Publishes the result log, throws "Log Reopen Failed!" when the log could not
 // be reopened, then captures the viewer.
 void PublishAndCapture(CSSDTest& test) {
-    PublishResultLog(test);
+    PublishResultLog(test, test, *test.currentStatus);
     if (test.resultLog.fail()) throw std::runtime_error("Log Reopen Failed!");
     RunGaugeLens(test, test);
 }
@@ -40,7 +42,7 @@ void RoundRecorder::RoundStarted() {
 }
 
 bool RoundRecorder::BatchDone(double readSpeed, double writeSpeed, bool lineOnChange) {
-    const bool changed = UpdateDriveStatus(test_);
+    const bool changed = UpdateDriveStatus(test_, test_, test_.driveNumber);
     if (changed && lineOnChange) AppendResult(test_, readSpeed, writeSpeed, 0);
     return changed;
 }
@@ -60,7 +62,8 @@ void RoundRecorder::RoundClosed(StopCode stop, double readSpeed, double writeSpe
     // A round stopped before its first block gets no note of its own: the
     // note of the round before it says where the test stands.
     const std::uint64_t blocks = tally.blocksWritten + tally.blocksRead;
-    if (complete || blocks != tally.blocksAtRoundStart) NoteRoundEnd(test_, complete);
+    if (complete || blocks != tally.blocksAtRoundStart)
+        NoteRoundEnd(BuildRunFigures(test_, std::time(nullptr)), complete);
     tally.blocksAtRoundStart = blocks;
     NotifyRun(test_, RunMoment::kRoundEnd);
     RoundStarted();

@@ -19,8 +19,8 @@ std::string FileNameOf(const std::wstring& path) {
     return ToNarrow(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
-}  // namespace
-
+// The identity of the test's drive, taken in this one place so that every
+// output names the drive the same way.
 RunDriveIdentity DriveIdentityOf(const CSSDTest& test) {
     // The identity the drive check resolved; before it (a refusal), what the
     // status record knows.
@@ -40,6 +40,8 @@ RunDriveIdentity DriveIdentityOf(const CSSDTest& test) {
     identity.family = dynamic_cast<const CNVMeStatus*>(&status) != nullptr ? "nvme" : "kvt";
     return identity;
 }
+
+}  // namespace
 
 double MeanSpeed(std::uint64_t blocks, std::uint64_t ticks, double counterFrequency) {
     if (ticks == 0) return 0;

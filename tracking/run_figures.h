@@ -50,9 +50,6 @@ struct RunFigures {
     std::string logFile;                    ///< the result log's file name, without its folder
 };
 
-/// The identity of the test's drive from what its context holds.
-RunDriveIdentity DriveIdentityOf(const CSSDTest& test);
-
 /// The run's figures now (`nowUnixTime`), with the host's name and the
 /// state, reason and tool version the context holds.
 RunFigures BuildRunFigures(const CSSDTest& test, std::int64_t nowUnixTime);

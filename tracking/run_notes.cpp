@@ -10,34 +10,36 @@ namespace {
 
 // "drive 1, round 3, erase count 7": where the test stands; `roundsAhead`
 // counts the round in progress.
-std::string Position(const CSSDTest& test, std::uint32_t roundsAhead = 0) {
-    return "drive " + std::to_string(test.driveNumber) + ", round " +
-           std::to_string(test.tally.rounds + roundsAhead) + ", erase count " +
-           std::to_string(test.currentStatus->AverageEraseCount);
+std::string Position(const RunFigures& figures, std::uint32_t roundsAhead = 0) {
+    return "drive " + std::to_string(figures.drive.number) + ", round " +
+           std::to_string(figures.roundsCompleted + roundsAhead) + ", erase count " +
+           std::to_string(figures.averageEraseCount);
 }
 
 }  // namespace
 
-void NoteTestStart(const CSSDTest& test, bool readOnly) {
-    const std::string kind =
-        readOnly ? "read-only test" : "write test to erase count " + std::to_string(test.aecTarget);
-    TraceNote(platform::TraceLevel::Info, "test start: " + Position(test) + ", serial " +
-                                              test.currentStatus->SerialNumber + ", " + kind);
+void NoteTestStart(const RunFigures& figures) {
+    const std::string kind = figures.readOnly
+                                 ? "read-only test"
+                                 : "write test to erase count " + std::to_string(figures.targetAec);
+    TraceNote(platform::TraceLevel::Info, "test start: " + Position(figures) + ", serial " +
+                                              figures.drive.serial + ", " + kind);
 }
 
-void NoteRoundEnd(const CSSDTest& test, bool complete) {
+void NoteRoundEnd(const RunFigures& figures, bool complete) {
     // A round cut short is the one after the last complete round.
     TraceNote(platform::TraceLevel::Info,
               std::string(complete ? "round end: " : "round cut short: ") +
-                  Position(test, complete ? 0 : 1));
+                  Position(figures, complete ? 0 : 1));
 }
 
-void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::TraceLevel level) {
+void NoteTestEnd(const RunFigures& figures, const std::string& outcome,
+                 platform::TraceLevel level) {
     // A trace note is one line: a failure's reason line joins its first line.
     std::string oneLine = outcome;
     for (std::size_t at = oneLine.find('\n'); at != std::string::npos; at = oneLine.find('\n', at))
         oneLine.replace(at, 1, "; ");
-    TraceNote(level, "test end: " + Position(test) + ", " + oneLine);
+    TraceNote(level, "test end: " + Position(figures) + ", " + oneLine);
 }
 
 std::string RunSummaryLine(const RunFigures& figures) {

@@ -3,20 +3,21 @@
 
 #include <string>
 
-#include "engine/test_context.h"
 #include "platform/process.h"
 #include "tracking/run_figures.h"
 
+// Each note says where the run stands from its figures (BuildRunFigures).
+
 /// Notes the start of a test: drive, serial, test, round, erase count.
-void NoteTestStart(const CSSDTest& test, bool readOnly);
+void NoteTestStart(const RunFigures& figures);
 
 /// Notes the end of a round (`complete`: it reached the end of the drive;
 /// otherwise the round after the last complete one was cut short).
-void NoteRoundEnd(const CSSDTest& test, bool complete);
+void NoteRoundEnd(const RunFigures& figures, bool complete);
 
 /// Notes the end of a test with its outcome ("finished", "abandoned",
 /// "refused: <why>", "failed: <why>").
-void NoteTestEnd(const CSSDTest& test, const std::string& outcome, platform::TraceLevel level);
+void NoteTestEnd(const RunFigures& figures, const std::string& outcome, platform::TraceLevel level);
 
 /// "Summary: drive 1, rounds 3, erase count 0 -> 3, written 0.0008053 TB,
 /// bit errors 0, failed sectors 0, read 812.3 MB/s, write 640.1 MB/s": what

@@ -85,7 +85,7 @@ void CheckDriveScenario() {
 
     // The drive is gone from the bench: the refresh changes nothing, yet the
     // rate is computed from the snapshot's counters.
-    EXPECT_IN_SCENARIO(!UpdateDriveStatus(test));
+    EXPECT_IN_SCENARIO(!UpdateDriveStatus(test, test, test.driveNumber));
     EXPECT_IN_SCENARIO(test.calculatedRber == 2.44140625e-7);
     EXPECT_IN_SCENARIO(test.currentStatus->GetCSVRow() == registryRow);
     EXPECT_IN_SCENARIO(test.previousStatus->GetCSVRow() == registryRow);
@@ -105,10 +105,12 @@ TEST(UpdateDriveStatus, FollowsALabDriveAndReportsWearAsAChange) {
         BenchJson({BenchDriveJson(1, "kvt", "KVT Lab", "SN1", "1.0", "\"initial_aec\": 5")}));
     CSSDTest test;
     test.currentStatus->DriveNumber = 1;
-    EXPECT_TRUE(UpdateDriveStatus(test)) << "first reading differs from the empty snapshot";
+    EXPECT_TRUE(UpdateDriveStatus(test, test, test.driveNumber))
+        << "first reading differs from the empty snapshot";
     EXPECT_FALSE(test.currentStatus->DateTime.is_not_a_date_time());
     EXPECT_EQ(test.currentStatus->AverageEraseCount, 5);
-    EXPECT_FALSE(UpdateDriveStatus(test)) << "an idle drive's wear does not move";
+    EXPECT_FALSE(UpdateDriveStatus(test, test, test.driveNumber))
+        << "an idle drive's wear does not move";
     EXPECT_EQ(test.previousStatus->AverageEraseCount, test.currentStatus->AverageEraseCount);
 }
 

@@ -26,7 +26,7 @@ protected:
 
     std::string PublishCapturingOutput() {
         const OutputCapture output;
-        PublishResultLog(test);
+        PublishResultLog(test, test, *test.currentStatus);
         return output.Text();
     }
 
