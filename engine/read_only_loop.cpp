@@ -131,7 +131,7 @@ private:
     BlockChecker checker_;
     MappedVerifier mapped_;
     ReadPipeline reads_;
-    RoundEvents& events_;  // SMART, the result log and the viewer, above the loop
+    RoundEvents& events_;  // told of each batch and of the pass's end
 
     std::int64_t offset_ = 0;
     std::uint32_t blocks_ = 0;
