@@ -8,8 +8,9 @@
 #include "status/cnvme_status.h"
 #include "text/operator_output.h"
 
-void CheckDrive(CSSDTest& test) {
-    CSSDSmart& registry = GetSSDSmart();
+void CheckDrive(CSSDTest& test) { CheckDrive(test, GetSSDSmart()); }
+
+void CheckDrive(CSSDTest& test, const CSSDSmart& registry) {
     if (registry.StatusList.empty()) throw DriveRefusal("Drive Not Found");
 
     // The first record with the drive's number decides; later duplicates are ignored.

@@ -5,12 +5,16 @@
 
 #include "engine/test_context.h"
 
+class CSSDSmart;
+
 /// Finds the context's drive in the registry, requires the supported SATA kind
 /// or an NVMe drive and loads its status into both snapshots and the drive's
 /// identity (number, path, IDENTIFY texts, size) into the context; for an NVMe
 /// drive prints and notes where its erase count comes from. Throws "Drive Not
 /// Found" or "Drive Not KVT".
 void CheckDrive(CSSDTest& test);
+/// The same against a given registry (the process's is GetSSDSmart()).
+void CheckDrive(CSSDTest& test, const CSSDSmart& registry);
 
 /// Moves currentStatus into previousStatus, refreshes currentStatus, updates
 /// calculatedRber (from RateErrorBits with `totals`) and returns whether a tracked counter changed.
