@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_number.h"
+
 struct CommandLine {
     enum class Action { Dialogue, Help, Version, List, Test };
     Action action = Action::Dialogue;
 
-    bool bySerial = false;          ///< the drive is named by serial, not by number
-    std::uint32_t driveNumber = 0;  ///< with --drive
-    std::string serial;             ///< with --serial: the drive's IDENTIFY serial
-    bool readOnly = false;          ///< --read-only, else the write test up to aecTarget
+    bool bySerial = false;                  ///< the drive is named by serial, not by number
+    platform::DriveNumber driveNumber = 0;  ///< with --drive
+    std::string serial;                     ///< with --serial: the drive's IDENTIFY serial
+    bool readOnly = false;                  ///< --read-only, else the write test up to aecTarget
     std::uint32_t aecTarget = 0;
     std::string filesFolder;          ///< --dir; empty: the program's folder
     std::string sharedFolder;         ///< --shared-dir; empty: the usual shared folder

@@ -28,7 +28,7 @@ void FinalWait() {
 
 void RunDialogue(std::unique_ptr<CSSDTest>& test) {
     PrintDriveMenu();
-    const std::uint32_t driveNumber = AskNumber(std::cin, Out(), "Input Drive Number: ");
+    const platform::DriveNumber driveNumber = AskNumber(std::cin, Out(), "Input Drive Number: ");
     const bool readOnly = AskReadOnly(std::cin, Out());
     std::uint32_t aecTarget = 0;
     if (!readOnly) aecTarget = AskNumber(std::cin, Out(), "Input Average Erase Count Target: ");

@@ -15,10 +15,10 @@
 
 DriveIdentity ShownIdentity(const DiskRecord& disk, bool* identified) {
     DriveIdentity shown;
-    shown.number = static_cast<std::uint32_t>(disk.Index);
+    shown.number = platform::DriveNumberOf(disk.Index);
     shown.sizeBytes = disk.Size;
     std::uint8_t identifyPage[512];
-    *identified = GetIdentifyData(disk.Index, identifyPage, &shown);
+    *identified = GetIdentifyData(platform::DriveNumberOf(disk.Index), identifyPage, &shown);
     if (!*identified) {
         shown.model = PrintableText(ToNarrow(disk.Model));
         shown.serial = PrintableText(ToNarrow(disk.SerialNumber));
@@ -45,7 +45,8 @@ std::vector<ListedDrive> ListDrives() {
         drive.serial = shown.serial;
         drive.firmware = shown.firmware;
         NvmeIdentity nvme;
-        if (!drive.identified && IsNvmeDrive(disk.Index) && GetNvmeIdentity(disk.Index, &nvme)) {
+        if (!drive.identified && IsNvmeDrive(platform::DriveNumberOf(disk.Index)) &&
+            GetNvmeIdentity(platform::DriveNumberOf(disk.Index), &nvme)) {
             drive.identified = true;
             drive.model = nvme.model;
             drive.serial = nvme.serial;
@@ -78,8 +79,8 @@ std::wstring DriveListLine(const ListedDrive& drive) {
                   ", firmware " + drive.firmware + ": " + verdict);
 }
 
-std::uint32_t DriveNumberBySerial(const std::vector<ListedDrive>& drives,
-                                  const std::string& serial) {
+platform::DriveNumber DriveNumberBySerial(const std::vector<ListedDrive>& drives,
+                                          const std::string& serial) {
     const ListedDrive* found = nullptr;
     for (const ListedDrive& drive : drives) {
         if (!drive.identified || drive.serial != serial) continue;

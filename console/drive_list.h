@@ -10,7 +10,7 @@
 #include "disks/drive_identity.h"
 
 struct ListedDrive {
-    std::uint32_t number = 0;
+    platform::DriveNumber number = 0;
     std::wstring device;  ///< the path the test opens
     std::int64_t sizeBytes = 0;
     bool identified = false;  ///< IDENTIFY answered: model, serial and firmware are its texts
@@ -40,5 +40,5 @@ std::string SizeText(std::int64_t sizeBytes);
 
 /// Number of the one drive whose IDENTIFY serial is `serial`. Throws
 /// DriveRefusal when no drive has it or more than one has.
-std::uint32_t DriveNumberBySerial(const std::vector<ListedDrive>& drives,
-                                  const std::string& serial);
+platform::DriveNumber DriveNumberBySerial(const std::vector<ListedDrive>& drives,
+                                          const std::string& serial);

@@ -9,27 +9,26 @@
 #include "smart/smart_channel.h"
 #include "status/cnvme_status.h"
 
-std::string UntestedReason(std::uint32_t driveNumber, bool* answered) {
+std::string UntestedReason(platform::DriveNumber driveNumber, bool* answered) {
     // The same order as a test's: a disk that holds data is refused first.
     const platform::DiskGuardResult guard = platform::CheckDiskBeforeWrite(driveNumber);
     if (answered != nullptr) *answered = !guard.noAnswer;
     if (guard.refused) return guard.reason;
-    const auto number = static_cast<std::int32_t>(driveNumber);
-    if (IsNvmeDrive(number)) {
+    if (IsNvmeDrive(driveNumber)) {
         CNVMeStatus status;
         platform::DiskRecord disk;
-        disk.Index = number;
+        disk.Index = static_cast<std::int32_t>(driveNumber);
         return status.Init(disk) ? "" : "NVMe health log not answering";
     }
     SmartDataBlock block;
-    if (!GetSmartReadData(number, &block)) return "SMART not answering";
+    if (!GetSmartReadData(driveNumber, &block)) return "SMART not answering";
     if (ClassifyDrive(block) != kDriveKVT) return "kind not supported";
     std::uint8_t identifyPage[512];
-    if (!GetIdentifyData(number, identifyPage, nullptr)) return "IDENTIFY not answering";
+    if (!GetIdentifyData(driveNumber, identifyPage, nullptr)) return "IDENTIFY not answering";
     return "";
 }
 
-std::string RefusalReason(std::uint32_t driveNumber) {
+std::string RefusalReason(platform::DriveNumber driveNumber) {
     std::vector<DiskRecord> disks;
     bool listed = false;
     if (GetDiskState(&disks)) {

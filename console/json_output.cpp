@@ -9,10 +9,10 @@
 #include "tracking/run_figures.h"
 #include "tracking/status_file.h"
 
-nlohmann::ordered_json DriveKind(std::uint32_t driveNumber) {
-    if (IsNvmeDrive(static_cast<std::int32_t>(driveNumber))) return "nvme";
+nlohmann::ordered_json DriveKind(platform::DriveNumber driveNumber) {
+    if (IsNvmeDrive(driveNumber)) return "nvme";
     SmartDataBlock block;
-    if (!GetSmartReadData(static_cast<std::int32_t>(driveNumber), &block)) return nullptr;
+    if (!GetSmartReadData(driveNumber, &block)) return nullptr;
     switch (ClassifyDrive(block)) {
         case kDriveKVT:
             return "kvt";

@@ -9,6 +9,7 @@
 
 #include "console/drive_list.h"
 #include "engine/test_context.h"
+#include "platform/drive_number.h"
 #include "tracking/run_figures.h"
 
 /// {"format": "ssdtest-drives", "format_version": 1, "drives": [...]}: per
@@ -21,7 +22,7 @@ nlohmann::ordered_json DriveListJson(
     const std::function<nlohmann::ordered_json(std::uint32_t)>& kindOf);
 
 /// The SMART kind of drive `driveNumber` as DriveListJson shows it.
-nlohmann::ordered_json DriveKind(std::uint32_t driveNumber);
+nlohmann::ordered_json DriveKind(platform::DriveNumber driveNumber);
 
 /// The status file's object of the run's figures with format "ssdtest-summary"
 /// and the run's `exit_code`. A run that never began is "refused" (exit code 4) or

@@ -31,7 +31,7 @@ struct CatchingStopRequests {
 // The test's span: the machine kept awake, the console kept from freezing,
 // a shutdown turned into a stop request.
 struct UnattendedTest {
-    explicit UnattendedTest(std::uint32_t driveNumber) {
+    explicit UnattendedTest(platform::DriveNumber driveNumber) {
         platform::BeginUnattendedTest(driveNumber);
     }
     ~UnattendedTest() { platform::EndUnattendedTest(); }
@@ -60,8 +60,8 @@ std::string EndReason(const CSSDTest& test, RunEnd end) {
 
 }  // namespace
 
-RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test,
-               bool readKeys) {
+RunEnd RunTest(platform::DriveNumber driveNumber, std::uint32_t aecTarget, bool readOnly,
+               CSSDTest& test, bool readKeys) {
     test.driveNumber = driveNumber;
     test.aecTarget = aecTarget;
     test.readOnly = readOnly;

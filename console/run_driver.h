@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/test_context.h"
+#include "platform/drive_number.h"
 
 /// How a test run that did not fail ended.
 /// kFailed: the test stopped itself as an abandon key would, because a log line
@@ -16,5 +17,5 @@ enum class RunEnd { kFinished, kAbandoned, kFailed };
 /// Returns kFailed when the test stopped itself after a failure, kAbandoned
 /// when the operator's poll abandoned it. Every failure leaves as an exception
 /// with its message (DriveRefusal for a refused drive).
-RunEnd RunTest(std::uint32_t driveNumber, std::uint32_t aecTarget, bool readOnly, CSSDTest& test,
-               bool readKeys = true);
+RunEnd RunTest(platform::DriveNumber driveNumber, std::uint32_t aecTarget, bool readOnly,
+               CSSDTest& test, bool readKeys = true);

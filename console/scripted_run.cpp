@@ -102,7 +102,7 @@ int RunOneTest(const CommandLine& line) {
     const bool readKeys = platform::InputIsTerminal();
     if (readKeys) platform::EnterKeyMode();
     const int code = Guarded([&] {
-        const std::uint32_t driveNumber = DriveNumberFor(line, *test);
+        const platform::DriveNumber driveNumber = DriveNumberFor(line, *test);
         try {
             const RunEnd end = RunTest(driveNumber, line.aecTarget, line.readOnly, *test, readKeys);
             if (end == RunEnd::kFailed) return kExitFailed;

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/drive_number.h"
+
 /// One drive as the run knows it. The texts are those of IDENTIFY DEVICE with
 /// only their right-hand padding cut; empty when the drive did not answer.
 struct DriveIdentity {
-    std::uint32_t number = 0;  ///< the drive number the operator chose
-    std::wstring path;         ///< device path shown to the operator
+    platform::DriveNumber number = 0;  ///< the drive number the operator chose
+    std::wstring path;                 ///< device path shown to the operator
     std::string model;
     std::string serial;
     std::string firmware;

@@ -15,6 +15,7 @@
 #include "engine/error_map.h"
 #include "engine/run_timings.h"
 #include "platform/drive.h"
+#include "platform/drive_number.h"
 #include "status/drive_status.h"
 #include "text/crlf_file_stream.h"
 
@@ -66,7 +67,7 @@ struct RunTally {
 
 /// Fixed when the run starts: which drive, how far, where the files go.
 struct RunSettings {
-    std::uint32_t driveNumber = 0;
+    platform::DriveNumber driveNumber = 0;
     /// The drive behind driveNumber, resolved once by the drive check; the
     /// records carry it and a later run compares it.
     DriveIdentity identity;

@@ -4,7 +4,7 @@
 
 #include "engine/drive_refusal.h"
 
-std::unique_ptr<platform::Drive> GuardedDrives::Open(std::uint32_t driveNumber,
+std::unique_ptr<platform::Drive> GuardedDrives::Open(platform::DriveNumber driveNumber,
                                                      std::uint32_t* errorCode) {
     RefuseGuardedDrive(inner_.CheckBeforeWrite(driveNumber));
     return inner_.Open(driveNumber, errorCode);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/drive.h"
+#include "platform/drive_number.h"
 
 /// The drives of another source, opened only when that source's disk guard
 /// passes them: the guard sits in the open path itself, so no caller can get
@@ -10,12 +11,14 @@ class GuardedDrives final : public platform::DriveSource {
 public:
     explicit GuardedDrives(platform::DriveSource& inner) : inner_(inner) {}
 
-    std::wstring Path(std::uint32_t driveNumber) override { return inner_.Path(driveNumber); }
+    std::wstring Path(platform::DriveNumber driveNumber) override {
+        return inner_.Path(driveNumber);
+    }
     /// Probes the drive, then opens it. Throws DriveRefusal (the guard's
     /// message and reason) for a refused drive, which is then never opened.
-    std::unique_ptr<platform::Drive> Open(std::uint32_t driveNumber,
+    std::unique_ptr<platform::Drive> Open(platform::DriveNumber driveNumber,
                                           std::uint32_t* errorCode) override;
-    platform::DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+    platform::DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) override {
         return inner_.CheckBeforeWrite(driveNumber);
     }
 

@@ -4,13 +4,15 @@
 
 #include <cstdint>
 
+#include "platform/drive_number.h"
+
 namespace platform {
 
 struct ControlHandle;  // opaque
 
 /// Opens drive `driveNumber` for synchronous control requests (read and write
 /// access, shared). Returns nullptr when the drive cannot be opened.
-ControlHandle* OpenControlHandle(std::int32_t driveNumber);
+ControlHandle* OpenControlHandle(platform::DriveNumber driveNumber);
 
 /// Closes a handle from OpenControlHandle; nullptr is ignored.
 void CloseControlHandle(ControlHandle* handle);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/drive_number.h"
+
 namespace platform {
 
 struct DiskGuardResult {
@@ -19,6 +21,6 @@ struct DiskGuardResult {
 /// Probes drive `driveNumber` without writing to it. `refused` with a one-line
 /// reason when the drive must not be written; a drive that cannot be probed is
 /// refused too. An unknown number passes (opening it fails later).
-DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber);
+DiskGuardResult CheckDiskBeforeWrite(platform::DriveNumber driveNumber);
 
 }  // namespace platform

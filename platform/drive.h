@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/disk_guard.h"
+#include "platform/drive_number.h"
 
 namespace platform {
 
@@ -100,15 +101,16 @@ public:
 
     /// Path shown to the operator for drive `driveNumber` ("\\.\PhysicalDrive3",
     /// "/dev/sdb", a lab image path). Never fails; unknown numbers still get a path.
-    virtual std::wstring Path(std::uint32_t driveNumber) = 0;
+    virtual std::wstring Path(platform::DriveNumber driveNumber) = 0;
 
     /// Opens the drive for reading and writing, unbuffered and overlapped.
     /// nullptr on failure with the system's error code in *errorCode.
-    virtual std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) = 0;
+    virtual std::unique_ptr<Drive> Open(platform::DriveNumber driveNumber,
+                                        std::uint32_t* errorCode) = 0;
 
     /// The disk guard's verdict on the drive, probed without writing to it.
     /// Every source gives its own; none passes drives unprobed by default.
-    virtual DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) = 0;
+    virtual DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) = 0;
 };
 
 /// The drives of this machine (or of the lab bench in the lab executable).

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/drive_number.h"
+
 namespace platform {
 
 /// Called when a test of drive `driveNumber` starts: keeps the machine from
@@ -10,7 +12,7 @@ namespace platform {
 /// console's output, and turns the system's shutdown or restart into a stop
 /// request (see CatchStopRequests) while asking the system for the time to
 /// finish the current batch. Never fails; what cannot be set is left as it was.
-void BeginUnattendedTest(std::uint32_t driveNumber);
+void BeginUnattendedTest(platform::DriveNumber driveNumber);
 
 /// Called when the test ends, on every path, once its records are written:
 /// restores what BeginUnattendedTest changed and lets a waiting shutdown

@@ -62,7 +62,7 @@ void CSSDSmart::BuildRegistry() {
 void CSSDSmart::ProbeDrive(const platform::DiskRecord& disk) {
     // The prefix is not flushed: it goes out with the next note of this disk.
     GetTraceStream() << "Drive #" << disk.Index << " ";
-    if (IsNvmeDrive(disk.Index)) {
+    if (IsNvmeDrive(platform::DriveNumberOf(disk.Index))) {
         auto nvme = std::make_unique<CNVMeStatus>();
         if (nvme->Init(disk)) {
             StatusList.push_back(std::move(nvme));
@@ -73,7 +73,7 @@ void CSSDSmart::ProbeDrive(const platform::DiskRecord& disk) {
         return;
     }
     SmartDataBlock block;
-    if (!GetSmartReadData(disk.Index, &block)) {
+    if (!GetSmartReadData(platform::DriveNumberOf(disk.Index), &block)) {
         GetTraceStream() << "GetSmartReadData Failed." << std::endl;
         return;
     }

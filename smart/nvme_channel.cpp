@@ -15,7 +15,7 @@ namespace nvme = platform::nvme;
 
 // Sends one storage query for `dataBytes` of protocol data and copies the data
 // to `data`. The answer must carry the whole data.
-bool Query(std::int32_t driveNumber, std::uint32_t property, std::uint32_t dataType,
+bool Query(platform::DriveNumber driveNumber, std::uint32_t property, std::uint32_t dataType,
            std::uint32_t value, std::uint32_t subValue, std::uint32_t subValue4,
            std::uint32_t dataBytes, std::uint8_t* data, bool noteFailure = true) {
     std::vector<std::uint8_t> buffer(nvme::kQueryDataOffset + dataBytes, 0);
@@ -62,13 +62,13 @@ std::uint64_t Field(const std::uint8_t* page, int offset, int bytes) {
 
 }  // namespace
 
-bool IsNvmeDrive(std::int32_t driveNumber) {
+bool IsNvmeDrive(platform::DriveNumber driveNumber) {
     std::vector<std::uint8_t> page(nvme::kIdentifyBytes);
     return Query(driveNumber, nvme::kPropertyAdapterProtocolSpecific, nvme::kDataTypeIdentify,
                  nvme::kCnsController, 0, 0, nvme::kIdentifyBytes, page.data(), false);
 }
 
-bool NvmeIdentify(std::int32_t driveNumber, std::uint8_t cns, std::uint32_t nsid,
+bool NvmeIdentify(platform::DriveNumber driveNumber, std::uint8_t cns, std::uint32_t nsid,
                   std::uint8_t* page) {
     // The controller's data comes from the adapter, the namespace's from the device.
     const std::uint32_t property = cns == nvme::kCnsController
@@ -78,7 +78,7 @@ bool NvmeIdentify(std::int32_t driveNumber, std::uint8_t cns, std::uint32_t nsid
                  page);
 }
 
-bool NvmeReadLog(std::int32_t driveNumber, std::uint8_t logId, std::uint16_t specific,
+bool NvmeReadLog(platform::DriveNumber driveNumber, std::uint8_t logId, std::uint16_t specific,
                  std::uint8_t* log, bool optional) {
     return Query(driveNumber, nvme::kPropertyDeviceProtocolSpecific, nvme::kDataTypeLogPage, logId,
                  0, specific, nvme::kLogBytes, log, !optional);
@@ -92,7 +92,7 @@ std::string NvmeText(const std::uint8_t* field, int width) {
     return start == std::string::npos ? std::string() : text.substr(start);
 }
 
-bool GetNvmeIdentity(std::int32_t driveNumber, NvmeIdentity* identity) {
+bool GetNvmeIdentity(platform::DriveNumber driveNumber, NvmeIdentity* identity) {
     std::vector<std::uint8_t> controller(nvme::kIdentifyBytes);
     std::vector<std::uint8_t> space(nvme::kIdentifyBytes);
     // Namespace 1 is the one the block device shows; the driver answers for it

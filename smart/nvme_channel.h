@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/drive_number.h"
+
 /// What Identify Controller and Identify Namespace tell of a drive.
 struct NvmeIdentity {
     std::string model;
@@ -18,19 +20,19 @@ struct NvmeIdentity {
 
 /// True when the drive answers Identify Controller; a drive that does not
 /// (any SATA drive) leaves no trace note.
-bool IsNvmeDrive(std::int32_t driveNumber);
+bool IsNvmeDrive(platform::DriveNumber driveNumber);
 /// Identify (CNS `cns`, namespace `nsid`) into a 4096-byte page; true when the
 /// whole page came back.
-bool NvmeIdentify(std::int32_t driveNumber, std::uint8_t cns, std::uint32_t nsid,
+bool NvmeIdentify(platform::DriveNumber driveNumber, std::uint8_t cns, std::uint32_t nsid,
                   std::uint8_t* page);
 /// Get Log Page `logId` (512 bytes; `specific` is the endurance group for log
 /// 09h) into `log`; true when the whole log came back. A failure leaves a
 /// trace note unless `optional` (a log the drive need not offer).
-bool NvmeReadLog(std::int32_t driveNumber, std::uint8_t logId, std::uint16_t specific,
+bool NvmeReadLog(platform::DriveNumber driveNumber, std::uint8_t logId, std::uint16_t specific,
                  std::uint8_t* log, bool optional = false);
 /// Both Identify pages decoded; false when either read fails or the
 /// namespace's block size is not a power of two from 512 bytes to 64 KiB.
-bool GetNvmeIdentity(std::int32_t driveNumber, NvmeIdentity* identity);
+bool GetNvmeIdentity(platform::DriveNumber driveNumber, NvmeIdentity* identity);
 /// An Identify text field: up to `width` bytes, trailing spaces and NULs cut,
 /// leading spaces dropped.
 std::string NvmeText(const std::uint8_t* field, int width);

@@ -19,7 +19,7 @@ constexpr std::uint32_t kEnableOutBytes = ata::kAnswerHeaderBytes;
 
 // Sends one request on a fresh handle of the drive. False without a request
 // when the drive cannot be opened; otherwise the platform's flag.
-bool SendOnce(std::int32_t driveNumber, std::uint32_t code, const SmartCmdInParams& in,
+bool SendOnce(platform::DriveNumber driveNumber, std::uint32_t code, const SmartCmdInParams& in,
               std::uint32_t inSize, SmartCmdOutParams* out, std::uint32_t outSize, bool* opened,
               std::uint32_t* returned) {
     *returned = 0;
@@ -61,7 +61,7 @@ SmartCmdInParams MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize
     return in;
 }
 
-SmartCmdInParams MakeIdentifyCommand(std::int32_t driveNumber) {
+SmartCmdInParams MakeIdentifyCommand(platform::DriveNumber driveNumber) {
     SmartCmdInParams in;
     std::memset(&in, 0, sizeof(in));
     in.cBufferSize = ata::kPageBytes;
@@ -72,13 +72,13 @@ SmartCmdInParams MakeIdentifyCommand(std::int32_t driveNumber) {
     return in;
 }
 
-bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle) {
+bool GetIoCtrlHandle(platform::DriveNumber driveNumber, platform::ControlHandle** handle) {
     if (handle == nullptr) return false;
     *handle = platform::OpenControlHandle(driveNumber);
     return *handle != nullptr;
 }
 
-bool EnableSmart(std::int32_t driveNumber) {
+bool EnableSmart(platform::DriveNumber driveNumber) {
     const SmartCmdInParams in = MakeSmartCommand(ata::kSmartEnableOperations, 0);
     SmartCmdOutParams out;
     std::memset(&out, 0, sizeof(out));
@@ -94,7 +94,7 @@ bool EnableSmart(std::int32_t driveNumber) {
     return true;
 }
 
-bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out) {
+bool GetSmartCmdOutParam(platform::DriveNumber driveNumber, SmartCmdOutParams* out) {
     std::memset(out, 0, sizeof(*out));
     const SmartCmdInParams in = MakeSmartCommand(ata::kSmartReadData, ata::kPageBytes);
     bool opened = false;
@@ -113,7 +113,7 @@ bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out) {
     return true;
 }
 
-bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block) {
+bool GetSmartReadData(platform::DriveNumber driveNumber, SmartDataBlock* block) {
     if (block == nullptr) return false;
     block->Clear();
     SmartCmdOutParams out;
@@ -128,7 +128,7 @@ bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block) {
     return true;
 }
 
-bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage,
+bool GetIdentifyData(platform::DriveNumber driveNumber, std::uint8_t* identifyPage,
                      DriveIdentity* identity) {
     if (identifyPage == nullptr) return false;
     std::memset(identifyPage, 0, ata::kPageBytes);

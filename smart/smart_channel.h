@@ -10,6 +10,7 @@
 #include "disks/drive_identity.h"
 #include "platform/ata_wire.h"
 #include "platform/device_control.h"
+#include "platform/drive_number.h"
 #include "smart/smart_data_block.h"
 
 // The channel's wire records; the bytes are laid out in platform/ata_wire.h.
@@ -21,19 +22,20 @@ using platform::ata::SmartCmdOutParams;
 SmartCmdInParams MakeSmartCommand(std::uint8_t feature, std::uint32_t bufferSize);
 /// The zero-filled IDENTIFY DEVICE block for drive N: Device/Head 0xA0, 0xB0
 /// for an odd N, and N's low byte as the drive number byte.
-SmartCmdInParams MakeIdentifyCommand(std::int32_t driveNumber);
+SmartCmdInParams MakeIdentifyCommand(platform::DriveNumber driveNumber);
 
 /// Opens drive N for the SMART requests; false (and *handle null) on failure.
-bool GetIoCtrlHandle(std::int32_t driveNumber, platform::ControlHandle** handle);
+bool GetIoCtrlHandle(platform::DriveNumber driveNumber, platform::ControlHandle** handle);
 /// SMART ENABLE OPERATIONS; true when the platform call reports success.
-bool EnableSmart(std::int32_t driveNumber);
+bool EnableSmart(platform::DriveNumber driveNumber);
 /// SMART READ DATA into a 528-byte output block; true when exactly 528 bytes came back.
-bool GetSmartCmdOutParam(std::int32_t driveNumber, SmartCmdOutParams* out);
+bool GetSmartCmdOutParam(platform::DriveNumber driveNumber, SmartCmdOutParams* out);
 /// The attribute read with one enable-and-retry recovery step.
-bool GetSmartReadData(std::int32_t driveNumber, SmartDataBlock* block);
+bool GetSmartReadData(platform::DriveNumber driveNumber, SmartDataBlock* block);
 /// IDENTIFY DEVICE into a 512-byte page; fills the model, firmware and serial
 /// of `identity` when given (the other fields are left as they were).
-bool GetIdentifyData(std::int32_t driveNumber, std::uint8_t* identifyPage, DriveIdentity* identity);
+bool GetIdentifyData(platform::DriveNumber driveNumber, std::uint8_t* identifyPage,
+                     DriveIdentity* identity);
 /// Swaps the bytes of each pair, then cuts the right-hand padding (spaces and
 /// NULs at the end); inner blanks of a full field stay.
 void FixAtaString(char* field, int length);

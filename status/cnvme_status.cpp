@@ -54,15 +54,15 @@ bool CNVMeStatus::IsDatacenterLog(const nvme::DatacenterSmartLog& log) {
 bool CNVMeStatus::Init(const platform::DiskRecord& disk) {
     DriveNumber = disk.Index;
     NvmeIdentity identity;
-    if (!GetNvmeIdentity(DriveNumber, &identity)) return false;
+    if (!GetNvmeIdentity(platform::DriveNumberOf(DriveNumber), &identity)) return false;
     Model = identity.model;
     SerialNumber = identity.serial;
     FirmwareRevision = identity.firmware;
     DiskSize = identity.sizeBytes;
     EnduranceGroup = identity.enduranceGroup;
     nvme::DatacenterSmartLog datacenter{};
-    HasDatacenterLog = NvmeReadLog(DriveNumber, nvme::kLogDatacenterSmart, 0,
-                                   reinterpret_cast<std::uint8_t*>(&datacenter), true) &&
+    HasDatacenterLog = NvmeReadLog(platform::DriveNumberOf(DriveNumber), nvme::kLogDatacenterSmart,
+                                   0, reinterpret_cast<std::uint8_t*>(&datacenter), true) &&
                        IsDatacenterLog(datacenter);
     RatedCycles = RatedPeCycles();
     return Refresh();
@@ -70,17 +70,20 @@ bool CNVMeStatus::Init(const platform::DiskRecord& disk) {
 
 bool CNVMeStatus::Refresh() {
     nvme::HealthLog health{};
-    if (!NvmeReadLog(DriveNumber, nvme::kLogHealth, 0, reinterpret_cast<std::uint8_t*>(&health)))
+    if (!NvmeReadLog(platform::DriveNumberOf(DriveNumber), nvme::kLogHealth, 0,
+                     reinterpret_cast<std::uint8_t*>(&health)))
         return false;
     nvme::EnduranceGroupLog group{};
     const bool haveGroup =
-        EnduranceGroup != 0 && NvmeReadLog(DriveNumber, nvme::kLogEnduranceGroup, EnduranceGroup,
-                                           reinterpret_cast<std::uint8_t*>(&group));
+        EnduranceGroup != 0 &&
+        NvmeReadLog(platform::DriveNumberOf(DriveNumber), nvme::kLogEnduranceGroup, EnduranceGroup,
+                    reinterpret_cast<std::uint8_t*>(&group));
     nvme::DatacenterSmartLog datacenter{};
-    const bool haveDatacenter = HasDatacenterLog &&
-                                NvmeReadLog(DriveNumber, nvme::kLogDatacenterSmart, 0,
-                                            reinterpret_cast<std::uint8_t*>(&datacenter)) &&
-                                IsDatacenterLog(datacenter);
+    const bool haveDatacenter =
+        HasDatacenterLog &&
+        NvmeReadLog(platform::DriveNumberOf(DriveNumber), nvme::kLogDatacenterSmart, 0,
+                    reinterpret_cast<std::uint8_t*>(&datacenter)) &&
+        IsDatacenterLog(datacenter);
     DateTime = LocalTimeNow();
     UpdateFromLogs(health, haveGroup ? &group : nullptr, haveDatacenter ? &datacenter : nullptr);
     return true;

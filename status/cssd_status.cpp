@@ -13,9 +13,10 @@ bool CSSDStatus::Init(const platform::DiskRecord& disk) {
     DriveNumber = disk.Index;
     std::uint8_t identifyPage[512];
     DriveIdentity identity;
-    if (!GetIdentifyData(DriveNumber, identifyPage, &identity)) return false;
+    if (!GetIdentifyData(platform::DriveNumberOf(DriveNumber), identifyPage, &identity))
+        return false;
     SmartDataBlock block;
-    if (!GetSmartReadData(DriveNumber, &block)) return false;
+    if (!GetSmartReadData(platform::DriveNumberOf(DriveNumber), &block)) return false;
     Model = identity.model;
     FirmwareRevision = identity.firmware;
     SerialNumber = identity.serial;
@@ -26,7 +27,7 @@ bool CSSDStatus::Init(const platform::DiskRecord& disk) {
 bool CSSDStatus::Refresh() {
     SmartDataBlock block;
     // A failed read leaves the record as it was; the channel has noted why.
-    if (!GetSmartReadData(DriveNumber, &block)) return false;
+    if (!GetSmartReadData(platform::DriveNumberOf(DriveNumber), &block)) return false;
     DateTime = LocalTimeNow();
     UpdateFromSmartData(block);
     return true;

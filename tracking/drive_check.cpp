@@ -90,7 +90,7 @@ double RawBitErrorRate(std::uint64_t errorBits, std::uint64_t readSectors) {
 }
 
 bool UpdateDriveStatus(StatusTrack& track, const VerificationTotals& totals,
-                       std::uint32_t driveNumber) {
+                       platform::DriveNumber driveNumber) {
     track.previousStatus = track.currentStatus;
     track.lastRefreshAnswered = track.currentStatus->Refresh();
     if (!track.lastRefreshAnswered && !track.smartFailureSaid) {

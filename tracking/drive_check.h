@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/test_context.h"
+#include "platform/drive_number.h"
 
 class CSSDSmart;
 
@@ -22,7 +23,7 @@ void CheckDrive(CSSDTest& test, const CSSDSmart& registry);
 /// (<model>) did not answer SMART READ DATA" ("the NVMe health log" for an NVMe drive). A success
 /// sets lastRefreshAnswered, a failure clears it.
 bool UpdateDriveStatus(StatusTrack& track, const VerificationTotals& totals,
-                       std::uint32_t driveNumber);
+                       platform::DriveNumber driveNumber);
 
 /// True when any wear or failure counter followed during a test (the three
 /// erase counts, raw read error rate, program/erase/read failure block counts,

@@ -10,7 +10,7 @@
 /// Who the drive under test is. Taken in one place (DriveIdentityOf) so that
 /// every output names the drive the same way.
 struct RunDriveIdentity {
-    std::uint32_t number = 0;
+    platform::DriveNumber number = 0;
     std::string path;
     std::string model;
     std::string serial;

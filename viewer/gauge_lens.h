@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/context_roles.h"
+#include "platform/drive_number.h"
 #include "platform/viewer_host.h"
 
 /// File name of the companion viewer in the program's folder.
@@ -30,7 +31,7 @@ bool CaptureGaugeLensOutputAt(const RunSettings& settings, const StatusTrack& st
 
 /// The four key batches for a drive number: every decimal digit of the number,
 /// Enter, "2", Enter, "3", Enter; Alt+Space; E, S; Enter, "4", Enter, "0", Enter.
-std::vector<std::vector<platform::KeyEvent>> GaugeLensKeyBatches(std::uint32_t driveNumber);
+std::vector<std::vector<platform::KeyEvent>> GaugeLensKeyBatches(platform::DriveNumber driveNumber);
 
 /// The capture time stamp YYYYMMDDTHHMMSS of a local time.
 std::wstring GaugeLensTimeStamp(const boost::posix_time::ptime& time);

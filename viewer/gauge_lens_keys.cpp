@@ -20,7 +20,7 @@ void Tap(KeyBatch* batch, std::uint16_t key) {
 
 }  // namespace
 
-std::vector<KeyBatch> GaugeLensKeyBatches(std::uint32_t driveNumber) {
+std::vector<KeyBatch> GaugeLensKeyBatches(platform::DriveNumber driveNumber) {
     std::vector<KeyBatch> batches(4);
 
     // Batch 1: the drive number (every digit, so drives 10 and up are typed

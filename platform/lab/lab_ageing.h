@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_number.h"
+
 namespace platform::lab {
 
 /// The lab's own options, taken off the command line before the tester sees it.
@@ -14,7 +16,7 @@ struct LabOptions {
     double hours = 0.0;    ///< --lab-age HOURS
     double celsius = 30;   ///< --lab-celsius T
     bool anyDrive = true;  ///< no --drive N: every drive of the bench
-    std::uint32_t driveNumber = 0;
+    platform::DriveNumber driveNumber = 0;
 };
 
 /// Removes --lab-age HOURS and --lab-celsius T from `args` (the arguments

@@ -561,7 +561,7 @@ std::string LastLabError() {
     return LastError();
 }
 
-const BenchDrive* FindDrive(const Bench& bench, std::uint32_t number) {
+const BenchDrive* FindDrive(const Bench& bench, platform::DriveNumber number) {
     for (const BenchDrive& drive : bench.drives)
         if (drive.number == number) return &drive;
     return nullptr;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_number.h"
+
 namespace platform::lab {
 
 /// Name of the bench file in the bench folder.
@@ -69,7 +71,7 @@ struct WearParams {
 
 /// One drive of the bench, with every path resolved.
 struct BenchDrive {
-    std::uint32_t number = 0;
+    platform::DriveNumber number = 0;
     DriveKind kind = DriveKind::Plain;
     std::int64_t sizeBytes = 0;  ///< configured size; 0 for a device means the whole device
     std::string model;
@@ -112,7 +114,7 @@ bool ParseBench(const std::string& text, const std::string& folder, Bench* bench
 bool LoadBench(Bench* bench, std::string* error);
 
 /// The drive with `number`, or nullptr.
-const BenchDrive* FindDrive(const Bench& bench, std::uint32_t number);
+const BenchDrive* FindDrive(const Bench& bench, platform::DriveNumber number);
 
 /// Records a bench or state error of this process and writes it as a trace note.
 void NoteLabError(const std::string& text);

@@ -74,8 +74,8 @@ bool ReturnPage(std::uint8_t* out, std::uint32_t* bytesReturned) {
 
 }  // namespace
 
-ControlHandle* OpenControlHandle(std::int32_t driveNumber) {
-    if (driveNumber < 0) {
+ControlHandle* OpenControlHandle(platform::DriveNumber driveNumber) {
+    if (driveNumber == kNoDrive) {
         errno = ENOENT;
         return nullptr;
     }

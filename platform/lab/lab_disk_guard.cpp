@@ -8,7 +8,7 @@
 
 namespace platform {
 
-DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
+DiskGuardResult CheckDiskBeforeWrite(platform::DriveNumber driveNumber) {
     lab::Bench bench;
     if (!lab::LoadBench(&bench, nullptr)) return DiskGuardResult{};  // opening fails later
     const lab::BenchDrive* drive = lab::FindDrive(bench, driveNumber);

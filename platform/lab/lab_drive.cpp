@@ -71,7 +71,7 @@ int DeviceSize(const std::string& path, std::int64_t* sizeBytes) {
     return error;
 }
 
-std::uint64_t FreshSeed(std::uint32_t number) {
+std::uint64_t FreshSeed(platform::DriveNumber number) {
     std::random_device device;
     const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
     return (static_cast<std::uint64_t>(device()) << 32) ^ static_cast<std::uint64_t>(now) ^
@@ -80,7 +80,8 @@ std::uint64_t FreshSeed(std::uint32_t number) {
 
 }  // namespace
 
-std::shared_ptr<LabDrive> LabDrive::Acquire(std::uint32_t number, std::uint32_t* errorCode) {
+std::shared_ptr<LabDrive> LabDrive::Acquire(platform::DriveNumber number,
+                                            std::uint32_t* errorCode) {
     auto fail = [errorCode](int code) {
         if (errorCode != nullptr) *errorCode = static_cast<std::uint32_t>(code);
         return std::shared_ptr<LabDrive>();

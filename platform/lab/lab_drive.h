@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/drive_number.h"
 #include "platform/lab/lab_bench.h"
 #include "platform/lab/lab_controller.h"
 
@@ -22,7 +23,8 @@ public:
     /// user in the process. nullptr with an errno value in *errorCode when the
     /// bench is invalid (EINVAL), the number is not on it (ENOENT), the drive is
     /// marked missing (ENOENT) or its store or state cannot be set up.
-    static std::shared_ptr<LabDrive> Acquire(std::uint32_t number, std::uint32_t* errorCode);
+    static std::shared_ptr<LabDrive> Acquire(platform::DriveNumber number,
+                                             std::uint32_t* errorCode);
 
     ~LabDrive();
     LabDrive(const LabDrive&) = delete;

@@ -13,7 +13,7 @@ namespace {
 
 class BenchDrives final : public DriveSource {
 public:
-    std::wstring Path(std::uint32_t driveNumber) override {
+    std::wstring Path(platform::DriveNumber driveNumber) override {
         lab::Bench bench;
         if (lab::LoadBench(&bench, nullptr)) {
             if (const lab::BenchDrive* drive = lab::FindDrive(bench, driveNumber))
@@ -24,11 +24,12 @@ public:
                             ".img");
     }
 
-    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+    DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) override {
         return CheckDiskBeforeWrite(driveNumber);
     }
 
-    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+    std::unique_ptr<Drive> Open(platform::DriveNumber driveNumber,
+                                std::uint32_t* errorCode) override {
         *errorCode = 0;
         std::shared_ptr<lab::LabDrive> lab = lab::LabDrive::Acquire(driveNumber, errorCode);
         if (!lab) return nullptr;

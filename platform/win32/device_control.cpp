@@ -11,7 +11,7 @@ struct ControlHandle {
     HANDLE handle;
 };
 
-ControlHandle* OpenControlHandle(std::int32_t driveNumber) {
+ControlHandle* OpenControlHandle(platform::DriveNumber driveNumber) {
     const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
     // Flags 0: synchronous requests, no overlapped record needed.
     const HANDLE handle =

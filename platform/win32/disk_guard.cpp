@@ -17,7 +17,7 @@
 
 namespace platform {
 
-DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
+DiskGuardResult CheckDiskBeforeWrite(platform::DriveNumber driveNumber) {
     // A test in another process holds the drive's mutex for its span.
     const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, win32::TestMutexName(driveNumber).c_str());
     if (mutex != nullptr) {

@@ -135,7 +135,7 @@ DiskRecord ReadDiskRecord(IWbemClassObject* object) {
 
 // The serial from the drive's own IDENTIFY answer. False when the drive
 // cannot be asked or does not answer (USB bridges, RAID, NVMe).
-bool ReadIdentifySerial(std::int32_t driveNumber, std::wstring* serial) {
+bool ReadIdentifySerial(platform::DriveNumber driveNumber, std::wstring* serial) {
     const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
     const HANDLE drive =
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/drive.h"
+#include "platform/drive_number.h"
 
 namespace platform {
 namespace win32 {
@@ -17,7 +18,7 @@ std::unique_ptr<Drive> OpenRawDevicePath(const std::wstring& path, std::uint32_t
 
 /// Name of the mutex a test holds on drive `driveNumber` for its span, so a
 /// second test on the drive is refused whatever share flags it opens with.
-std::wstring TestMutexName(std::uint32_t driveNumber);
+std::wstring TestMutexName(platform::DriveNumber driveNumber);
 
 }  // namespace win32
 }  // namespace platform

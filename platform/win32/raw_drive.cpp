@@ -197,14 +197,15 @@ private:
 
 class PhysicalDrives final : public DriveSource {
 public:
-    std::wstring Path(std::uint32_t driveNumber) override {
+    std::wstring Path(platform::DriveNumber driveNumber) override {
         return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
     }
-    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+    DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) override {
         return CheckDiskBeforeWrite(driveNumber);
     }
 
-    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+    std::unique_ptr<Drive> Open(platform::DriveNumber driveNumber,
+                                std::uint32_t* errorCode) override {
         // One test per drive: the drive's mutex is made by the first test only.
         const HANDLE mutex =
             CreateMutexW(nullptr, FALSE, win32::TestMutexName(driveNumber).c_str());
@@ -242,7 +243,7 @@ private:
 
 }  // namespace
 
-std::wstring win32::TestMutexName(std::uint32_t driveNumber) {
+std::wstring win32::TestMutexName(platform::DriveNumber driveNumber) {
     return L"Global\\ssdtest-test-PhysicalDrive" + std::to_wstring(driveNumber);
 }
 

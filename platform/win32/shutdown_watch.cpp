@@ -67,7 +67,7 @@ void RunWindow(Watch* running, HANDLE created) {
 
 }  // namespace
 
-void StartShutdownWatch(std::uint32_t driveNumber) {
+void StartShutdownWatch(platform::DriveNumber driveNumber) {
     if (watch != nullptr) return;
     auto* started = new Watch;
     started->reason =

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/drive_number.h"
+
 namespace platform {
 namespace win32 {
 
@@ -16,7 +18,7 @@ constexpr const wchar_t* kShutdownWindowClass = L"ssdtest shutdown watch";
 /// reason "ssdtest: finishing the current batch on drive N" and notes a stop
 /// request; when it ends, the window holds the process until the test's
 /// records are written (StopShutdownWatch), up to a bound.
-void StartShutdownWatch(std::uint32_t driveNumber);
+void StartShutdownWatch(platform::DriveNumber driveNumber);
 
 /// The test's records are written: drops the reason, lets a waiting end of
 /// session go on and closes the window. Safe without a start.

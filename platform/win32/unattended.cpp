@@ -22,7 +22,7 @@ HANDLE OpenConsoleInput() {
 
 }  // namespace
 
-void BeginUnattendedTest(std::uint32_t driveNumber) {
+void BeginUnattendedTest(platform::DriveNumber driveNumber) {
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     win32::StartShutdownWatch(driveNumber);
     if (quickEditTurnedOff) return;

@@ -55,7 +55,7 @@ TEST(SmartChannelLab, RejectedSmartGivesThreeNotesAndAnEmptyBlock) {
 TEST(SmartChannelLab, MissingDriveGivesOpenFailureThenRetryFailed) {
     // Drive 1 is listed but missing; drive 7 is not on the bench at all.
     LabBenchScope bench(BenchJson({KvtWithFault("missing")}));
-    for (int number : {1, 7}) {
+    for (platform::DriveNumber number : {1u, 7u}) {
         TraceCapture trace;
         SmartDataBlock block;
         EXPECT_FALSE(GetSmartReadData(number, &block)) << number;
@@ -93,7 +93,7 @@ TEST(SmartChannelLab, FailedIdentifyLeavesEmptyTextsAndNoNote) {
         {KvtWithFault("identify_fails"),
          BenchDriveJson(2, "kvt", "Gone", "G1", "G1", "\"faults\": {\"missing\": true}")}));
     TraceCapture trace;
-    for (int number : {1, 2}) {
+    for (platform::DriveNumber number : {1u, 2u}) {
         std::uint8_t page[512];
         std::fill(std::begin(page), std::end(page), 0xEE);
         DriveIdentity identity;

@@ -56,8 +56,8 @@ bool SendNvmeQuery(int fd, const void* input, std::uint32_t inputSize, void* out
 
 }  // namespace
 
-ControlHandle* OpenControlHandle(std::int32_t driveNumber) {
-    if (driveNumber < 0) return nullptr;
+ControlHandle* OpenControlHandle(platform::DriveNumber driveNumber) {
+    if (driveNumber == kNoDrive) return nullptr;
     const std::string name = posix::DiskNameOf(driveNumber);
     if (name.empty()) return nullptr;
     // Not O_EXCL: the test holds the drive exclusively while it reads SMART.

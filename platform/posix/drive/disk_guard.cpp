@@ -6,7 +6,7 @@
 
 namespace platform {
 
-DiskGuardResult CheckDiskBeforeWrite(std::uint32_t driveNumber) {
+DiskGuardResult CheckDiskBeforeWrite(platform::DriveNumber driveNumber) {
     const std::string name = posix::DiskNameOf(driveNumber);
     if (name.empty()) return DiskGuardResult{};  // no such disk: opening it fails
     return posix::ProbeBlockDevice("/dev/" + name);

@@ -29,7 +29,7 @@ std::optional<std::vector<NumberedDisk>> RefreshDiskNumbering() {
     return disks;
 }
 
-std::string DiskNameOf(std::int64_t driveNumber) {
+std::string DiskNameOf(platform::DriveNumber driveNumber) {
     KeptNumbering& kept = Kept();
     {
         std::lock_guard<std::mutex> guard(kept.lock);
@@ -41,7 +41,7 @@ std::string DiskNameOf(std::int64_t driveNumber) {
             }
         }
         for (const NumberedDisk& entry : kept.disks)
-            if (entry.index == driveNumber) return entry.disk.name;
+            if (DriveNumberOf(entry.index) == driveNumber) return entry.disk.name;
     }
     return {};
 }

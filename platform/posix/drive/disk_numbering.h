@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_number.h"
 #include "platform/posix/drive/sysfs_disks.h"
 
 namespace platform::posix {
@@ -18,6 +19,6 @@ std::optional<std::vector<NumberedDisk>> RefreshDiskNumbering();
 
 /// Kernel name of drive `driveNumber` in the kept numbering, which is read on
 /// first use; empty when no disk has that number.
-std::string DiskNameOf(std::int64_t driveNumber);
+std::string DiskNameOf(platform::DriveNumber driveNumber);
 
 }  // namespace platform::posix

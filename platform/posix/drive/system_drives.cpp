@@ -13,7 +13,7 @@ namespace {
 
 class BlockDevices final : public DriveSource {
 public:
-    std::wstring Path(std::uint32_t driveNumber) override {
+    std::wstring Path(platform::DriveNumber driveNumber) override {
         const std::string name = posix::DiskNameOf(driveNumber);
         // A number without a disk still gets a path; opening it fails.
         if (name.empty()) return L"/dev/ssdtest-drive" + std::to_wstring(driveNumber);
@@ -21,11 +21,12 @@ public:
         return std::wstring(path.begin(), path.end());
     }
 
-    DiskGuardResult CheckBeforeWrite(std::uint32_t driveNumber) override {
+    DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) override {
         return CheckDiskBeforeWrite(driveNumber);
     }
 
-    std::unique_ptr<Drive> Open(std::uint32_t driveNumber, std::uint32_t* errorCode) override {
+    std::unique_ptr<Drive> Open(platform::DriveNumber driveNumber,
+                                std::uint32_t* errorCode) override {
         const std::string name = posix::DiskNameOf(driveNumber);
         if (name.empty()) {
             *errorCode = ENOENT;

@@ -67,9 +67,10 @@ inline std::vector<unsigned char> CommandBlock(std::uint8_t features, std::uint8
 
 /// Sends one request to drive `number` on a handle of its own; the 528-byte
 /// output block in *out and the byte count in *returned.
-inline bool Request(int number, std::uint32_t code, const std::vector<unsigned char>& in,
-                    std::vector<unsigned char>* out, std::uint32_t* returned,
-                    std::uint32_t inSize = 33, std::uint32_t outSize = 528) {
+inline bool Request(platform::DriveNumber number, std::uint32_t code,
+                    const std::vector<unsigned char>& in, std::vector<unsigned char>* out,
+                    std::uint32_t* returned, std::uint32_t inSize = 33,
+                    std::uint32_t outSize = 528) {
     out->assign(528, 0xEE);
     *returned = 12345;
     platform::ControlHandle* handle = platform::OpenControlHandle(number);
@@ -81,7 +82,7 @@ inline bool Request(int number, std::uint32_t code, const std::vector<unsigned c
 }
 
 /// SMART READ DATA: the 512-byte page, empty when the drive did not deliver it.
-inline std::vector<unsigned char> SmartPage(int number) {
+inline std::vector<unsigned char> SmartPage(platform::DriveNumber number) {
     std::vector<unsigned char> out;
     std::uint32_t returned = 0;
     if (!Request(number, kSmartReceive, CommandBlock(0xD0, 0xB0), &out, &returned) ||
