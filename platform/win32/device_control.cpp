@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/win32/raw_device.h"
+
 namespace platform {
 
 struct ControlHandle {
@@ -12,7 +14,7 @@ struct ControlHandle {
 };
 
 ControlHandle* OpenControlHandle(platform::DriveNumber driveNumber) {
-    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    const std::wstring path = win32::PhysicalDrivePath(driveNumber);
     // Flags 0: synchronous requests, no overlapped record needed.
     const HANDLE handle =
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

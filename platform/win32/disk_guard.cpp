@@ -28,7 +28,7 @@ DiskGuardResult CheckDiskBeforeWrite(platform::DriveNumber driveNumber) {
                       " is under test by another ssdtest process; wait for that test to end";
         return busy;
     }
-    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    const std::wstring path = win32::PhysicalDrivePath(driveNumber);
     const HANDLE disk = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (disk == INVALID_HANDLE_VALUE) {

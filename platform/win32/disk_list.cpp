@@ -13,6 +13,7 @@
 
 #include "platform/ata_wire.h"
 #include "platform/process.h"
+#include "platform/win32/raw_device.h"
 #include "platform/win32/wmi_service.h"
 #include "platform/win32/wmi_text.h"
 
@@ -136,7 +137,7 @@ DiskRecord ReadDiskRecord(IWbemClassObject* object) {
 // The serial from the drive's own IDENTIFY answer. False when the drive
 // cannot be asked or does not answer (USB bridges, RAID, NVMe).
 bool ReadIdentifySerial(platform::DriveNumber driveNumber, std::wstring* serial) {
-    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+    const std::wstring path = win32::PhysicalDrivePath(driveNumber);
     const HANDLE drive =
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -170,7 +171,7 @@ bool WmiSwapsSerialPairs() {
 // The menu's serial: the drive's IDENTIFY where it answers, else the WMI text.
 void TakeDriveSerial(DiskRecord* record) {
     std::wstring serial;
-    if (ReadIdentifySerial(record->Index, &serial))
+    if (ReadIdentifySerial(DriveNumberOf(record->Index), &serial))
         record->SerialNumber = serial;
     else
         record->SerialNumber = win32::WmiSerial(record->SerialNumber, WmiSwapsSerialPairs());

@@ -16,6 +16,10 @@ namespace win32 {
 /// nullptr on failure and stores the system's error code in *errorCode.
 std::unique_ptr<Drive> OpenRawDevicePath(const std::wstring& path, std::uint32_t* errorCode);
 
+/// The device path of drive `driveNumber`, "\\.\PhysicalDriveN": the one
+/// place a drive number becomes a device on Windows.
+std::wstring PhysicalDrivePath(platform::DriveNumber driveNumber);
+
 /// Name of the mutex a test holds on drive `driveNumber` for its span, so a
 /// second test on the drive is refused whatever share flags it opens with.
 std::wstring TestMutexName(platform::DriveNumber driveNumber);

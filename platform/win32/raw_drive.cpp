@@ -198,7 +198,7 @@ private:
 class PhysicalDrives final : public DriveSource {
 public:
     std::wstring Path(platform::DriveNumber driveNumber) override {
-        return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+        return win32::PhysicalDrivePath(driveNumber);
     }
     DiskGuardResult CheckBeforeWrite(platform::DriveNumber driveNumber) override {
         return CheckDiskBeforeWrite(driveNumber);
@@ -242,6 +242,10 @@ private:
 };
 
 }  // namespace
+
+std::wstring win32::PhysicalDrivePath(platform::DriveNumber driveNumber) {
+    return L"\\\\.\\PhysicalDrive" + std::to_wstring(driveNumber);
+}
 
 std::wstring win32::TestMutexName(platform::DriveNumber driveNumber) {
     return L"Global\\ssdtest-test-PhysicalDrive" + std::to_wstring(driveNumber);
