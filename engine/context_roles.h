@@ -28,10 +28,10 @@ enum class RunState { kRunning, kFinished, kAbandoned, kFailed, kRefused };
 /// Moments of a run at which its machine-readable outputs are brought up to date.
 enum class RunMoment { kStart, kBatch, kRoundEnd, kEnd };
 
-/// What a run publishes for machines and for a terminal besides the console
-/// lines. Empty or false: not published.
 class RoundEvents;
 
+/// What a run publishes for machines and for a terminal besides the console
+/// lines. Empty or false: not published.
 struct RunOutputs {
     std::string toolVersion;     ///< shown in the status file and the metrics
     std::wstring metricsFolder;  ///< folder of the Prometheus textfile
